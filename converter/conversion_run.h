@@ -1,0 +1,28 @@
+// The portable conversion job: from completed paths in `job` to the finished
+// product file. The window program's makeProduct and the command line both
+// end here, so both write the same bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "toolkit/text_file.h"
+
+constexpr FileId TemplateFile{0};
+constexpr FileId SourceFile{1};
+constexpr FileId ProductFile{2};
+
+// Expands environment references and makes the path absolute; an empty path
+// stays empty, and a failing platform call leaves the path as it was.
+std::u16string normalizePath(std::u16string_view path);
+
+// normalizePath, then ".htm" appended when the path has no extension.
+std::u16string completeProductPath(std::u16string_view path);
+
+// templateDirectory + templateName + ".tpl.txt".
+std::u16string templatePathOf(const struct JobSettings& settings);
+
+// Creates the product file at `job.productPath` with the UTF-8 mark, assembles
+// it, flushes and closes it. Refuses a product path that names the source or
+// the template. Reports every failure once; returns 1 on success, else 0.
+int writeProduct();

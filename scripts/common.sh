@@ -1,0 +1,63 @@
+# Shared by the scripts: paths, build configuration and the Wine environment.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+configure_native() {
+  cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+configure_win32() {
+  cmake -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
+}
+
+configure_sanitize() {
+  cmake -S "$ROOT" -B "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "$@" >/dev/null
+}
+
+# Builds quietly: progress lines are hidden, warnings and errors are shown, and
+# the build's own status decides (pipefail).
+build_dir() {
+  cmake --build "$1" --parallel "$JOBS" 2>&1 | { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; }
+}
+
+# Wine: a 32-bit prefix of the project's own, no Mono or Gecko installer
+# dialogs, no debug chatter.
+wine_env() {
+  export WINEPREFIX="$ROOT/build/win32/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating the prefix in $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+}
+
+XVFB_PID=""
+start_display() {
+  local n
+  for n in $(seq 91 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      XVFB_PID=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        sleep 0.1
+      done
+    fi
+  done
+  echo "no display could be started" >&2
+  return 1
+}
+
+stop_wine_and_display() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" >/dev/null 2>&1 || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+  XVFB_PID=""
+}

@@ -1,0 +1,22 @@
+// Formats a date by a picture in the platform's date-picture syntax
+// (d dd ddd dddd M MM MMM MMMM y yy yyyy g gg, text in single quotes, '' for
+// one quote). Names come from the user's locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct CalendarDate {
+    int year;       // e.g. 2026
+    int month;      // 1..12
+    int day;        // 1..31
+    int dayOfWeek;  // 0 = Sunday .. 6 = Saturday
+};
+
+// Formats `date` (nullptr = today, local time) into `out`. The result plus its
+// terminating null must fit `bufferChars` characters; when it does not, or the
+// picture is refused, returns 0 and leaves `out` empty. Otherwise returns the
+// number of characters written including the terminator, as the platform
+// call does.
+int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
+               std::u16string& out);

@@ -1,0 +1,45 @@
+// String primitives over UTF-16 text.
+//
+// Positions are 1-based and 0 means "not found"; out-of-range positions and
+// counts are clamped, so none of these operations can fail. Arguments are
+// views so that the converter can pass pieces of a line without copying.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+int textLength(std::u16string_view text);
+std::u16string leftPart(std::u16string_view text, int count);
+std::u16string rightPart(std::u16string_view text, int count);
+std::u16string midPart(std::u16string_view text, int start, int count);
+std::u16string midPart(std::u16string_view text, int start);
+int findText(std::u16string_view text, std::u16string_view pattern, int start);
+
+enum ReplaceMode : int {
+    caseInsensitive = 1,
+    inPlace = 2,
+};
+
+// With inPlace the search and the replacement must have the same length;
+// `text` is then changed and also returned.
+std::u16string replaceText(std::u16string& text, std::u16string_view search,
+                           std::u16string_view replacement, int mode = 0,
+                           int start = 1, int count = -1);
+
+char16_t lowerCaseChar(char16_t c);
+std::u16string lowerCase(std::u16string_view text);
+
+std::u16string trimBlanks(std::u16string_view text, char16_t trimChar = u' ');
+std::u16string trimLeadingBlanks(std::u16string_view text, char16_t trimChar = u' ');
+std::u16string trimTrailingBlanks(std::u16string_view text, char16_t trimChar = u' ');
+std::u16string blanks(int count);
+int firstCharCode(std::u16string_view text);
+std::u16string numberToText(std::int64_t number);
+std::int64_t textToNumber(std::u16string_view text);
+bool textEquals(std::u16string_view a, std::u16string_view b);
+
+// Conversions for the platform edge (command lines, console output, POSIX
+// paths). Ill-formed input becomes U+FFFD.
+std::string utf8FromText(std::u16string_view text);
+std::u16string textFromUtf8(std::string_view utf8Bytes);
