@@ -20,3 +20,17 @@ struct CalendarDate {
 // call does.
 int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
                std::u16string& out);
+
+// The names a picture can ask for, in the user's language.
+struct DateNames {
+    std::u16string shortDays[7];     // Sunday first
+    std::u16string days[7];
+    std::u16string shortMonths[12];  // January first
+    std::u16string months[12];
+    std::u16string era;
+};
+
+// The picture syntax above, without the buffer rule: the platform-independent
+// half of formatDate on systems without GetDateFormatW.
+std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate& date,
+                                 const DateNames& names);

@@ -1,0 +1,169 @@
+#include "converter/line_converter.h"
+
+#include <algorithm>
+#include <string>
+
+#include "converter/conversion_run.h"
+#include "converter/escaping.h"
+#include "converter/job_settings.h"
+#include "converter/page_lists.h"
+#include "toolkit/date_format.h"
+#include "toolkit/strings.h"
+#include "toolkit/text_file.h"
+
+namespace {
+
+// Generated markup is assembled here and written with one call; the buffer
+// keeps its capacity, so a tag costs no allocation once the run is warm.
+std::u16string markupPiece;
+
+void writeMarkup() { writeString(ProductFile, markupPiece); }
+
+// Tag prefixes are compared without regard to case. ASCII folds inline; any
+// other character goes through the platform's mapping.
+bool startsWithFolded(std::u16string_view text, std::u16string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size()) return false;
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+        char16_t c = text[i];
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+        } else {
+            c = lowerCaseChar(c);
+        }
+        if (c != lowerPrefix[i]) return false;
+    }
+    return true;
+}
+
+void appendNumber(std::u16string& out, int number) {
+    // numberToText would allocate; headings are written once per page title.
+    char16_t digits[12];
+    int count = 0;
+    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do {
+        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0) out += u'-';
+    while (count > 0) out += digits[--count];
+}
+
+int dateTag(std::u16string_view tagText) {
+    static std::u16string picture;
+    static std::u16string formatted;
+    picture.assign(tagText.substr(5));
+    // Upper-case year and day letters and a lower-case month letter are
+    // accepted as the usual spellings of the same picture.
+    for (char16_t& c : picture) {
+        if (c == u'Y') c = u'y';
+        else if (c == u'D') c = u'd';
+        else if (c == u'm') c = u'M';
+    }
+    const int result = formatDate(picture, static_cast<int>(picture.size()) + 20, nullptr, formatted);
+    if (result != 0) writeString(ProductFile, formatted);
+    return result;
+}
+
+int titleTag(std::u16string_view tagText) {
+    const char16_t symbol = job.levelSymbol.empty() ? u'\0' : job.levelSymbol.front();
+    std::size_t symbols = 0;
+    while (symbols < tagText.size() && tagText[symbols] == symbol) ++symbols;
+    int level = static_cast<int>(std::min<std::size_t>(symbols, 0x7FFFFFFF));
+    nestLevel(level);
+    const std::u16string_view title = tagText.substr(symbols);
+
+    // A negative range from the free text field counts as 0: bold titles
+    // rather than a heading tag with a negative number.
+    const int range = std::max(job.titleRange, 0);
+    if (level > range) level = range;
+    markupPiece.clear();
+    if (level != 0) {
+        markupPiece += u"<h";
+        appendNumber(markupPiece, level);
+        markupPiece += u'>';
+        markupPiece += title;
+        markupPiece += u"</h";
+        appendNumber(markupPiece, level);
+        markupPiece += u'>';
+        writeMarkup();
+        headingWritten = 1;
+    } else {
+        markupPiece += u"<b>";
+        markupPiece += title;
+        markupPiece += u"</b><br>";
+        writeMarkup();
+    }
+    return 1;
+}
+
+int linkTag(std::u16string_view tagText) {
+    markupPiece.assign(u"<a href=\"");
+    markupPiece += tagText;
+    markupPiece += u"\"target=\"_blank\">";
+    markupPiece += tagText;
+    markupPiece += u"</a>";
+    writeMarkup();
+    return 1;
+}
+
+}  // namespace
+
+int interpretTag(std::u16string_view tagText) {
+    headingWritten = 0;
+    if (startsWithFolded(tagText, u"date=")) return dateTag(tagText);
+    // The first character against the whole symbol: a longer symbol never
+    // matches, and an empty one matches only the empty tag.
+    if (tagText.substr(0, 1) == std::u16string_view(job.levelSymbol)) return titleTag(tagText);
+    if (startsWithFolded(tagText, u"http:") || startsWithFolded(tagText, u"https:")) {
+        return linkTag(tagText);
+    }
+    return 0;
+}
+
+void convertLine() {
+    const std::u16string_view line = currentLine;
+    const std::u16string_view startSymbol = job.tagStartSymbol;
+    const std::u16string_view endSymbol = job.tagEndSymbol;
+    constexpr std::size_t none = std::u16string_view::npos;
+
+    // Both symbols count as one character wide when the scan moves on, so a
+    // longer symbol's other characters belong to the tag text or are scanned
+    // again as text.
+    std::size_t position = 0;
+    for (;;) {
+        const std::size_t start = startSymbol.empty() ? none : line.find(startSymbol, position);
+        if (start == none) {
+            if (position < line.size()) writeText(line.substr(position));
+            return;
+        }
+        if (start > position) writeText(line.substr(position, start - position));
+        position = start;
+
+        // A "[" behind the start symbol's first character stands for itself,
+        // whatever the start symbol is.
+        if (position + 1 < line.size() && line[position + 1] == u'[') {
+            writeText(line.substr(position + 1, 1));
+            position += 2;
+            continue;
+        }
+        const std::size_t end = endSymbol.empty() ? none : line.find(endSymbol, position + 1);
+        if (end == none) {
+            writeText(line.substr(position, 1));
+            position += 1;
+            continue;
+        }
+        const std::size_t step = end - position + 1;
+        const std::u16string_view tagText = line.substr(position + 1, end - position - 1);
+        if (interpretTag(tagText) == 0) {
+            if (inSource == 1) {
+                markupPiece.assign(u"<");
+                markupPiece += tagText;
+                markupPiece += u'>';
+                writeMarkup();
+            } else {
+                writeText(line.substr(position, step));
+            }
+        }
+        position += step;
+    }
+}

@@ -1,0 +1,29 @@
+#include "converter/page_lists.h"
+
+#include <string>
+
+#include "converter/conversion_run.h"
+#include "converter/job_settings.h"
+#include "toolkit/text_file.h"
+
+void nestLevel(int level) {
+    // Decided from the depth on entry: the first page of a body never gets one.
+    const bool separator = listDepth != 0 && job.pageSeparator != 0;
+    while (level < listDepth) {
+        writeString(ProductFile, u"</li></ul>");
+        --listDepth;
+    }
+    if (level <= 0) return;
+
+    static std::u16string markup;
+    markup.clear();
+    if (separator) markup += u"<hr><br>";
+    if (level == listDepth) {
+        markup += u"</li><li>";
+    } else {
+        // A title several levels below the open lists opens one list per level
+        // passed over, so the closing tags written later balance them.
+        for (; listDepth < level; ++listDepth) markup += u"<ul><li>";
+    }
+    writeString(ProductFile, markup);
+}

@@ -1,0 +1,26 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "toolkit/date_format.h"
+
+int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
+               std::u16string& out) {
+    out.clear();
+    if (bufferChars <= 0) return 0;
+    const std::wstring wPicture(picture.begin(), picture.end());
+    SYSTEMTIME systemDate{};
+    const SYSTEMTIME* when = nullptr;
+    if (date) {
+        systemDate.wYear = static_cast<WORD>(date->year);
+        systemDate.wMonth = static_cast<WORD>(date->month);
+        systemDate.wDay = static_cast<WORD>(date->day);
+        systemDate.wDayOfWeek = static_cast<WORD>(date->dayOfWeek);
+        when = &systemDate;
+    }
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(bufferChars));
+    const int written = GetDateFormatW(LOCALE_USER_DEFAULT, 0, when, wPicture.c_str(), buffer.data(), bufferChars);
+    if (written == 0) return 0;
+    out.assign(buffer.data(), buffer.data() + (written - 1));
+    return written;
+}
