@@ -14,6 +14,13 @@ std::u16string saveFileRequester(const std::u16string& title, const std::u16stri
 // two terminators at the end.
 std::u16string requesterFilterList(std::u16string_view patternText);
 
-// Splits a default file into the initial directory and file name.
+// The longest initial file name handed to a dialog, and the size of the
+// result buffer (terminator included).
+constexpr size_t maxRequesterName = 259;
+constexpr size_t requesterBufferSize = 260;
+
+// Splits a default file into the initial directory and file name at its last
+// "\". A name that is not a valid file name (".\*.*") becomes empty; a long
+// one is cut to maxRequesterName.
 void splitDefaultFile(std::u16string_view defaultFile, std::u16string& directory,
                       std::u16string& fileName);
