@@ -1,2 +1,0 @@
-// Placeholder until the command-line front end lands.
-int main() { return 2; }
