@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 enum EntryType : int { NoEntry = 0, FileEntry = 1, DirectoryEntry = 2 };
 
@@ -13,5 +14,7 @@ int entryType(int number);
 void finishDirectory(int number);
 void finishAllDirectories();
 
-// Wildcard match used by the POSIX backend; exposed for tests.
+// Wildcard match used by the POSIX backend; exposed for tests. As on Windows,
+// a pattern ending in ".*" also takes the name without that part ("*.*"
+// matches README).
 bool wildcardMatch(std::u16string_view pattern, std::u16string_view name);

@@ -1,0 +1,44 @@
+#include "shell/job_settings_io.h"
+
+#include "toolkit/paths.h"
+#include "toolkit/strings.h"
+
+void readJobSettings(SettingsStore& store, JobSettings& settings) {
+    selectGroup(store, u"Template");
+    settings.templateDirectory = readValue(store, u"Directory", settings.programDirectory);
+    if (rightPart(settings.templateDirectory, 1) != std::u16string(1, pathSeparator))
+        settings.templateDirectory += pathSeparator;
+    settings.templateName = readValue(store, u"Last", u"");
+
+    selectGroup(store, u"Files");
+    settings.productPath = readValue(store, u"Product", u"");
+    if (settings.sourcePath.empty()) settings.sourcePath = readValue(store, u"Source", u"");
+
+    selectGroup(store, u"Settings");
+    settings.tagStartSymbol = readValue(store, u"TagStartSymbol", u"[");
+    settings.tagEndSymbol = readValue(store, u"TagEndSymbol", u"]");
+    settings.levelSymbol = readValue(store, u"levelSymbol", u".");
+    settings.titleRange = readNumber(store, u"TitleRange", 1);
+    settings.pageSeparator = readNumber(store, u"PageSeparator", 1);
+    settings.browserTitle = readValue(store, u"BrowserTitle", u"");
+
+    // The numbers are used as read, unmasked: lt=0 with gt=2 still leaves the
+    // "lt" bit set by gt's second bit.
+    selectGroup(store, u"Named");
+    std::uint32_t gt = static_cast<std::uint32_t>(readNumber(store, u"gt", 1));
+    std::uint32_t lt = static_cast<std::uint32_t>(readNumber(store, u"lt", 1));
+    std::uint32_t quot = static_cast<std::uint32_t>(readNumber(store, u"quot", 1));
+    settings.namedEntities = static_cast<std::int32_t>(gt | (lt << 1) | (quot << 2));
+}
+
+void writeJobSettings(SettingsStore& store, const JobSettings& settings) {
+    selectGroup(store, u"Template");
+    writeValue(store, u"Last", settings.templateName);
+    selectGroup(store, u"Files");
+    writeValue(store, u"Source", settings.sourcePath);
+    writeValue(store, u"Product", settings.productPath);
+    selectGroup(store, u"Settings");
+    writeNumber(store, u"TitleRange", settings.titleRange);
+    writeNumber(store, u"PageSeparator", settings.pageSeparator);
+    writeValue(store, u"BrowserTitle", settings.browserTitle);
+}

@@ -1,0 +1,129 @@
+#include "toolkit/paths.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "toolkit/strings.h"
+
+extern const char16_t pathSeparator = u'/';
+
+bool expandEnvironment(std::u16string_view path, std::u16string& expanded) {
+    // The Windows rules: %NAME% of a set variable becomes its value; an unset
+    // name is copied with both percent signs and the scan goes on behind them;
+    // a percent sign without a partner is copied as it stands.
+    std::u16string result;
+    size_t i = 0;
+    while (i < path.size()) {
+        size_t open = path.find(u'%', i);
+        if (open == std::u16string_view::npos) {
+            result.append(path.substr(i));
+            break;
+        }
+        result.append(path.substr(i, open - i));
+        size_t close = path.find(u'%', open + 1);
+        if (close == std::u16string_view::npos) {
+            result.append(path.substr(open));
+            break;
+        }
+        std::u16string_view name = path.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : std::getenv(utf8FromText(name).c_str());
+        if (value) result += textFromUtf8(value);
+        else result.append(path.substr(open, close - open + 1));
+        i = close + 1;
+    }
+    expanded = std::move(result);
+    return true;
+}
+
+bool fullPath(std::u16string_view path, std::u16string& full) {
+    if (path.empty()) return false;
+    std::u16string absolute;
+    if (path.front() != u'/') {
+        std::vector<char> buffer(256);
+        while (!getcwd(buffer.data(), buffer.size())) {
+            if (errno != ERANGE) return false;
+            buffer.resize(buffer.size() * 2);
+        }
+        absolute = textFromUtf8(buffer.data());
+        absolute += u'/';
+    }
+    absolute.append(path);
+
+    std::vector<std::u16string_view> steps;
+    std::u16string_view rest(absolute);
+    while (!rest.empty()) {
+        size_t slash = rest.find(u'/');
+        std::u16string_view step = rest.substr(0, slash);
+        rest = slash == std::u16string_view::npos ? std::u16string_view() : rest.substr(slash + 1);
+        if (step.empty() || step == u".") continue;
+        if (step == u"..") {
+            if (!steps.empty()) steps.pop_back();
+            continue;
+        }
+        steps.push_back(step);
+    }
+    std::u16string result;
+    for (std::u16string_view step : steps) {
+        result += u'/';
+        result.append(step);
+    }
+    // Like the Windows call: a trailing separator stays, the root is "/".
+    if (result.empty() || absolute.back() == u'/') result += u'/';
+    full = std::move(result);
+    return true;
+}
+
+bool samePath(std::u16string_view a, std::u16string_view b) { return a == b; }
+
+bool pathExists(const std::u16string& path) {
+    struct stat status;
+    return !path.empty() && stat(utf8FromText(path).c_str(), &status) == 0;
+}
+
+std::u16string programFileName() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return std::u16string();
+        if (static_cast<size_t>(length) < buffer.size())
+            return textFromUtf8(std::string_view(buffer.data(), static_cast<size_t>(length)));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+namespace {
+
+// The arguments joined into one line that splits back into them: an argument
+// with a blank, or an empty one, is put in quotes.
+std::u16string processCommandLine() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::u16string line;
+    size_t start = 0;
+    while (start < raw.size()) {
+        size_t end = raw.find('\0', start);
+        if (end == std::string::npos) end = raw.size();
+        std::u16string argument = textFromUtf8(std::string_view(raw).substr(start, end - start));
+        if (!line.empty()) line += u' ';
+        bool quote = argument.empty() || argument.find(u' ') != std::u16string::npos;
+        if (quote) line += u'"';
+        line += argument;
+        if (quote) line += u'"';
+        start = end + 1;
+    }
+    return line;
+}
+
+}  // namespace
+
+std::u16string nextProgramParameter() {
+    static int handedOut = 0;
+    static const std::u16string commandLine = processCommandLine();
+    return commandLineParameter(commandLine, ++handedOut);
+}
