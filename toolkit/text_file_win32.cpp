@@ -1,0 +1,134 @@
+// Win32 file primitives (no sharing at all) and the system ANSI code page.
+#include "toolkit/text_file_platform.h"
+
+#include <windows.h>
+
+namespace platform_file {
+
+namespace {
+
+HANDLE winHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+const WCHAR* widePath(const std::u16string& path) {
+    return reinterpret_cast<const WCHAR*>(path.c_str());
+}
+
+HANDLE openHandle(const std::u16string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(widePath(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// A single-byte code page decodes through a table built once from the system
+// converter, which keeps the per-line cost of the converter's hot path low.
+struct AnsiTable {
+    bool singleByte = false;
+    WCHAR wide[256] = {};
+    AnsiTable() {
+        CPINFO info;
+        if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return;
+        for (int b = 0; b < 256; ++b) {
+            char byte = static_cast<char>(b);
+            if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide[b], 1) != 1) return;
+        }
+        singleByte = true;
+    }
+};
+
+const AnsiTable& ansiTable() {
+    static const AnsiTable table;
+    return table;
+}
+
+}  // namespace
+
+bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
+    if (path.empty()) return false;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    switch (mode) {
+    case OpenMode::ReadOnly:
+        h = openHandle(path, GENERIC_READ, OPEN_EXISTING);
+        break;
+    case OpenMode::ReadWrite:
+        h = openHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+        break;
+    case OpenMode::Create:
+        h = openHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+        // CREATE_ALWAYS refuses hidden and system files; such a file can
+        // still be emptied and written.
+        if (h == INVALID_HANDLE_VALUE) h = openHandle(path, GENERIC_WRITE, TRUNCATE_EXISTING);
+        break;
+    }
+    if (h == INVALID_HANDLE_VALUE) return false;
+    handle = reinterpret_cast<Handle>(h);
+    return true;
+}
+
+void close(Handle handle) { CloseHandle(winHandle(handle)); }
+
+std::int32_t read(Handle handle, void* bytes, std::int32_t count) {
+    DWORD got = 0;
+    if (!ReadFile(winHandle(handle), bytes, static_cast<DWORD>(count), &got, nullptr)) return 0;
+    return static_cast<std::int32_t>(got);
+}
+
+std::int32_t write(Handle handle, const void* bytes, std::int32_t count) {
+    DWORD put = 0;
+    if (!WriteFile(winHandle(handle), bytes, static_cast<DWORD>(count), &put, nullptr)) return 0;
+    return static_cast<std::int32_t>(put);
+}
+
+bool seekTo(Handle handle, std::int64_t position) {
+    LARGE_INTEGER to;
+    to.QuadPart = position;
+    return SetFilePointerEx(winHandle(handle), to, nullptr, FILE_BEGIN) != 0;
+}
+
+std::int64_t tell(Handle handle) {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    LARGE_INTEGER at;
+    if (!SetFilePointerEx(winHandle(handle), zero, &at, FILE_CURRENT)) return -1;
+    return at.QuadPart;
+}
+
+bool setEndHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
+
+void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16string& out) {
+    if (count == 0) return;
+    const std::size_t base = out.size();
+    const AnsiTable& table = ansiTable();
+    if (table.singleByte) {
+        out.resize(base + count);
+        char16_t* d = &out[0] + base;
+        for (std::size_t i = 0; i < count; ++i) d[i] = static_cast<char16_t>(table.wide[bytes[i]]);
+        return;
+    }
+    const char* source = reinterpret_cast<const char*>(bytes);
+    int length = MultiByteToWideChar(CP_ACP, 0, source, static_cast<int>(count), nullptr, 0);
+    if (length <= 0) return;
+    out.resize(base + static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, source, static_cast<int>(count),
+                        reinterpret_cast<WCHAR*>(&out[0] + base), length);
+}
+
+std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char* out,
+                       std::size_t room) {
+    const char16_t* s = *text;
+    // No code unit takes more than 3 bytes in any ANSI code page (UTF-8 as
+    // the ANSI page included); a surrogate pair is never split.
+    std::size_t units = static_cast<std::size_t>(end - s);
+    if (units > room / 3) units = room / 3;
+    if (units == 0) return 0;
+    if (s + units < end && s[units - 1] >= 0xD800 && s[units - 1] <= 0xDBFF) --units;
+    // Best-fit mapping would write look-alike letters; the default
+    // character makes the loss visible instead.
+    DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int put = WideCharToMultiByte(CP_ACP, flags, reinterpret_cast<const WCHAR*>(s),
+                                  static_cast<int>(units), reinterpret_cast<char*>(out),
+                                  static_cast<int>(room), nullptr, nullptr);
+    if (put <= 0) return 0;
+    *text = s + units;
+    return static_cast<std::size_t>(put);
+}
+
+}  // namespace platform_file
