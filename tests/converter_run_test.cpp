@@ -1,0 +1,320 @@
+// Whole conversion runs: settings, source and template bytes in, the exact
+// product bytes and the reported messages out.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "converter/conversion_run.h"
+#include "converter/job_settings.h"
+#include "tests/test_support.h"
+#include "toolkit/paths.h"
+#include "toolkit/strings.h"
+#include "toolkit/text_file.h"
+
+using namespace std::string_view_literals;
+
+namespace {
+
+const std::string bom = "\xEF\xBB\xBF";
+
+struct Run {
+    ScratchDir dir;
+    CapturedErrors errors;
+    int result = -1;
+
+    Run() {
+        clearJobSettings();
+        applyDefaultSettings(job);
+        currentLine.clear();
+        inSource = 0;
+        headingWritten = 0;
+        listDepth = 0;
+        job.templateDirectory = dir.directory();
+        job.templateName = u"Plain";
+        job.templatePath = templatePathOf(job);
+        job.sourcePath = dir.path(u"notes.txt");
+        job.productPath = dir.path(u"notes.htm");
+    }
+    void templateBytes(std::string_view bytes) { writeBytes(job.templatePath, bytes); }
+    void sourceBytes(std::string_view bytes) { writeBytes(job.sourcePath, bytes); }
+    // The product after the run, without its byte-order mark (checked here).
+    std::string product() {
+        result = writeProduct();
+        std::string bytes = readBytes(job.productPath);
+        EXPECT_EQ(bytes.substr(0, 3), bom);
+        return bytes.size() >= 3 ? bytes.substr(3) : bytes;
+    }
+    std::string messages() const {
+        std::string all;
+        for (const std::u16string& m : errors.messages) all += (all.empty() ? "" : "|") + utf8FromText(m);
+        return all;
+    }
+};
+
+TEST(SourceReader, WorkedExample) {
+    Run run;
+    run.templateBytes("[...]");
+    run.sourceBytes("[.Alpha]\r\nfirst line\r\na <b> c\r\n\r\n[..Beta]\r\n\r\n[.Gamma]\r\n");
+    EXPECT_EQ(escapeBytes(run.product()),
+              escapeBytes("<ul><li><h1>Alpha</h1>\r\n"
+                          "first line<br>\r\n"
+                          "a &lt;b&gt; c<br>\r\n"
+                          "<br>\r\n"
+                          "<hr><br><ul><li><h1>Beta</h1>\r\n"
+                          "\r\n"
+                          "</li></ul><hr><br></li><li><h1>Gamma</h1>\r\n"
+                          "</li></ul>"));
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.messages(), "");
+    EXPECT_EQ(listDepth, 0);
+}
+
+struct SourceCase {
+    const char* name;
+    int titleRange;
+    std::string_view source;
+    const char* body;
+};
+
+TEST(SourceReader, Lines) {
+    static const SourceCase cases[] = {
+        {"only a title", 1, "[.Alpha]", "<ul><li><h1>Alpha</h1>\r\n</li></ul>"},
+        {"blank after heading", 1, "[.A]\n\nx", "<ul><li><h1>A</h1>\r\n\r\nx<br>\r\n</li></ul>"},
+        {"blank after bold title", 0, "[.A]\n\n", "<ul><li><b>A</b><br>\r\n<br>\r\n</li></ul>"},
+        {"tag lines", 1, "[b]bold[/b]\n[b]bold[/b] text\n", "<b>bold</b>\r\n<b>bold</b> text<br>\r\n"},
+        {"blanks only", 1, "  ", "  <br>\r\n"},
+        {"unclosed tag", 1, "a [b", "a <b[br>\r\n"},
+        {"empty source", 1, "", ""},
+        {"mark only", 1, "\xEF\xBB\xBF", ""},
+        {"final line end", 1, "a\r\n", "a<br>\r\n"},
+        {"final empty line", 1, "a\r\n\r\n", "a<br>\r\n<br>\r\n"},
+        {"lone CR and LF CR", 1, "a\rb\n\rc", "a<br>\r\nb<br>\r\n<br>\r\nc<br>\r\n"},
+        {"ANSI bytes", 1, "\xC3\xA9 \x80", "\xC3\x83\xC2\xA9 \xE2\x82\xAC<br>\r\n"},
+        {"UTF-8 with mark", 1, "\xEF\xBB\xBF\xC3\xA9", "\xC3\xA9<br>\r\n"},
+        {"UTF-16LE with mark", 1, "\xFF\xFE\xE9\x00<\x00\r\x00\n\x00[\x00.\x00T\x00]\x00"sv,
+         "\xC3\xA9&lt;<br>\r\n<ul><li><h1>T</h1>\r\n</li></ul>"},
+        {"title then blank then text", 1, "[.A]\n\n[..B]\ntext\n\n[.C]",
+         "<ul><li><h1>A</h1>\r\n\r\n<hr><br><ul><li><h1>B</h1>\r\ntext<br>\r\n<br>\r\n"
+         "</li></ul><hr><br></li><li><h1>C</h1>\r\n</li></ul>"},
+    };
+    for (const SourceCase& c : cases) {
+        Run run;
+        job.titleRange = c.titleRange;
+        run.templateBytes("[...]");
+        run.sourceBytes(c.source);
+        EXPECT_EQ(escapeBytes(run.product()), escapeBytes(c.body)) << c.name;
+        EXPECT_EQ(run.result, 1) << c.name;
+    }
+}
+
+TEST(SourceReader, NulInTheMiddleStartsTheNextLine) {
+    Run run;
+    run.templateBytes("[...]");
+    run.sourceBytes(std::string_view("a\0b", 3));
+    EXPECT_EQ(escapeBytes(run.product()), escapeBytes("a<br>\r\nb<br>\r\n"));
+}
+
+TEST(SourceReader, LongerSymbolsAlwaysAppendTheLineBreak) {
+    Run run;
+    job.tagStartSymbol = u"<<";
+    job.tagEndSymbol = u">>";
+    run.templateBytes("<<...>>");
+    run.sourceBytes("<<b>>x<<b>>\n");
+    // "<<br>>" is appended; the scan takes "<b" and "<br" as tag texts and
+    // scans each second ">" again as text.
+    EXPECT_EQ(escapeBytes(run.product()), escapeBytes("<<b>&gt;x<<b>&gt;<<br>&gt;\r\n"));
+}
+
+TEST(SourceReader, BlankFirstLineSeesTheTemplatesHeading) {
+    Run run;
+    run.templateBytes("[.T]\r\n[...]");
+    run.sourceBytes("\r\nx");
+    EXPECT_EQ(escapeBytes(run.product()), escapeBytes("<ul><li><h1>T</h1>\r\n\r\nx<br>\r\n</li></ul>"));
+}
+
+TEST(SourceReader, LongLinesAreConvertedWhole) {
+    Run run;
+    run.templateBytes("[...]");
+    std::string line;
+    for (int i = 0; i < 3000; ++i) line += "ab<\"";
+    run.sourceBytes(line + "\r\n");
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) expected += "ab&lt;&quot;";
+    EXPECT_EQ(run.product(), expected + "<br>\r\n");
+}
+
+struct TemplateCase {
+    const char* name;
+    const char* browserTitle;
+    const char* templateText;
+    const char* product;
+    const char* messages;
+};
+
+TEST(TemplateAssembly, Frames) {
+    static const TemplateCase cases[] = {
+        {"marker inside div", "", "<div>[...]</div>\r\n<p>", "<div>x<br>\r\n</div><p>\r\n", ""},
+        {"marker at start", "", "[...]tail\n", "x<br>\r\ntail", ""},
+        {"marker at end", "", "head[...]", "headx<br>\r\n", ""},
+        {"two markers on a line", "", "[...]-[...]", "x<br>\r\n-[...]", ""},
+        {"markers on two lines", "", "[...]\n[...]\n", "x<br>\r\nx<br>\r\n", ""},
+        {"tags beside the marker stay", "", "[b][...][i]", "[b]x<br>\r\n[i]", ""},
+        {"title replaced", "My Notes", "<TITLE>Untitled</TITLE>\n[...]", "<TITLE>My Notes</TITLE>\r\nx<br>\r\n", ""},
+        {"title kept", "", "<TITLE>Untitled</TITLE>\n[...]", "<TITLE>Untitled</TITLE>\r\nx<br>\r\n", ""},
+        {"only the first title", "T", "<title>a</title><title>b</title>\n[...]",
+         "<title>T</title><title>b</title>\r\nx<br>\r\n", ""},
+        {"title over two lines", "T", "<title>a\n</title>[...]", "<title>a\r\n</title>x<br>\r\n", ""},
+        {"marker in title, title set", "T", "<title>[...]</title>", "<title>T</title>\r\n",
+         "'[...]' not found in template"},
+        {"marker in title, no title", "", "<title>[...]</title>", "<title>x<br>\r\n</title>", ""},
+        {"title with tags", "[http://a] & <b>", "<title>-</title>\n[...]",
+         "<title><a href=\"http://a\"target=\"_blank\">http://a</a> & <b></title>\r\nx<br>\r\n", ""},
+        {"unknown tags and [[", "", "<script>a[i] = \"[[\";</script>\n[...]",
+         "<script>a[i] = \"[\";</script>\r\nx<br>\r\n", ""},
+        {"ANSI template", "", "<p>\xE9</p>\r\n[...]", "<p>\xC3\xA9</p>\r\nx<br>\r\n", ""},
+        {"UTF-8 without mark", "", "\xC3\xA9[...]", "\xC3\x83\xC2\xA9x<br>\r\n", ""},
+        {"empty template", "", "", "", "'[...]' not found in template"},
+        {"no marker", "", "<p>\r\n(...)<", "<p>\r\n(...)<\r\n", "'[...]' not found in template"},
+        {"line ends", "", "a\rb\r\n[...]\nc\n", "a\r\nb\r\nx<br>\r\nc\r\n", ""},
+    };
+    for (const TemplateCase& c : cases) {
+        Run run;
+        job.browserTitle = u16(c.browserTitle);
+        run.templateBytes(c.templateText);
+        run.sourceBytes("x");
+        EXPECT_EQ(escapeBytes(run.product()), escapeBytes(c.product)) << c.name;
+        EXPECT_EQ(run.messages(), c.messages) << c.name;
+        EXPECT_EQ(run.result, *c.messages ? 0 : 1) << c.name;
+    }
+}
+
+TEST(TemplateAssembly, MarkerFollowsTheTagSymbols) {
+    {
+        Run run;
+        job.tagStartSymbol = u"{";
+        job.tagEndSymbol = u"}";
+        run.templateBytes("<p>[...]</p>");
+        run.sourceBytes("x");
+        EXPECT_EQ(run.product(), "<p>[...]</p>\r\n");
+        EXPECT_EQ(run.messages(), "'[...]' not found in template");
+    }
+    {
+        Run run;
+        job.tagStartSymbol = u"{";
+        job.tagEndSymbol = u"}";
+        run.templateBytes("<p>{...}</p>");
+        run.sourceBytes("x [b]");
+        EXPECT_EQ(run.product(), "<p>x [b]<br>\r\n</p>");
+        EXPECT_EQ(run.result, 1);
+    }
+}
+
+TEST(ConversionRun, MissingFiles) {
+    {
+        Run run;
+        run.sourceBytes("x");
+        EXPECT_EQ(run.product(), "");
+        EXPECT_EQ(run.messages(), "Cannot read template file");
+        EXPECT_EQ(run.result, 0);
+    }
+    {
+        Run run;
+        run.templateBytes("<html>\r\n<body>[...]</body>\r\n</html>");
+        EXPECT_EQ(run.product(), "<html>\r\n<body>");
+        EXPECT_EQ(run.messages(), "Source not found");
+        EXPECT_EQ(run.result, 0);
+    }
+    {
+        Run run;
+        run.templateBytes("[...]");
+        run.sourceBytes("x");
+        job.productPath = run.dir.path(u"missing") + pathSeparator + u"out.htm";
+        EXPECT_EQ(writeProduct(), 0);
+        EXPECT_EQ(run.messages(), "Cannot make product file");
+        EXPECT_FALSE(fileExists(job.productPath));
+    }
+}
+
+TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
+    const std::string templateText = "<p>[...]</p>";
+    const std::string sourceText = "[.A]\r\ntext\r\n";
+    struct Case {
+        const char* name;
+        int which;  // 0 the source, 1 the template
+    };
+    static const Case cases[] = {{"source", 0}, {"template", 1}};
+    for (const Case& c : cases) {
+        Run run;
+        run.templateBytes(templateText);
+        run.sourceBytes(sourceText);
+        const std::u16string target = c.which == 0 ? job.sourcePath : job.templatePath;
+        // Spelt differently from the input, as a user might type it.
+        job.productPath = run.dir.directory() + u"." + pathSeparator + u"sub" + pathSeparator + u".." +
+                          pathSeparator + target.substr(run.dir.directory().size());
+        std::filesystem::create_directory(std::filesystem::path(run.dir.path(u"sub")));
+        EXPECT_EQ(writeProduct(), 0) << c.name;
+        EXPECT_EQ(run.messages(), "Product file must differ from source and template") << c.name;
+        EXPECT_EQ(readBytes(job.templatePath), templateText) << c.name;
+        EXPECT_EQ(readBytes(job.sourcePath), sourceText) << c.name;
+    }
+}
+
+#ifndef _WIN32
+TEST(ConversionRun, WriteErrorsFailTheRun) {
+    Run run;
+    run.templateBytes("[...]");
+    std::string source;
+    for (int i = 0; i < 2000; ++i) source += "a line of text\r\n";
+    run.sourceBytes(source);
+    job.productPath = u"/dev/full";
+    EXPECT_EQ(writeProduct(), 0);
+    EXPECT_EQ(run.messages(), "Cannot write product file");
+}
+#endif
+
+TEST(ConversionRun, CompletesProductPaths) {
+    ScratchDir dir;
+    std::u16string here;
+    ASSERT_TRUE(fullPath(u"notes", here));
+    EXPECT_EQ(completeProductPath(u"notes"), here + u".htm");
+    EXPECT_EQ(completeProductPath(dir.path(u"my notes.old copy")), dir.path(u"my notes.old copy.htm"));
+    EXPECT_EQ(completeProductPath(dir.path(u"page.html")), dir.path(u"page.html"));
+    EXPECT_EQ(completeProductPath(dir.path(u".profile")), dir.path(u".profile.htm"));
+    EXPECT_EQ(normalizePath(u""), u"");
+
+#ifdef _WIN32
+    _putenv_s("PAGESMITH_TEST_DIR", utf8FromText(dir.directory()).c_str());
+#else
+    setenv("PAGESMITH_TEST_DIR", utf8FromText(dir.directory()).c_str(), 1);
+#endif
+    EXPECT_EQ(completeProductPath(u"%PAGESMITH_TEST_DIR%x"), dir.path(u"x.htm"));
+
+    // Paths past the old 260-character limit are completed whole.
+    std::u16string longName(300, u'n');
+    EXPECT_EQ(completeProductPath(dir.path(longName)), dir.path(longName) + u".htm");
+}
+
+TEST(ConversionRun, TemplatePathIsAPlainConcatenation) {
+    JobSettings settings;
+    settings.templateDirectory = u"dir/";
+    settings.templateName = u"Standard";
+    EXPECT_EQ(templatePathOf(settings), u"dir/Standard.tpl.txt");
+    settings.templateName.clear();
+    EXPECT_EQ(templatePathOf(settings), u"dir/.tpl.txt");
+}
+
+TEST(ConversionRun, StateCarriesOverBetweenRuns) {
+    // A template title leaves a list open; the next run's body closes it.
+    Run run;
+    run.templateBytes("[.T]\r\n[...]");
+    run.sourceBytes("x");
+    EXPECT_EQ(run.product(), "<ul><li><h1>T</h1>\r\nx<br>\r\n</li></ul>");
+    EXPECT_EQ(listDepth, 0);
+    EXPECT_EQ(writeProduct(), 1);
+    EXPECT_EQ(readBytes(job.productPath), bom + "<ul><li><h1>T</h1>\r\nx<br>\r\n</li></ul>");
+}
+
+}  // namespace
