@@ -1,0 +1,281 @@
+#include "toolkit/strings.h"
+
+#include <climits>
+#include <cstdint>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace {
+
+struct PartCase {
+    const char16_t* text;
+    int start;
+    int count;
+    const char16_t* expected;
+};
+
+TEST(StringParts, LeftAndRightClampTheirCount) {
+    const PartCase left[] = {
+        {u"abc", 0, 2, u"ab"}, {u"abc", 0, 10, u"abc"}, {u"abc", 0, 0, u""},
+        {u"abc", 0, -1, u""},  {u"", 0, 3, u""},         {u"abc", 0, INT_MAX, u"abc"},
+    };
+    for (const PartCase& c : left) {
+        EXPECT_EQ(leftPart(c.text, c.count), c.expected) << "leftPart n=" << c.count;
+    }
+    const PartCase right[] = {
+        {u"abc", 0, 2, u"bc"}, {u"abc", 0, 10, u"abc"}, {u"abc", 0, 0, u""},
+        {u"abc", 0, -1, u""},  {u"", 0, 1, u""},
+    };
+    for (const PartCase& c : right) {
+        EXPECT_EQ(rightPart(c.text, c.count), c.expected) << "rightPart n=" << c.count;
+    }
+}
+
+TEST(StringParts, MidPartClampsStartAndCount) {
+    const PartCase cases[] = {
+        {u"abc", 0, 2, u"ab"},        {u"abc", -5, 1, u"a"},  {u"abc", 1, 3, u"abc"},
+        {u"abc", 2, 1, u"b"},         {u"abc", 2, 99, u"bc"}, {u"abc", 3, 1, u"c"},
+        {u"abc", 4, 2, u""},          {u"abc", 1, -1, u""},   {u"abc", 2, 0, u""},
+        {u"abc", INT_MAX, INT_MAX, u""}, {u"abc", 2, INT_MAX, u"bc"},
+    };
+    for (const PartCase& c : cases) {
+        EXPECT_EQ(midPart(c.text, c.start, c.count), c.expected)
+            << "start=" << c.start << " n=" << c.count;
+    }
+    const PartCase toEnd[] = {
+        {u"abc", 0, 0, u"abc"}, {u"abc", 1, 0, u"abc"}, {u"abc", 2, 0, u"bc"},
+        {u"abc", 3, 0, u"c"},   {u"abc", 4, 0, u""},    {u"", 1, 0, u""},
+    };
+    for (const PartCase& c : toEnd) {
+        EXPECT_EQ(midPart(c.text, c.start), c.expected) << "start=" << c.start;
+    }
+}
+
+TEST(StringParts, LengthCountsCodeUnits) {
+    EXPECT_EQ(textLength(u""), 0);
+    EXPECT_EQ(textLength(u"abc"), 3);
+    EXPECT_EQ(textLength(u"a\U0001F600"), 3);
+    EXPECT_EQ(firstCharCode(u""), 0);
+    EXPECT_EQ(firstCharCode(u"[x"), 0x5B);
+    EXPECT_EQ(firstCharCode(u"\u20AC"), 0x20AC);
+    EXPECT_EQ(blanks(3), u"   ");
+    EXPECT_EQ(blanks(0), u"");
+    EXPECT_EQ(blanks(-4), u"");
+}
+
+TEST(StringSearch, FindTextPositionsAreOneBased) {
+    struct Case {
+        const char16_t* text;
+        const char16_t* pattern;
+        int start;
+        int expected;
+    };
+    const Case cases[] = {
+        {u"a]b]", u"]", 3, 4},  {u"a]b]", u"]", 5, 0},   {u"a]b]", u"]", 0, 2},
+        {u"a]b]", u"]", -7, 2}, {u"a]b]", u"]", 2, 2},   {u"a]b]", u"]", 4, 4},
+        {u"", u"]", 1, 0},      {u"abc", u"", 1, 0},     {u"abc", u"abcd", 1, 0},
+        {u"abcabc", u"ca", 1, 3}, {u"Date", u"date", 1, 0}, {u"aaa", u"aa", 2, 2},
+        {u"abc", u"c", INT_MAX, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(findText(c.text, c.pattern, c.start), c.expected)
+            << escapeBytes(utf8FromText(c.text)) << " / " << escapeBytes(utf8FromText(c.pattern))
+            << " from " << c.start;
+    }
+}
+
+TEST(StringReplace, NewTextModes) {
+    struct Case {
+        const char16_t* text;
+        const char16_t* search;
+        const char16_t* replacement;
+        int mode;
+        int start;
+        int count;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {u"a>>b", u">", u"&gt;", 0, 1, -1, u"a&gt;&gt;b"},
+        {u"aaa", u"aa", u"b", 0, 1, -1, u"ba"},
+        {u"abc", u"", u"x", 0, 1, -1, u"abc"},
+        {u"", u"a", u"x", 0, 1, -1, u""},
+        {u"aXbXc", u"X", u"", 0, 1, -1, u"abc"},
+        {u"aaaa", u"a", u"aa", 0, 1, -1, u"aaaaaaaa"},
+        {u"a-a-a", u"a", u"b", 0, 2, -1, u"a-b-b"},
+        {u"a-a-a", u"a", u"b", 0, 0, -1, u"b-b-b"},
+        {u"a-a-a", u"a", u"b", 0, 1, 2, u"b-b-a"},
+        {u"a-a-a", u"a", u"b", 0, 1, 0, u"a-a-a"},
+        {u"a-a-a", u"a", u"b", 0, 9, -1, u"a-a-a"},
+        {u"Date DATE date", u"date", u"x", 0, 1, -1, u"Date DATE x"},
+        {u"Date DATE date", u"date", u"x", caseInsensitive, 1, -1, u"x x x"},
+        {u"\u0391\u03B1", u"\u03B1", u"b", caseInsensitive, 1, -1, u"bb"},
+    };
+    for (const Case& c : cases) {
+        std::u16string text = c.text;
+        std::u16string result = replaceText(text, c.search, c.replacement, c.mode, c.start, c.count);
+        EXPECT_EQ(result, c.expected) << escapeBytes(utf8FromText(c.text));
+        EXPECT_EQ(text, c.text) << "a new-text mode changed its argument";
+    }
+}
+
+TEST(StringReplace, InPlaceChangesTheVariable) {
+    std::u16string text = u"a<b<c";
+    std::u16string result = replaceText(text, u"<", u"[", inPlace);
+    EXPECT_EQ(text, u"a[b[c");
+    EXPECT_EQ(result, u"a[b[c");
+
+    // The replaced text is not scanned again.
+    text = u"abab";
+    replaceText(text, u"ab", u"ba", inPlace);
+    EXPECT_EQ(text, u"baba");
+
+    // A replacement of another length still leaves the correct text.
+    text = u"x&y";
+    replaceText(text, u"&", u"&amp;", inPlace);
+    EXPECT_EQ(text, u"x&amp;y");
+}
+
+TEST(StringCase, LowerCaseMapsEveryScriptTheProgramMeets) {
+    struct Case {
+        const char16_t* text;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {u"Hello WORLD 123 [.]", u"hello world 123 [.]"},
+        {u"\u00C0\u00C9\u00CE\u00D6\u00DD\u00DE\u00DF", u"\u00E0\u00E9\u00EE\u00F6\u00FD\u00FE\u00DF"},
+        {u"\u0100\u0141\u0152\u0160\u0178\u017D", u"\u0101\u0142\u0153\u0161\u00FF\u017E"},
+        {u"\u0391\u0392\u0393\u03A3\u03A9\u0386", u"\u03B1\u03B2\u03B3\u03C3\u03C9\u03AC"},
+        {u"\u0410\u0411\u042F\u0401\u0404\u0406", u"\u0430\u0431\u044F\u0451\u0454\u0456"},
+        {u"\u0130", u"i"},
+        {u"\uFF21\uFF3A", u"\uFF41\uFF5A"},
+        {u"\U0001F600\xD800x\xDC00", u"\U0001F600\xD800x\xDC00"},
+        {u"\u00E4\u3042\u20AC", u"\u00E4\u3042\u20AC"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(lowerCase(c.text), c.expected) << escapeBytes(utf8FromText(c.text));
+    }
+    EXPECT_EQ(lowerCaseChar(u'Q'), u'q');
+    EXPECT_EQ(lowerCaseChar(u'\u0416'), u'\u0436');
+    EXPECT_EQ(lowerCaseChar(u'\u00A0'), u'\u00A0');
+}
+
+TEST(StringTrim, OnlyBlanksAreTrimmed) {
+    struct Case {
+        const char16_t* text;
+        const char16_t* both;
+        const char16_t* leading;
+        const char16_t* trailing;
+    };
+    const Case cases[] = {
+        {u" \tword\t ", u"\tword\t", u"\tword\t ", u" \tword\t"},
+        {u"\t word", u"\t word", u"\t word", u"\t word"},
+        {u"   ", u"", u"", u""},
+        {u"", u"", u"", u""},
+        {u"  a b  ", u"a b", u"a b  ", u"  a b"},
+        {u"x", u"x", u"x", u"x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(trimBlanks(c.text), c.both) << escapeBytes(utf8FromText(c.text));
+        EXPECT_EQ(trimLeadingBlanks(c.text), c.leading) << escapeBytes(utf8FromText(c.text));
+        EXPECT_EQ(trimTrailingBlanks(c.text), c.trailing) << escapeBytes(utf8FromText(c.text));
+    }
+    EXPECT_EQ(trimBlanks(u"..a..", u'.'), u"a");
+}
+
+TEST(StringNumbers, NumberToTextCoversTheWholeRange) {
+    struct Case {
+        std::int64_t number;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {0, u"0"},
+        {7, u"7"},
+        {-1, u"-1"},
+        {1000000, u"1000000"},
+        {-2147483648LL, u"-2147483648"},
+        {4294967296LL, u"4294967296"},
+        {INT64_MAX, u"9223372036854775807"},
+        {INT64_MIN, u"-9223372036854775808"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(numberToText(c.number), c.expected) << c.number;
+}
+
+TEST(StringNumbers, TextToNumberReadsThePrefixOnly) {
+    struct Case {
+        const char16_t* text;
+        std::int64_t expected;
+    };
+    const Case cases[] = {
+        {u"$ff", 255},
+        {u"$FF", 255},
+        {u"%101", 5},
+        {u"\t-42px", -42},
+        {u"- 5", 0},
+        {u"abc", 0},
+        {u"", 0},
+        {u"12.5", 12},
+        {u"  +17", 17},
+        {u"+-3", 0},
+        {u"-$10", -16},
+        {u"$fg", 15},
+        {u"%1021", 2},
+        {u"$", 0},
+        {u"007", 7},
+        {u"1 2", 1},
+        {u"\u00A012", 0},
+        {u"9223372036854775807", INT64_MAX},
+        {u"-9223372036854775808", INT64_MIN},
+        {u"9223372036854775808", INT64_MIN},
+        {u"18446744073709551617", 1},
+        {u"$FFFFFFFFFFFFFFFF", -1},
+        {u"$1FFFFFFFFFFFFFFFF", -1},
+        {u"-$8000000000000000", INT64_MIN},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(textToNumber(c.text), c.expected) << escapeBytes(utf8FromText(c.text));
+    }
+}
+
+TEST(StringCompare, TextEqualsIsExact) {
+    EXPECT_FALSE(textEquals(u"Date", u"date"));
+    EXPECT_TRUE(textEquals(u"", u""));
+    EXPECT_TRUE(textEquals(u"a\u00E9", u"a\u00E9"));
+    EXPECT_FALSE(textEquals(u"a", u"a "));
+    EXPECT_FALSE(textEquals(u"", std::u16string_view(u"\0", 1)));
+}
+
+TEST(StringEdges, Utf8ConversionsAreExact) {
+    struct Case {
+        const char16_t* text;
+        const char* utf8;
+    };
+    const Case encode[] = {
+        {u"", ""},
+        {u"abc", "abc"},
+        {u"\u00E9\u20AC", "\xC3\xA9\xE2\x82\xAC"},
+        {u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {u"a\xD800" u"b", "a\xEF\xBF\xBD" "b"},
+        {u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : encode) {
+        EXPECT_EQ(escapeBytes(utf8FromText(c.text)), escapeBytes(c.utf8));
+    }
+    const Case decode[] = {
+        {u"abc", "abc"},
+        {u"\u00E9\u20AC\U0001F600", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {u"a\uFFFDb", "a\x80" "b"},
+        {u"\uFFFD", "\xC0\xAF"},
+        {u"\uFFFD", "\xED\xA0\x80"},
+        {u"\uFFFD", "\xF4\x90\x80\x80"},
+        {u"\uFFFD\u00E9", "\xC3\xC3\xA9"},
+        {u"a\uFFFD", "a\xE2\x82"},
+        {u"\uFFFD", "\xFF"},
+    };
+    for (const Case& c : decode) {
+        EXPECT_EQ(textFromUtf8(c.utf8), c.text) << escapeBytes(c.utf8);
+    }
+}
+
+}  // namespace
