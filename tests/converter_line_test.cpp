@@ -255,7 +255,9 @@ TEST(PageLists, LevelSequences) {
         job.pageSeparator = c.pageSeparator;
         for (int level : c.levels) nestLevel(level);
         EXPECT_EQ(product.finish(), c.expected) << "separator " << c.pageSeparator;
-        if (c.levels.back() == 0) EXPECT_EQ(listDepth, 0);
+        if (c.levels.back() == 0) {
+            EXPECT_EQ(listDepth, 0);
+        }
     }
 }
 

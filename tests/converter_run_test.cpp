@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
 #include "tests/test_support.h"
@@ -20,12 +25,12 @@ namespace {
 
 const std::string bom = "\xEF\xBB\xBF";
 
-struct Run {
+struct ProductRun {
     ScratchDir dir;
     CapturedErrors errors;
     int result = -1;
 
-    Run() {
+    ProductRun() {
         clearJobSettings();
         applyDefaultSettings(job);
         currentLine.clear();
@@ -55,7 +60,7 @@ struct Run {
 };
 
 TEST(SourceReader, WorkedExample) {
-    Run run;
+    ProductRun run;
     run.templateBytes("[...]");
     run.sourceBytes("[.Alpha]\r\nfirst line\r\na <b> c\r\n\r\n[..Beta]\r\n\r\n[.Gamma]\r\n");
     EXPECT_EQ(escapeBytes(run.product()),
@@ -101,7 +106,7 @@ TEST(SourceReader, Lines) {
          "</li></ul><hr><br></li><li><h1>C</h1>\r\n</li></ul>"},
     };
     for (const SourceCase& c : cases) {
-        Run run;
+        ProductRun run;
         job.titleRange = c.titleRange;
         run.templateBytes("[...]");
         run.sourceBytes(c.source);
@@ -111,14 +116,14 @@ TEST(SourceReader, Lines) {
 }
 
 TEST(SourceReader, NulInTheMiddleStartsTheNextLine) {
-    Run run;
+    ProductRun run;
     run.templateBytes("[...]");
     run.sourceBytes(std::string_view("a\0b", 3));
     EXPECT_EQ(escapeBytes(run.product()), escapeBytes("a<br>\r\nb<br>\r\n"));
 }
 
 TEST(SourceReader, LongerSymbolsAlwaysAppendTheLineBreak) {
-    Run run;
+    ProductRun run;
     job.tagStartSymbol = u"<<";
     job.tagEndSymbol = u">>";
     run.templateBytes("<<...>>");
@@ -129,14 +134,14 @@ TEST(SourceReader, LongerSymbolsAlwaysAppendTheLineBreak) {
 }
 
 TEST(SourceReader, BlankFirstLineSeesTheTemplatesHeading) {
-    Run run;
+    ProductRun run;
     run.templateBytes("[.T]\r\n[...]");
     run.sourceBytes("\r\nx");
     EXPECT_EQ(escapeBytes(run.product()), escapeBytes("<ul><li><h1>T</h1>\r\n\r\nx<br>\r\n</li></ul>"));
 }
 
 TEST(SourceReader, LongLinesAreConvertedWhole) {
-    Run run;
+    ProductRun run;
     run.templateBytes("[...]");
     std::string line;
     for (int i = 0; i < 3000; ++i) line += "ab<\"";
@@ -181,7 +186,7 @@ TEST(TemplateAssembly, Frames) {
         {"line ends", "", "a\rb\r\n[...]\nc\n", "a\r\nb\r\nx<br>\r\nc\r\n", ""},
     };
     for (const TemplateCase& c : cases) {
-        Run run;
+        ProductRun run;
         job.browserTitle = u16(c.browserTitle);
         run.templateBytes(c.templateText);
         run.sourceBytes("x");
@@ -193,7 +198,7 @@ TEST(TemplateAssembly, Frames) {
 
 TEST(TemplateAssembly, MarkerFollowsTheTagSymbols) {
     {
-        Run run;
+        ProductRun run;
         job.tagStartSymbol = u"{";
         job.tagEndSymbol = u"}";
         run.templateBytes("<p>[...]</p>");
@@ -202,7 +207,7 @@ TEST(TemplateAssembly, MarkerFollowsTheTagSymbols) {
         EXPECT_EQ(run.messages(), "'[...]' not found in template");
     }
     {
-        Run run;
+        ProductRun run;
         job.tagStartSymbol = u"{";
         job.tagEndSymbol = u"}";
         run.templateBytes("<p>{...}</p>");
@@ -214,21 +219,21 @@ TEST(TemplateAssembly, MarkerFollowsTheTagSymbols) {
 
 TEST(ConversionRun, MissingFiles) {
     {
-        Run run;
+        ProductRun run;
         run.sourceBytes("x");
         EXPECT_EQ(run.product(), "");
         EXPECT_EQ(run.messages(), "Cannot read template file");
         EXPECT_EQ(run.result, 0);
     }
     {
-        Run run;
+        ProductRun run;
         run.templateBytes("<html>\r\n<body>[...]</body>\r\n</html>");
         EXPECT_EQ(run.product(), "<html>\r\n<body>");
         EXPECT_EQ(run.messages(), "Source not found");
         EXPECT_EQ(run.result, 0);
     }
     {
-        Run run;
+        ProductRun run;
         run.templateBytes("[...]");
         run.sourceBytes("x");
         job.productPath = run.dir.path(u"missing") + pathSeparator + u"out.htm";
@@ -247,7 +252,7 @@ TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
     };
     static const Case cases[] = {{"source", 0}, {"template", 1}};
     for (const Case& c : cases) {
-        Run run;
+        ProductRun run;
         run.templateBytes(templateText);
         run.sourceBytes(sourceText);
         const std::u16string target = c.which == 0 ? job.sourcePath : job.templatePath;
@@ -264,13 +269,24 @@ TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
 
 #ifndef _WIN32
 TEST(ConversionRun, WriteErrorsFailTheRun) {
-    Run run;
+    ProductRun run;
     run.templateBytes("[...]");
     std::string source;
     for (int i = 0; i < 2000; ++i) source += "a line of text\r\n";
     run.sourceBytes(source);
-    job.productPath = u"/dev/full";
-    EXPECT_EQ(writeProduct(), 0);
+
+    // A file-size limit makes the writes fail as a full disk would.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 10000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = writeProduct();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, savedHandler);
+
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(run.messages(), "Cannot write product file");
 }
 #endif
@@ -308,7 +324,7 @@ TEST(ConversionRun, TemplatePathIsAPlainConcatenation) {
 
 TEST(ConversionRun, StateCarriesOverBetweenRuns) {
     // A template title leaves a list open; the next run's body closes it.
-    Run run;
+    ProductRun run;
     run.templateBytes("[.T]\r\n[...]");
     run.sourceBytes("x");
     EXPECT_EQ(run.product(), "<ul><li><h1>T</h1>\r\nx<br>\r\n</li></ul>");
