@@ -530,15 +530,19 @@ void* createDropDownList(int number, int x, int y, int width, int height) {
                               CBS_DROPDOWNLIST | WS_VSCROLL | WS_BORDER | WS_GROUP | WS_TABSTOP, 0,
                               x, y, width, height + dropDownListHeight, u"");
     if (!list) return nullptr;
-    // The closed box is the selection field plus a fixed frame; size the field
-    // so that the whole box is as tall as asked. The font is already set, as
+    // The closed box is the selection field plus a frame. Systems differ in
+    // how the field's set height maps to the box (some add padding), so
+    // correct by what the box measures. The font is already set, as
     // WM_SETFONT would reset the field's height.
-    RECT box;
-    GetWindowRect(list, &box);
     LRESULT field = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    int wanted = height - (box.bottom - box.top - static_cast<int>(field));
-    if (field != CB_ERR && wanted > 0)
-        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+    for (int attempt = 0; attempt < 3 && field != CB_ERR; ++attempt) {
+        RECT box;
+        GetWindowRect(list, &box);
+        int error = height - (box.bottom - box.top);
+        if (error == 0 || field + error <= 0) break;
+        field += error;
+        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
     return list;
 }
 

@@ -1,0 +1,265 @@
+// Real messages to the real main window, pumped through the toolkit's queue:
+// which events come out, how many, and which do not.
+#include "tests/win32/window_test_support.h"
+
+namespace {
+
+// Records the keys a control is handed, in front of the toolkit's own
+// subclass procedure.
+struct KeyRecorder {
+    static inline std::vector<UINT> seen;
+    static inline WNDPROC previous = nullptr;
+
+    explicit KeyRecorder(HWND control) : handle(control) {
+        seen.clear();
+        previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record)));
+    }
+    ~KeyRecorder() { SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous)); }
+
+    static LRESULT CALLBACK record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_KEYDOWN || message == WM_CHAR) seen.push_back(message);
+        return CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    }
+
+    HWND handle;
+};
+
+class GuiEventsTest : public MainWindowTest {
+protected:
+    void fillList() {
+        addItem(TemplateList, -1, u"alpha");
+        addItem(TemplateList, -1, u"beta");
+        addItem(TemplateList, -1, u"gamma");
+        setState(TemplateList, 0);
+    }
+
+    // The control sends its click notification as the system would.
+    void notifyFrom(int number, WORD code) {
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(number, code),
+                     reinterpret_cast<LPARAM>(handleOf(number)));
+    }
+};
+
+TEST_F(GuiEventsTest, ButtonClickGivesExactlyOneControlEvent) {
+    static const struct {
+        int number;
+        Events expected;
+    } cases[] = {
+        {EditButton, {control(EditButton, ClickedSubtype)}},
+        {SourceBrowseButton, {control(SourceBrowseButton, ClickedSubtype)}},
+        {OkButton, {control(OkButton, ClickedSubtype)}},
+        {CancelButton, {control(CancelButton, ClickedSubtype)}},
+        {OpenItBox, {control(OpenItBox, ClickedSubtype)}},
+    };
+    for (const auto& c : cases) {
+        SendMessageW(handleOf(c.number), BM_CLICK, 0, 0);
+        EXPECT_EQ(c.expected, pumpEvents()) << "BM_CLICK on control " << c.number;
+    }
+    EXPECT_EQ(0, getState(OpenItBox)) << "the check box toggled itself";
+}
+
+TEST_F(GuiEventsTest, EnterAndEscapeReachTheShortcutsFromEveryKindOfControl) {
+    static const struct {
+        int focused;
+        WPARAM key;
+        int shortcutNumber;
+    } cases[] = {
+        {SourceField, VK_RETURN, OkButton},     {SourceField, VK_ESCAPE, CancelButton},
+        {HeaderStylesField, VK_RETURN, OkButton}, {EditButton, VK_RETURN, OkButton},
+        {EditButton, VK_ESCAPE, CancelButton},  {TemplateList, VK_RETURN, OkButton},
+        {TemplateList, VK_ESCAPE, CancelButton}, {OpenItBox, VK_RETURN, OkButton},
+    };
+    for (const auto& c : cases) {
+        HWND focused = handleOf(c.focused);
+        SetFocus(focused);
+        pumpEvents();
+        std::u16string before = textOf(focused);
+        KeyRecorder recorder(focused);
+        postKey(focused, c.key);
+        EXPECT_EQ(Events{shortcut(c.shortcutNumber)}, pumpEvents())
+            << "key " << c.key << " with control " << c.focused << " focused";
+        EXPECT_TRUE(KeyRecorder::seen.empty())
+            << "control " << c.focused << " was handed the key " << c.key;
+        EXPECT_EQ(before, textOf(focused)) << "text unchanged";
+    }
+}
+
+TEST_F(GuiEventsTest, EscapeAndEnterCloseAnOpenListInsteadOfActing) {
+    fillList();
+    HWND list = handleOf(TemplateList);
+    for (WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
+        SetFocus(list);
+        SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+        ASSERT_TRUE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0)) << "list opened";
+        pumpEvents();
+        postKey(list, key);
+        EXPECT_EQ(Events{}, pumpEvents()) << "no shortcut for key " << key;
+        EXPECT_FALSE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0)) << "key " << key << " closed it";
+    }
+}
+
+TEST_F(GuiEventsTest, CloseBoxQueuesCloseEventAndTheWindowStays) {
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Events{(SeenEvent{CloseEvent, MainWindow, MainWindow, 0})}, pumpEvents());
+    EXPECT_TRUE(IsWindow(window)) << "not destroyed";
+    EXPECT_TRUE(IsWindowVisible(window)) << "still shown";
+    EXPECT_EQ(window, windowHandle(MainWindow)) << "number still known";
+}
+
+TEST_F(GuiEventsTest, ProgramChangesToControlsQueueNothing) {
+    setText(SourceField, u"C:\\changed.txt");
+    setText(BrowserTitleField, u"");
+    setState(PageSeparatorBox, 0);
+    setState(OpenItBox, 1);
+    clearItems(TemplateList);
+    fillList();
+    setState(TemplateList, 2);
+    EXPECT_EQ(Events{}, pumpEvents());
+    EXPECT_EQ(u"C:\\changed.txt", getText(SourceField));
+    EXPECT_EQ(u"gamma", getText(TemplateList));
+    EXPECT_EQ(2, getState(TemplateList));
+    EXPECT_EQ(0, getState(PageSeparatorBox));
+}
+
+TEST_F(GuiEventsTest, TypingIntoATextFieldIsReported) {
+    HWND field = handleOf(SourceField);
+    SetFocus(field);
+    // The toolkit's own focus sub-type first, then the field's notification.
+    EXPECT_EQ((Events{control(SourceField, FocusGained), control(SourceField, EN_SETFOCUS)}),
+              pumpEvents());
+    PostMessageW(field, WM_CHAR, L'a', 1);
+    EXPECT_EQ((Events{control(SourceField, EN_UPDATE), control(SourceField, EN_CHANGE)}),
+              pumpEvents());
+    SetFocus(handleOf(OkButton));
+    EXPECT_EQ((Events{control(SourceField, FocusLost), control(SourceField, EN_KILLFOCUS)}),
+              pumpEvents());
+    EXPECT_EQ(u"a", getText(SourceField));
+}
+
+TEST_F(GuiEventsTest, ListReportsUserSelectionAndOpeningOnly) {
+    fillList();
+    HWND list = handleOf(TemplateList);
+    SetFocus(list);
+    EXPECT_EQ(Events{}, pumpEvents()) << "focus into the list queues nothing";
+
+    postKey(list, VK_DOWN);
+    EXPECT_EQ(Events{control(TemplateList, SelectionChanged)}, pumpEvents()) << "keyboard choice";
+    EXPECT_EQ(u"beta", getText(TemplateList));
+
+    SendMessageW(list, CB_SETCURSEL, 2, 0);
+    notifyFrom(TemplateList, CBN_SELCHANGE);
+    EXPECT_EQ(Events{control(TemplateList, SelectionChanged)}, pumpEvents())
+        << "selection change notified by the control";
+
+    SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_EQ(Events{control(TemplateList, DropDownOpened)}, pumpEvents()) << "opening";
+    SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(Events{}, pumpEvents()) << "closing";
+
+    for (WORD code : {WORD(CBN_SETFOCUS), WORD(CBN_KILLFOCUS), WORD(CBN_CLOSEUP),
+                      WORD(CBN_SELENDOK), WORD(CBN_SELENDCANCEL), WORD(CBN_DBLCLK)}) {
+        notifyFrom(TemplateList, code);
+        EXPECT_EQ(Events{}, pumpEvents()) << "notification " << code;
+    }
+}
+
+TEST_F(GuiEventsTest, AnEventEqualToTheNewestQueuedOneIsDropped) {
+    static const struct {
+        std::vector<int> clicks;
+        Events expected;
+    } cases[] = {
+        {{EditButton, EditButton}, {control(EditButton, 0)}},
+        {{EditButton, EditButton, EditButton}, {control(EditButton, 0)}},
+        {{EditButton, OkButton, EditButton},
+         {control(EditButton, 0), control(OkButton, 0), control(EditButton, 0)}},
+        {{OkButton, OkButton, CancelButton, CancelButton},
+         {control(OkButton, 0), control(CancelButton, 0)}},
+    };
+    for (const auto& c : cases) {
+        for (int number : c.clicks) notifyFrom(number, BN_CLICKED);
+        EXPECT_EQ(c.expected, pumpEvents()) << c.clicks.size() << " clicks";
+    }
+
+    notifyFrom(OkButton, BN_CLICKED);
+    EXPECT_EQ(Events{control(OkButton, 0)}, pumpEvents());
+    notifyFrom(OkButton, BN_CLICKED);
+    EXPECT_EQ(Events{control(OkButton, 0)}, pumpEvents()) << "once taken, it may come again";
+}
+
+// Tab order is creation order over the tab stops.
+const int tabOrder[] = {TemplateList,       EditButton,          HeaderStylesField,
+                        SourceField,        SourceBrowseButton,  ProductField,
+                        ProductBrowseButton, OpenItBox,          PageSeparatorBox,
+                        BrowserTitleField,  OkButton,            CancelButton};
+constexpr int tabStops = static_cast<int>(std::size(tabOrder));
+
+TEST_F(GuiEventsTest, TabMovesForwardThroughTheTabStopsAndWraps) {
+    SetFocus(window);
+    for (int i = 0; i <= tabStops; ++i) {
+        postKey(GetFocus(), VK_TAB);
+        pumpEvents();
+        EXPECT_EQ(handleOf(tabOrder[i % tabStops]), GetFocus()) << "Tab number " << i + 1;
+    }
+}
+
+TEST_F(GuiEventsTest, ShiftTabMovesBackwardAndWraps) {
+    SetFocus(window);
+    for (int i = 0; i <= tabStops; ++i) {
+        postKey(GetFocus(), VK_TAB, true);
+        pumpEvents();
+        EXPECT_EQ(handleOf(tabOrder[(tabStops - 1 - i + tabStops) % tabStops]), GetFocus())
+            << "Shift+Tab number " << i + 1;
+    }
+    postKey(GetFocus(), VK_TAB, false);
+}
+
+TEST_F(GuiEventsTest, TabQueuesOnlyTheTextFieldsFocusEvents) {
+    SetFocus(handleOf(EditButton));
+    pumpEvents();
+    postKey(GetFocus(), VK_TAB);
+    EXPECT_EQ((Events{control(HeaderStylesField, FocusGained),
+                      control(HeaderStylesField, EN_SETFOCUS)}),
+              pumpEvents());
+    postKey(GetFocus(), VK_TAB);
+    EXPECT_EQ((Events{control(HeaderStylesField, FocusLost), control(HeaderStylesField, EN_KILLFOCUS),
+                      control(SourceField, FocusGained), control(SourceField, EN_SETFOCUS)}),
+              pumpEvents());
+    postKey(GetFocus(), VK_TAB);
+    EXPECT_EQ((Events{control(SourceField, FocusLost), control(SourceField, EN_KILLFOCUS)}),
+              pumpEvents())
+        << "a button taking the focus reports nothing";
+}
+
+TEST_F(GuiEventsTest, AddShortcutOnABoundKeyChangesItsNumber) {
+    HWND field = handleOf(SourceField);
+    SetFocus(field);
+    pumpEvents();
+
+    addShortcut(MainWindow, VK_RETURN, EditButton);
+    postKey(field, VK_RETURN);
+    EXPECT_EQ(Events{shortcut(EditButton)}, pumpEvents()) << "Enter rebound";
+
+    addShortcut(MainWindow, VK_F5 | ShiftKey, 42);
+    postKey(field, VK_F5, true);
+    EXPECT_EQ(Events{shortcut(42)}, pumpEvents()) << "Shift+F5 added";
+    postKey(field, VK_F5, false);
+    EXPECT_EQ(Events{}, pumpEvents()) << "plain F5 stays unbound";
+    postKey(field, VK_ESCAPE);
+    EXPECT_EQ(Events{shortcut(CancelButton)}, pumpEvents()) << "Escape untouched";
+}
+
+TEST_F(GuiEventsTest, ClosingTheWindowDropsItsEventsAndNumbers) {
+    HWND field = handleOf(SourceField);
+    SetFocus(field);
+    notifyFrom(OkButton, BN_CLICKED);
+    closeWindow(MainWindow);
+    EXPECT_EQ(Events{}, pumpEvents()) << "queued and focus-loss events dropped";
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(nullptr, windowHandle(MainWindow));
+    EXPECT_EQ(nullptr, controlHandle(SourceField));
+    EXPECT_EQ(u"", getText(SourceField)) << "a forgotten number reads as empty";
+    EXPECT_EQ(0, getState(OpenItBox));
+}
+
+}  // namespace
