@@ -257,9 +257,13 @@ std::size_t encodeUtf8(const char16_t** text, const char16_t* end, unsigned char
     while (s < end) {
         std::uint32_t c = *s;
         if (c < 0x80) {
+            // Most text is ASCII: copy the run in a tight loop.
             if (d == stop) break;
-            *d++ = static_cast<unsigned char>(c);
-            ++s;
+            std::size_t fit = static_cast<std::size_t>(stop - d);
+            const char16_t* runEnd = static_cast<std::size_t>(end - s) < fit ? end : s + fit;
+            do {
+                *d++ = static_cast<unsigned char>(*s++);
+            } while (s < runEnd && *s < 0x80);
         } else if (c < 0x800) {
             if (stop - d < 2) break;
             *d++ = static_cast<unsigned char>(0xC0 | (c >> 6));

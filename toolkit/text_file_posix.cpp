@@ -25,6 +25,17 @@ const char16_t cp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+struct Cp1252Table {
+    char16_t wide[256];
+    Cp1252Table() {
+        for (int b = 0; b < 256; ++b) {
+            wide[b] = (b & 0xE0) == 0x80 ? cp1252High[b - 0x80] : static_cast<char16_t>(b);
+        }
+    }
+};
+
+const Cp1252Table cp1252;
+
 unsigned char cp1252Byte(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
     for (int i = 0; i < 32; ++i) {
@@ -123,10 +134,7 @@ void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16str
     const std::size_t base = out.size();
     out.resize(base + count);
     char16_t* d = &out[0] + base;
-    for (std::size_t i = 0; i < count; ++i) {
-        unsigned c = bytes[i];
-        d[i] = (c & 0xE0) == 0x80 ? cp1252High[c - 0x80] : static_cast<char16_t>(c);
-    }
+    for (std::size_t i = 0; i < count; ++i) d[i] = cp1252.wide[bytes[i]];
 }
 
 std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char* out,
