@@ -2,6 +2,7 @@
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
+#include "converter/text_scan.h"
 #include "toolkit/text_file.h"
 
 void writeText(std::u16string_view text) {
@@ -15,23 +16,18 @@ void writeText(std::u16string_view text) {
     // entity literal: no copy of the text, one pass instead of three. The three
     // entities hold none of the escaped characters, so one pass gives what the
     // three successive replacements would.
-    const bool gt = (flags & EntityGt) != 0;
-    const bool lt = (flags & EntityLt) != 0;
-    const bool quot = (flags & EntityQuot) != 0;
-    const char16_t* const begin = text.data();
-    const char16_t* const end = begin + text.size();
-    const char16_t* run = begin;
-    for (const char16_t* p = begin; p != end; ++p) {
-        const char16_t c = *p;
-        if (c > u'>') continue;
-        std::u16string_view entity;
-        if (c == u'>' && gt) entity = u"&gt;";
-        else if (c == u'<' && lt) entity = u"&lt;";
-        else if (c == u'"' && quot) entity = u"&quot;";
-        else continue;
-        if (p != run) writeString(ProductFile, std::u16string_view(run, static_cast<std::size_t>(p - run)));
-        writeString(ProductFile, entity);
-        run = p + 1;
+    // A character whose flag is off stands in for one whose flag is on, so
+    // the scan looks for the same set.
+    const char16_t gt = (flags & EntityGt) ? u'>' : (flags & EntityLt) ? u'<' : u'"';
+    const char16_t lt = (flags & EntityLt) ? u'<' : gt;
+    const char16_t quot = (flags & EntityQuot) ? u'"' : gt;
+    const char16_t* const end = text.data() + text.size();
+    const char16_t* run = text.data();
+    for (;;) {
+        const char16_t* hit = findFirstOf(run, end, gt, lt, quot);
+        if (hit != run) writeString(ProductFile, std::u16string_view(run, static_cast<std::size_t>(hit - run)));
+        if (hit == end) return;
+        writeString(ProductFile, *hit == u'>' ? u"&gt;" : *hit == u'<' ? u"&lt;" : u"&quot;");
+        run = hit + 1;
     }
-    if (run != end) writeString(ProductFile, std::u16string_view(run, static_cast<std::size_t>(end - run)));
 }

@@ -7,6 +7,7 @@
 #include "converter/escaping.h"
 #include "converter/job_settings.h"
 #include "converter/page_lists.h"
+#include "converter/text_scan.h"
 #include "toolkit/date_format.h"
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
@@ -106,6 +107,15 @@ int linkTag(std::u16string_view tagText) {
     return 1;
 }
 
+// The usual one-character symbol takes the fast scan.
+std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std::size_t from) {
+    if (symbol.size() != 1) return symbol.empty() ? std::u16string_view::npos : line.find(symbol, from);
+    if (from >= line.size()) return std::u16string_view::npos;
+    const char16_t* end = line.data() + line.size();
+    const char16_t* hit = findFirstOf(line.data() + from, end, symbol[0], symbol[0], symbol[0]);
+    return hit == end ? std::u16string_view::npos : static_cast<std::size_t>(hit - line.data());
+}
+
 }  // namespace
 
 int interpretTag(std::u16string_view tagText) {
@@ -131,7 +141,7 @@ void convertLine() {
     // again as text.
     std::size_t position = 0;
     for (;;) {
-        const std::size_t start = startSymbol.empty() ? none : line.find(startSymbol, position);
+        const std::size_t start = findSymbol(line, startSymbol, position);
         if (start == none) {
             if (position < line.size()) writeText(line.substr(position));
             return;
@@ -146,7 +156,7 @@ void convertLine() {
             position += 2;
             continue;
         }
-        const std::size_t end = endSymbol.empty() ? none : line.find(endSymbol, position + 1);
+        const std::size_t end = findSymbol(line, endSymbol, position + 1);
         if (end == none) {
             writeText(line.substr(position, 1));
             position += 1;

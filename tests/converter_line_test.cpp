@@ -301,6 +301,9 @@ TEST(DatePicture, Elements) {
     for (const LineCase& c : cases) {
         EXPECT_EQ(utf8FromText(formatDatePicture(u16(c.line), date, names)), c.expected) << "picture " << c.line;
     }
+    // One digit, two digits, all digits.
+    const CalendarDate later{2031, 12, 31, 3};
+    EXPECT_EQ(formatDatePicture(u"y|yy|yyyy|dd.MM", later, names), u"1|31|2031|31.12");
 }
 
 TEST(DateFormat, FixedDateAndBufferRule) {

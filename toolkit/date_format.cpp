@@ -72,7 +72,7 @@ std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate
             else out += pick(names.months, 12, date.month - 1);
             break;
         case u'y':
-            if (count == 1) appendNumber(out, date.year % 100, 1);
+            if (count == 1) appendNumber(out, date.year % 10, 1);
             else if (count == 2) appendNumber(out, date.year % 100, 2);
             else appendNumber(out, date.year, 1);
             break;
