@@ -99,9 +99,9 @@ TEST(Paths, CommandLineParameter) {
 TEST(Paths, NextProgramParameterWalksThisProcessesArguments) {
     std::vector<std::string> arguments = ::testing::internal::GetArgvs();
     for (size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i].find(' ') != std::string::npos ||
-            arguments[i].find('"') != std::string::npos)
-            GTEST_SKIP() << "an argument with blanks or quotes";
+        // Quotes inside an argument are escaped by rules this program does
+        // not follow; ctest never passes such arguments.
+        if (arguments[i].find('"') != std::string::npos) GTEST_SKIP() << "an argument with quotes";
         EXPECT_EQ(utf8FromText(nextProgramParameter()), arguments[i]);
     }
     EXPECT_EQ(nextProgramParameter(), u"");
