@@ -19,7 +19,9 @@ struct SettingsStore {
     std::u16string settingsPath;
     TextEncoding settingsEncoding = TextEncoding::Utf8;
     std::int32_t currentGroup = 0;
-    std::vector<std::u16string> groupNames{std::u16string()};  // slot 0: group 0
+    // Slot 0 is group 0; every other name gets the next slot, spelled as first
+    // seen, with no limit on their number.
+    std::vector<std::u16string> groupNames{std::u16string()};
     std::list<SettingsEntry> entries;
     // The file existed but could not be opened: save must not overwrite it.
     bool loadRefused = false;
