@@ -2,10 +2,13 @@
 
 #include <climits>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
+#include "toolkit/report.h"
 
 namespace {
 
@@ -280,6 +283,25 @@ TEST(StringEdges, Utf8ConversionsAreExact) {
     for (const Case& c : decode) {
         EXPECT_EQ(textFromUtf8(c.utf8), c.text) << escapeBytes(c.utf8);
     }
+}
+
+std::vector<std::u16string> sunk;
+void sinkForTest(std::u16string_view message) { sunk.emplace_back(message); }
+
+TEST(ErrorReport, SinkAndDefaultOutput) {
+    ErrorSink previous = setErrorSink(sinkForTest);
+    reportError(u"first");
+    EXPECT_EQ(setErrorSink(nullptr), sinkForTest);
+    ASSERT_EQ(sunk.size(), 1u);
+    EXPECT_EQ(sunk[0], u"first");
+
+    // The default sink: prefix, UTF-8 text, one line feed.
+    ::testing::internal::CaptureStderr();
+    reportError(u"Can't open \"n\u00F6tes.txt\"");
+    std::string written = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(escapeBytes(written), escapeBytes("pagesmith: Can't open \"n\xC3\xB6tes.txt\"\n"));
+    EXPECT_EQ(sunk.size(), 1u);
+    setErrorSink(previous);
 }
 
 }  // namespace
