@@ -12,9 +12,15 @@
 
 enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
 
-// A file's identity: a small non-negative number chosen by the caller, or
-// FileId::assign to have the service pick a free one. Opens return
-// FileId::none on failure.
+// A file's identity: a small non-negative number chosen by the caller (at
+// most 65535), or FileId::assign to have the service pick a free one (from 64
+// up, clear of the numbers callers choose). Opening under a number in use
+// closes the file that held it. Opens return FileId::none on failure, and the
+// number is then free.
+//
+// On a number that is not open, operations do nothing and return 0, false or
+// an empty text; detectEncoding gives Ansi, position gives -1, and atEnd gives
+// true so that a reading loop cannot run for ever.
 enum class FileId : int { none = -1, assign = -2 };
 
 constexpr int fileBufferSize = 4096;
@@ -23,17 +29,24 @@ FileId openRead(const std::u16string& path, FileId id = FileId::assign);
 FileId create(const std::u16string& path, FileId id = FileId::assign);
 FileId openReadWrite(const std::u16string& path, FileId id = FileId::assign);
 
+// Reads a byte-order mark at the current position and skips it; without a
+// mark the position stays and the result is Ansi.
 TextEncoding detectEncoding(FileId file);
 void writeByteOrderMark(FileId file, TextEncoding encoding);
 bool atEnd(FileId file);
 
-// Reads one line without its terminator into `line` (replacing its content,
-// keeping its capacity). Returns false when the file is not open.
+// Reads one line without its terminator (CR LF, LF, CR or NUL; LF CR is two
+// line ends) into `line`, replacing its content but keeping its capacity.
+// Returns false when the file is not open. UTF-8 damage reads as "?" (a stray
+// continuation byte) or U+FFFD; UTF-16BE and UTF-32 text is decoded.
 bool readLine(FileId file, std::u16string& line, TextEncoding encoding);
 std::u16string readLine(FileId file, TextEncoding encoding);
 std::u16string readLine(FileId file);
 
-// Returns the number of bytes handed to the buffer or the system.
+// Returns the number of bytes handed to the buffer or the system; 0 for an
+// empty text and for a file opened with openRead. UTF-8 writes unpaired
+// surrogates as U+FFFD; Ansi writes characters the code page lacks as its
+// default character.
 std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding encoding);
 std::int64_t writeString(FileId file, std::u16string_view text);
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding);
@@ -41,6 +54,8 @@ std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encod
 std::int64_t flush(FileId file);
 void seek(FileId file, std::int64_t position);
 std::int64_t position(FileId file);
+// Cuts the file at the current position; false when that fails or when a
+// write to the file has failed.
 bool truncate(FileId file);
 void close(FileId file);
 void closeAllTextFiles();
