@@ -262,4 +262,38 @@ TEST_F(GuiEventsTest, ClosingTheWindowDropsItsEventsAndNumbers) {
     EXPECT_EQ(0, getState(OpenItBox));
 }
 
+TEST_F(GuiEventsTest, WaitEventReturnsTheMessageThenTheEventsItQueued) {
+    HWND field = handleOf(SourceField);
+    SetFocus(field);
+    pumpEvents();
+
+    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(WM_KEYDOWN, waitEvent()) << "the platform message's own number";
+    EXPECT_EQ(ShortcutEvent, waitEvent()) << "then the event it queued, without waiting";
+    EXPECT_EQ(OkButton, eventNumber());
+    EXPECT_EQ(MainWindow, eventWindow());
+    EXPECT_EQ(0, eventSubtype());
+
+    SetFocus(handleOf(EditButton));
+    pumpEvents();
+    SendMessageW(handleOf(CancelButton), BM_CLICK, 0, 0);
+    EXPECT_EQ(ControlEvent, waitEvent()) << "a queued event comes before any message";
+    EXPECT_EQ(CancelButton, eventNumber());
+}
+
+TEST_F(GuiEventsTest, AMessageNumberedLikeAnEventCodeIsNotTakenForOne) {
+    static const UINT lookalikes[] = {ControlEvent, ShortcutEvent, CloseEvent};
+    for (UINT message : lookalikes) {
+        PostMessageW(window, message, 0, 0);
+        EXPECT_EQ(0, waitEvent()) << "message " << message;
+        EXPECT_EQ(0, eventNumber());
+    }
+}
+
+TEST_F(GuiEventsTest, AQuitRequestClosesTheWindow) {
+    PostQuitMessage(0);
+    EXPECT_EQ(Events{(SeenEvent{CloseEvent, MainWindow, MainWindow, 0})}, pumpEvents());
+    EXPECT_TRUE(IsWindow(window)) << "closing is still the program's decision";
+}
+
 }  // namespace
