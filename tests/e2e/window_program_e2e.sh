@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# Drives the real Pagesmith.exe under Wine as a person would: xdotool clicks,
+# types and presses keys; the results are read from the files the program
+# writes and, through e2e_helper.exe, from its window and message boxes.
+#
+# usage: window_program_e2e.sh PAGESMITH_EXE HELPER_EXE CLI_EXE
+# Needs DISPLAY (an X server such as Xvfb) and WINEPREFIX from the caller.
+set -uo pipefail
+
+: "${DISPLAY:?DISPLAY must name an X display}"
+: "${WINEPREFIX:?WINEPREFIX must name a Wine prefix}"
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+WORK="$(mktemp -d /tmp/pagesmith-e2e.XXXXXX)"
+APP="$WORK/app"
+TEMPLATES="$WORK/templates"
+mkdir -p "$APP" "$TEMPLATES" "$WORK/empty"
+cp "$1" "$APP/Pagesmith.exe"
+cp "$2" "$WORK/helper.exe"
+cp "$3" "$WORK/cli.exe"
+INI="$APP/Pagesmith.ini"
+TITLE="Notewell's HTML 0.73 "
+FAILURES=0
+APP_PID=""
+ADDED_TXT_ASSOCIATION=0
+
+# Wine maps drive Z: to the Unix root.
+win() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+helper() { wine "$WORK/helper.exe" "$@" | tr -d '\r'; }
+
+cleanup() {
+  if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
+  if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
+    wine reg delete 'HKCR\.txt' /f >/dev/null 2>&1
+  fi
+  wine reg delete 'HKCR\.pse2e' /f >/dev/null 2>&1
+  wine reg delete 'HKCR\PagesmithE2E.file' /f >/dev/null 2>&1
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+pass() { printf 'ok   %s\n' "$1"; }
+fail() { printf 'FAIL %s\n' "$1"; FAILURES=$((FAILURES + 1)); }
+
+# check NAME EXPECTED ACTUAL
+check() {
+  if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+# Starts the program from $WORK (its current directory) and waits for its
+# window; the exit code lands in $WORK/rc.
+start_app() {
+  rm -f "$WORK/rc"
+  (cd "$WORK" && wine "$APP/Pagesmith.exe" "$@"; echo $? >"$WORK/rc") &
+  APP_PID=$!
+  helper wait "$TITLE" 20000 || fail "window appears"
+}
+
+# Waits for the program to end; prints its exit code, or "running".
+app_exit() {
+  local i
+  for i in $(seq 100); do
+    [ -f "$WORK/rc" ] && { wait "$APP_PID" 2>/dev/null; cat "$WORK/rc"; return; }
+    sleep 0.1
+  done
+  echo running
+}
+
+click() { local p; p="$(helper point "$1")"; xdotool mousemove $p click 1; }
+
+# Clicks into a text field, replaces its text by typing, and checks the field.
+type_into() {
+  click "$1"
+  xdotool key End shift+Home BackSpace
+  [ -n "$2" ] && xdotool type --delay 5 -- "$2"
+  local shown; shown="$(helper text "$1")"
+  [ "$shown" == "$2" ] || fail "typed into control $1: [$shown]"
+}
+
+bytes() { od -An -c "$1" | tr -s ' '; }
+crlf() { printf '%s\r\n' "$@"; }
+
+TemplateList=3 EditButton=4 SourceField=5 SourceBrowse=6 ProductField=7 ProductBrowse=8
+HeaderStyles=9 PageSeparator=10 BrowserTitleField=11 OpenIt=12 OkButton=13 CancelButton=14
+
+# --- Fixtures ---------------------------------------------------------------
+template_text="$(crlf '<html><head><title>none</title></head><body>' '[...]' '</body></html>')"
+printf '%s' "$template_text" >"$APP/Standard.tpl.txt"
+printf '%s' "$template_text" >"$TEMPLATES/Standard.tpl.txt"
+printf '%s' "$template_text" >"$TEMPLATES/Gone.tpl.txt"
+crlf '<html>' '<body>no marker</body>' '</html>' >"$TEMPLATES/NoMarker.tpl.txt"
+crlf '[.Alpha]' 'first line' '[..Beta]' 'a < b' >"$WORK/notes.txt"
+cp "$WORK/notes.txt" "$WORK/my notes.txt"
+
+wine reg add 'HKCR\.pse2e' /ve /d PagesmithE2E.file /f >/dev/null 2>&1
+wine reg add 'HKCR\PagesmithE2E.file\shell\open\command' /ve \
+  /d "\"$(win "$WORK/helper.exe")\" record \"$(win "$WORK/opened.log")\" \"%1\"" /f >/dev/null 2>&1
+if ! wine reg query 'HKCR\.txt' >/dev/null 2>&1; then
+  wine reg add 'HKCR\.txt' /ve /d PagesmithE2E.file /f >/dev/null 2>&1 && ADDED_TXT_ASSOCIATION=1
+fi
+
+# --- A first successful run without a settings file -------------------------
+# Relative product name, "Open it" on, template directory = program directory.
+start_app
+check "fresh start: template list from the program directory" "[Standard]" "$(helper items $TemplateList)"
+check "fresh start: header styles default" "1" "$(helper text $HeaderStyles)"
+check "fresh start: Open it ticked" "1" "$(helper checked $OpenIt)"
+type_into $SourceField "$(win "$WORK/notes.txt")"
+type_into $ProductField "first.pse2e"
+type_into $BrowserTitleField "Field notes"
+xdotool key Return
+check "successful run ends the program with 0" "0" "$(app_exit)"
+wine "$WORK/cli.exe" --settings "$(win "$WORK/none.ini")" --template-dir "$(win "$APP")" \
+  --template Standard --title "Field notes" --title-range 1 \
+  "$(win "$WORK/notes.txt")" "$(win "$WORK/reference.htm")" >/dev/null 2>&1
+if [ -s "$WORK/reference.htm" ] && cmp -s "$WORK/reference.htm" "$WORK/first.pse2e"; then
+  pass "product bytes equal the command line's"
+else
+  fail "product bytes equal the command line's"
+fi
+check "product starts with the UTF-8 mark" " 357 273 277" "$(head -c 3 "$WORK/first.pse2e" | od -An -c | tr -s ' ')"
+{ printf '\xEF\xBB\xBF'; crlf '' '[Template]' 'Last=Standard' '' '[Files]' \
+  "Source=$(win "$WORK/notes.txt")" "Product=$(win "$WORK/first.pse2e")" '' '[Settings]' \
+  'TitleRange=1' 'PageSeparator=1' 'BrowserTitle=Field notes'; } >"$WORK/expected.ini"
+check "settings written as a new file" "$(bytes "$WORK/expected.ini")" "$(bytes "$INI")"
+size="$(stat -c %s "$WORK/first.pse2e" 2>/dev/null)"
+for i in $(seq 50); do [ -s "$WORK/opened.log" ] && break; sleep 0.1; done
+check "Open it hands the finished file to its handler" \
+  "$(win "$WORK/first.pse2e")|$size" "$(tr -d '\r\n' <"$WORK/opened.log" 2>/dev/null)"
+
+# --- Every outcome of a run, then a corrected run ---------------------------
+printf '\xEF\xBB\xBF' >"$INI"
+crlf '[Template]' "Directory=$(win "$TEMPLATES")" 'Last=gone' '[Files]' \
+  "Source=$(win "$WORK/notes.txt")" "Product=$(win "$WORK/second.htm")" >>"$INI"
+ini_before="$(bytes "$INI")"
+start_app
+check "stored Last selects without regard to case" "Gone" "$(helper text $TemplateList)"
+check "template list sorted" "$(printf '[Gone]\n[NoMarker]\n[Standard]')" "$(helper items $TemplateList)"
+click $OpenIt
+
+type_into $SourceField ""
+xdotool key Return
+if helper error 1500 >/dev/null; then fail "empty source shows no message"; else pass "empty source shows no message"; fi
+[ -e "$WORK/second.htm" ] && fail "empty source writes nothing" || pass "empty source writes nothing"
+check "empty source leaves the window open" "1" "$(helper count "$TITLE")"
+
+type_into $SourceField "$(win "$WORK/notes.txt")"
+type_into $ProductField "$(win "$WORK/no such dir/x.htm")"
+xdotool key Return
+check "product that cannot be made" "Cannot make product file" "$(helper error)"
+check "fields stay as typed" "$(win "$WORK/no such dir/x.htm")" "$(helper text $ProductField)"
+
+rm "$TEMPLATES/Gone.tpl.txt"
+type_into $ProductField "$(win "$WORK/second")"
+click $OkButton
+check "missing template" "Cannot read template file" "$(helper error)"
+check "missing template leaves only the mark" " 357 273 277" "$(bytes "$WORK/second.htm")"
+
+# Shift+Tab from the header-styles field reaches the closed list, where a
+# letter picks the first entry that begins with it.
+pick_template() {
+  click $HeaderStyles
+  xdotool key shift+Tab shift+Tab "$1"
+}
+
+pick_template N
+check "keyboard choice in the list" "NoMarker" "$(helper text $TemplateList)"
+xdotool key Return
+check "template without marker" "'[...]' not found in template" "$(helper error)"
+
+pick_template S
+type_into $SourceField "$(win "$WORK/missing.txt")"
+xdotool key Return
+check "missing source" "Source not found" "$(helper error)"
+check "source field stays as typed" "$(win "$WORK/missing.txt")" "$(helper text $SourceField)"
+check "failed runs leave the settings alone" "$ini_before" "$(bytes "$INI")"
+check "window still open after the failures" "1" "$(helper count "$TITLE")"
+
+type_into $SourceField "$(win "$WORK/notes.txt")"
+type_into $HeaderStyles ""
+xdotool key Return
+check "corrected run succeeds" "0" "$(app_exit)"
+check "corrected run writes the product with .htm" " 357 273 277" "$(head -c 3 "$WORK/second.htm" | od -An -c | tr -s ' ')"
+{ printf '\xEF\xBB\xBF'; crlf '' '[Template]' "Directory=$(win "$TEMPLATES")" 'Last=Standard' \
+  '' '[Files]' "Source=$(win "$WORK/notes.txt")" "Product=$(win "$WORK/second.htm")" \
+  '' '[Settings]' 'TitleRange=0' 'PageSeparator=1' 'BrowserTitle='; } >"$WORK/expected.ini"
+check "settings after the corrected run" "$(bytes "$WORK/expected.ini")" "$(bytes "$INI")"
+
+if [ "$FAILURES" -gt 0 ]; then
+  echo "$FAILURES end-to-end check(s) failed"
+  exit 1
+fi
+echo "all end-to-end checks passed"
