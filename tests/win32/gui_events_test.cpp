@@ -296,4 +296,59 @@ TEST_F(GuiEventsTest, AQuitRequestClosesTheWindow) {
     EXPECT_TRUE(IsWindow(window)) << "closing is still the program's decision";
 }
 
+TEST_F(GuiEventsTest, ARunningCopyIsFoundOnlyByTheExactTitle) {
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(window));
+    EXPECT_FALSE(activateRunningCopy(u"Notewell's HTML 0.73")) << "without the trailing blank";
+    EXPECT_TRUE(IsIconic(window)) << "left alone";
+    EXPECT_TRUE(activateRunningCopy(kMainWindowTitle));
+    EXPECT_FALSE(IsIconic(window)) << "restored";
+    pumpEvents();
+}
+
+// What the error box showed, read from inside its modal loop.
+struct SeenBox {
+    HWND owner = nullptr;
+    std::u16string caption;
+    std::u16string text;
+    int buttons = 0;
+    int icons = 0;
+};
+SeenBox seenBox;
+
+BOOL CALLBACK inspectBoxChild(HWND child, LPARAM) {
+    std::wstring kind = classOf(child);
+    if (kind == L"Button") ++seenBox.buttons;
+    if (kind == L"Static") {
+        // The box's template always holds an icon control; it may be empty.
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            if (SendMessageW(child, STM_GETICON, 0, 0)) ++seenBox.icons;
+        }
+        else if (!textOf(child).empty())
+            seenBox.text = textOf(child);
+    }
+    return TRUE;
+}
+
+void CALLBACK inspectAndDismissBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"error");
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    seenBox.owner = GetWindow(box, GW_OWNER);
+    seenBox.caption = textOf(box);
+    EnumChildWindows(box, inspectBoxChild, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(GuiEventsTest, ErrorBoxIsOwnedByTheMainWindowWithOneButtonAndNoIcon) {
+    seenBox = SeenBox{};
+    SetTimer(nullptr, 0, 50, inspectAndDismissBox);
+    showErrorBox(u"Source not found");
+    EXPECT_EQ(window, seenBox.owner) << "owned by window 0";
+    EXPECT_EQ(u"error", seenBox.caption);
+    EXPECT_EQ(u"Source not found", seenBox.text);
+    EXPECT_EQ(1, seenBox.buttons) << "one OK button";
+    EXPECT_EQ(0, seenBox.icons) << "no icon";
+}
+
 }  // namespace
