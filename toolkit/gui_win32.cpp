@@ -308,10 +308,10 @@ HWND createControl(int number, ControlKind kind, const wchar_t* className, DWORD
         DestroyWindow(old->handle);
         forgetControl(number);
     }
+    auto identifier = reinterpret_cast<HMENU>(static_cast<INT_PTR>(number));
     HWND handle = CreateWindowExW(extendedStyle, className, wide(text),
                                   WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                                  window->handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
-                                  programInstance(), nullptr);
+                                  window->handle, identifier, programInstance(), nullptr);
     if (!handle) return nullptr;
     tk.controls[number] = ControlRecord{handle, kind, tk.creationWindow};
     SetPropW(handle, previousProcProperty,
@@ -439,7 +439,9 @@ void* openWindow(int number, int x, int y, int innerWidth, int innerHeight,
         UnregisterClassW(className.c_str(), programInstance());
         return nullptr;
     }
-    SetPropW(handle, windowNumberProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(number + 1)));
+    // Stored one up, as a property that is not there reads as 0.
+    SetPropW(handle, windowNumberProperty,
+             reinterpret_cast<HANDLE>(static_cast<INT_PTR>(number + 1)));
 
     WindowRecord& record = tk.windows[number];
     record.handle = handle;

@@ -15,7 +15,9 @@ struct KeyRecorder {
         previous = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record)));
     }
-    ~KeyRecorder() { SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous)); }
+    ~KeyRecorder() {
+        SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    }
 
     static LRESULT CALLBACK record(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_KEYDOWN || message == WM_CHAR) seen.push_back(message);
@@ -222,8 +224,9 @@ TEST_F(GuiEventsTest, TabQueuesOnlyTheTextFieldsFocusEvents) {
                       control(HeaderStylesField, EN_SETFOCUS)}),
               pumpEvents());
     postKey(GetFocus(), VK_TAB);
-    EXPECT_EQ((Events{control(HeaderStylesField, FocusLost), control(HeaderStylesField, EN_KILLFOCUS),
-                      control(SourceField, FocusGained), control(SourceField, EN_SETFOCUS)}),
+    EXPECT_EQ((Events{control(HeaderStylesField, FocusLost),
+                      control(HeaderStylesField, EN_KILLFOCUS), control(SourceField, FocusGained),
+                      control(SourceField, EN_SETFOCUS)}),
               pumpEvents());
     postKey(GetFocus(), VK_TAB);
     EXPECT_EQ((Events{control(SourceField, FocusLost), control(SourceField, EN_KILLFOCUS)}),
