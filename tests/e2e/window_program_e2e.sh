@@ -187,6 +187,107 @@ check "corrected run writes the product with .htm" " 357 273 277" "$(head -c 3 "
   '' '[Settings]' 'TitleRange=0' 'PageSeparator=1' 'BrowserTitle='; } >"$WORK/expected.ini"
 check "settings after the corrected run" "$(bytes "$WORK/expected.ini")" "$(bytes "$INI")"
 
+# --- Environment reference and ".htm" completion in the product path -------
+mkdir -p "$WORK/out dir"
+export PAGESMITH_E2E_OUT="$(win "$WORK/out dir")"
+start_app
+click $OpenIt
+type_into $ProductField '%PAGESMITH_E2E_OUT%\my notes.old copy'
+xdotool key Return
+check "run with an environment reference ends with 0" "0" "$(app_exit)"
+[ -s "$WORK/out dir/my notes.old copy.htm" ] && pass "product written where the variable points, .htm appended" \
+  || fail "product written where the variable points, .htm appended"
+check "stored product path is expanded and completed" "Product=$(win "$WORK/out dir/my notes.old copy.htm")" \
+  "$(grep -a '^Product=' "$INI" | tr -d '\r')"
+
+# --- Ending without a successful run leaves the settings alone --------------
+ini_before="$(bytes "$INI")"
+end_without_run() {
+  local name="$1"
+  shift
+  start_app
+  type_into $BrowserTitleField "changed"
+  "$@"
+  check "$name ends the program with 0" "0" "$(app_exit)"
+  check "$name leaves the settings alone" "$ini_before" "$(bytes "$INI")"
+}
+end_without_run "Cancel" click $CancelButton
+end_without_run "Escape" xdotool key Escape
+end_without_run "the close box (Alt+F4)" xdotool key alt+F4
+failed_run_then_escape() {
+  type_into $SourceField "$(win "$WORK/missing.txt")"
+  xdotool key Return
+  check "failed run before Escape" "Source not found" "$(helper error)"
+  xdotool key Escape
+}
+end_without_run "a failed run and Escape" failed_run_then_escape
+
+# --- A quoted source path with blanks on the command line --------------------
+start_app "$(win "$WORK/my notes.txt")"
+check "command-line source shown without quotes" "$(win "$WORK/my notes.txt")" "$(helper text $SourceField)"
+
+# --- Single instance ---------------------------------------------------------
+check "running copy minimised" "1" "$(helper minimize)"
+first_pid="$APP_PID"
+(cd "$WORK" && timeout 30 wine "$APP/Pagesmith.exe" "$(win "$WORK/notes.txt")"; echo $? >"$WORK/rc2")
+check "second copy ends with 0" "0" "$(cat "$WORK/rc2")"
+check "second copy restores the running one" "0" "$(helper iconic)"
+check "only one window" "1" "$(helper count "$TITLE")"
+check "the running copy keeps its source" "$(win "$WORK/my notes.txt")" "$(helper text $SourceField)"
+check "second copy leaves the settings alone" "$ini_before" "$(bytes "$INI")"
+APP_PID="$first_pid"
+click $CancelButton
+check "first copy ends with 0" "0" "$(app_exit)"
+
+# --- Requesters --------------------------------------------------------------
+printf '\xEF\xBB\xBF' >"$INI"
+crlf '[Template]' "Directory=$(win "$TEMPLATES")" '[Files]' "Source=$(win "$WORK/notes.txt")" >>"$INI"
+ini_before="$(bytes "$INI")"
+start_app
+click $SourceBrowse
+check "source requester opens with the source's name" "notes.txt" "$(helper dialog "Source File")"
+xdotool type --delay 5 "other.txt"
+xdotool key Escape
+helper gone "Source File" 5000 && pass "source requester cancelled" || fail "source requester cancelled"
+check "cancelled requester changes nothing" "$(win "$WORK/notes.txt")" "$(helper text $SourceField)"
+click $ProductBrowse
+check "product requester opens with an empty name" "" "$(helper dialog "Product File")"
+xdotool type --delay 5 "page"
+xdotool key Return
+helper gone "Product File" 5000 && pass "product requester closed" || fail "product requester closed"
+check "chosen product completed with .htm" "$(win "$WORK/page.htm")" "$(helper text $ProductField)"
+click $ProductBrowse
+check "product requester starts from the chosen file" "page.htm" "$(helper dialog "Product File")"
+xdotool key Escape
+helper gone "Product File" 5000 || fail "second product requester closed"
+click $CancelButton
+check "requesters: ends with 0" "0" "$(app_exit)"
+check "requesters leave the settings alone" "$ini_before" "$(bytes "$INI")"
+
+# --- "Edit" with an empty list -----------------------------------------------
+printf '\xEF\xBB\xBF' >"$INI"
+crlf '[Template]' "Directory=$(win "$WORK/empty")" >>"$INI"
+rm -f "$WORK/opened.log"
+first_template="$WORK/empty/Template.tpl.txt"
+start_app
+check "empty template directory gives an empty list" "" "$(helper items $TemplateList)"
+click $EditButton
+for i in $(seq 50); do [ -e "$first_template" ] && break; sleep 0.1; done
+check "Edit creates an empty first template" "0" "$(stat -c %s "$first_template" 2>/dev/null)"
+printf 'kept' >"$first_template"
+click $EditButton
+sleep 1
+check "a second Edit keeps the template" "kept" "$(cat "$first_template")"
+if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
+  check "Edit opens the template twice" "$(printf '%s|0\n%s|4' "$(win "$first_template")" "$(win "$first_template")")" \
+    "$(tr -d '\r' <"$WORK/opened.log" 2>/dev/null)"
+fi
+click $TemplateList
+check "opening the list shows the new template" "[Template]" "$(helper items $TemplateList)"
+click $TemplateList
+click $CancelButton
+check "Edit: ends with 0" "0" "$(app_exit)"
+
 if [ "$FAILURES" -gt 0 ]; then
   echo "$FAILURES end-to-end check(s) failed"
   exit 1
