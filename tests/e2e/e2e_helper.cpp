@@ -14,6 +14,7 @@
 //   dialog <title> [ms]        waits for a file dialog and prints the text of
 //                              its file-name field
 //   minimize | iconic          the main window: minimise it / 1 when minimised
+//   enabled                    the main window: 1 when it takes input
 //   record <log> <file>        appends "<file>|<size>" to <log> (the handler)
 #include <windows.h>
 
@@ -194,6 +195,12 @@ int run(int argc, wchar_t** argv) {
             for (int waited = 0; !IsIconic(window) && waited < 5000; waited += 50) Sleep(50);
         }
         print(IsIconic(window) ? L"1" : L"0");
+        return 0;
+    }
+    if (command == L"enabled") {
+        HWND window = findTitle(mainTitle).found;
+        if (!window) return 1;
+        print(IsWindowEnabled(window) ? L"1" : L"0");
         return 0;
     }
     if (command == L"record" && argc >= 4) {

@@ -52,7 +52,7 @@ check() {
 # window; the exit code lands in $WORK/rc.
 start_app() {
   rm -f "$WORK/rc"
-  (cd "$WORK" && wine "$APP/Pagesmith.exe" "$@"; echo $? >"$WORK/rc") &
+  (cd "$WORK" && wine "$APP/Pagesmith.exe" "$@" 2>>"$WORK/wine.log"; echo $? >"$WORK/rc") &
   APP_PID=$!
   helper wait "$TITLE" 20000 || fail "window appears"
 }
@@ -178,6 +178,12 @@ check "failed runs leave the settings alone" "$ini_before" "$(bytes "$INI")"
 check "window still open after the failures" "1" "$(helper count "$TITLE")"
 
 type_into $SourceField "$(win "$WORK/notes.txt")"
+type_into $ProductField "$(win "$WORK/notes.txt")"
+xdotool key Return
+check "product naming the source" "Product file must differ from source and template" "$(helper error)"
+check "the source survives" "$(bytes "$WORK/my notes.txt")" "$(bytes "$WORK/notes.txt")"
+
+type_into $ProductField "$(win "$WORK/second")"
 type_into $HeaderStyles ""
 xdotool key Return
 check "corrected run succeeds" "0" "$(app_exit)"
@@ -246,9 +252,11 @@ ini_before="$(bytes "$INI")"
 start_app
 click $SourceBrowse
 check "source requester opens with the source's name" "notes.txt" "$(helper dialog "Source File")"
+check "main window takes no input while a requester is open" "0" "$(helper enabled)"
 xdotool type --delay 5 "other.txt"
 xdotool key Escape
 helper gone "Source File" 5000 && pass "source requester cancelled" || fail "source requester cancelled"
+check "main window takes input again" "1" "$(helper enabled)"
 check "cancelled requester changes nothing" "$(win "$WORK/notes.txt")" "$(helper text $SourceField)"
 click $ProductBrowse
 check "product requester opens with an empty name" "" "$(helper dialog "Product File")"
