@@ -112,7 +112,7 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
     if (symbol.size() != 1) return symbol.empty() ? std::u16string_view::npos : line.find(symbol, from);
     if (from >= line.size()) return std::u16string_view::npos;
     const char16_t* end = line.data() + line.size();
-    const char16_t* hit = findFirstOf(line.data() + from, end, symbol[0], symbol[0], symbol[0]);
+    const char16_t* hit = findChar(line.data() + from, end, symbol[0]);
     return hit == end ? std::u16string_view::npos : static_cast<std::size_t>(hit - line.data());
 }
 
@@ -141,12 +141,20 @@ void convertLine() {
     // again as text.
     std::size_t position = 0;
     for (;;) {
-        const std::size_t start = findSymbol(line, startSymbol, position);
-        if (start == none) {
-            if (position < line.size()) writeText(line.substr(position));
-            return;
+        std::size_t start;
+        if (startSymbol.size() == 1) {
+            // The text before the tag is written while the tag is looked for:
+            // one pass over the plain text instead of two.
+            start = position < line.size() ? position + writeTextUntil(line.substr(position), startSymbol[0]) : line.size();
+            if (start == line.size()) return;
+        } else {
+            start = findSymbol(line, startSymbol, position);
+            if (start == none) {
+                if (position < line.size()) writeText(line.substr(position));
+                return;
+            }
+            if (start > position) writeText(line.substr(position, start - position));
         }
-        if (start > position) writeText(line.substr(position, start - position));
         position = start;
 
         // A "[" behind the start symbol's first character stands for itself,

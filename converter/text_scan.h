@@ -1,30 +1,59 @@
-// Finding the next character of interest in a line, four UTF-16 units per
+// Finding the next character of interest in a line, eight UTF-16 units per
 // step: plain text is most of an export, and this scan is most of the work.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-// The first unit in [p, end) equal to a, b or c (repeat one to look for
+namespace text_scan {
+
+constexpr std::uint64_t ones = 0x0001000100010001ULL;
+constexpr std::uint64_t highs = 0x8000800080008000ULL;
+
+// Non-zero when any 16-bit lane of x is zero; exact about whether one is.
+inline std::uint64_t zeroLanes(std::uint64_t x) { return (x - ones) & ~x & highs; }
+
+inline std::uint64_t load(const char16_t* p) {
+    std::uint64_t units;
+    std::memcpy(&units, p, sizeof units);
+    return units;
+}
+
+}  // namespace text_scan
+
+// The first unit in [p, end) equal to a, or end.
+inline const char16_t* findChar(const char16_t* p, const char16_t* end, char16_t a) {
+    using namespace text_scan;
+    const std::uint64_t wideA = ones * a;
+    while (end - p >= 8) {
+        if (zeroLanes(load(p) ^ wideA) | zeroLanes(load(p + 4) ^ wideA)) break;
+        p += 8;
+    }
+    for (; p != end; ++p) {
+        if (*p == a) return p;
+    }
+    return end;
+}
+
+// The first unit in [p, end) equal to a, b, c or d (repeat one to look for
 // fewer), or end.
 inline const char16_t* findFirstOf(const char16_t* p, const char16_t* end, char16_t a, char16_t b,
-                                   char16_t c) {
-    constexpr std::uint64_t ones = 0x0001000100010001ULL;
-    constexpr std::uint64_t highs = 0x8000800080008000ULL;
+                                   char16_t c, char16_t d) {
+    using namespace text_scan;
     const std::uint64_t wideA = ones * a;
     const std::uint64_t wideB = ones * b;
     const std::uint64_t wideC = ones * c;
-    // A lane of x is zero exactly where the unit matched; the test below is
-    // exact about whether any lane is zero.
-    auto anyZeroLane = [](std::uint64_t x) { return ((x - ones) & ~x & highs) != 0; };
+    const std::uint64_t wideD = ones * d;
     while (end - p >= 4) {
-        std::uint64_t units;
-        std::memcpy(&units, p, sizeof units);
-        if (anyZeroLane(units ^ wideA) || anyZeroLane(units ^ wideB) || anyZeroLane(units ^ wideC)) break;
+        const std::uint64_t units = load(p);
+        if (zeroLanes(units ^ wideA) | zeroLanes(units ^ wideB) | zeroLanes(units ^ wideC) |
+            zeroLanes(units ^ wideD)) {
+            break;
+        }
         p += 4;
     }
     for (; p != end; ++p) {
-        if (*p == a || *p == b || *p == c) return p;
+        if (*p == a || *p == b || *p == c || *p == d) return p;
     }
     return end;
 }
