@@ -313,24 +313,4 @@ TEST(ConversionRun, CompletesProductPaths) {
     EXPECT_EQ(completeProductPath(dir.path(longName)), dir.path(longName) + u".htm");
 }
 
-TEST(ConversionRun, TemplatePathIsAPlainConcatenation) {
-    JobSettings settings;
-    settings.templateDirectory = u"dir/";
-    settings.templateName = u"Standard";
-    EXPECT_EQ(templatePathOf(settings), u"dir/Standard.tpl.txt");
-    settings.templateName.clear();
-    EXPECT_EQ(templatePathOf(settings), u"dir/.tpl.txt");
-}
-
-TEST(ConversionRun, StateCarriesOverBetweenRuns) {
-    // A template title leaves a list open; the next run's body closes it.
-    ProductRun run;
-    run.templateBytes("[.T]\r\n[...]");
-    run.sourceBytes("x");
-    EXPECT_EQ(run.product(), "<ul><li><h1>T</h1>\r\nx<br>\r\n</li></ul>");
-    EXPECT_EQ(listDepth, 0);
-    EXPECT_EQ(writeProduct(), 1);
-    EXPECT_EQ(readBytes(job.productPath), bom + "<ul><li><h1>T</h1>\r\nx<br>\r\n</li></ul>");
-}
-
 }  // namespace
