@@ -39,6 +39,10 @@ wine_env() {
   # One persistent server for the whole run: each test process then starts in
   # a fraction of a second instead of bringing up Wine anew.
   wineserver -p >/dev/null 2>&1 || true
+  # The first process starts Wine's background services, which inherit its
+  # standard output; started under CTest they would hold its pipe open and
+  # make the first test wait for its timeout. Start them here, on /dev/null.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 XVFB_PID=""
