@@ -87,6 +87,11 @@ TEST(DirectoryScan, EmptyAndMissingDirectories) {
     EXPECT_EQ(list(0), (Listing{{".", DirectoryEntry}, {"..", DirectoryEntry}}));
     finishDirectory(0);
 
+    // A file is no directory to list.
+    writeBytes(dir.path(u"plain.txt"), "x");
+    EXPECT_EQ(examineDirectory(1, dir.path(u"plain.txt"), u""), 0);
+    EXPECT_EQ(nextEntry(1), 0);
+
     EXPECT_EQ(examineDirectory(2, dir.path(u"missing"), u"*.tpl.txt"), 0);
     EXPECT_EQ(nextEntry(2), 0);
     EXPECT_EQ(entryName(2), u"");
@@ -97,6 +102,9 @@ TEST(DirectoryScan, NumbersAreIndependentAndFreedByFinish) {
     Folder folder;
     ASSERT_EQ(examineDirectory(3, folder.dir.directory(), u"c.txt"), 1);
     ASSERT_EQ(examineDirectory(4, folder.dir.directory(), u"readme"), 1);
+    // Found, but not current before the first nextEntry.
+    EXPECT_EQ(entryName(3), u"");
+    EXPECT_EQ(entryType(3), NoEntry);
     ASSERT_EQ(nextEntry(3), 1);
     ASSERT_EQ(nextEntry(4), 1);
     EXPECT_EQ(entryName(3), u"c.txt");

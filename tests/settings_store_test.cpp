@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,17 @@ std::string utf16Bytes(const char* utf8, bool bigEndian) {
     return bytes;
 }
 std::string utf16le(const char* utf8) { return "\xFF\xFE" + utf16Bytes(utf8, false); }
+std::string utf32le(const char* utf8) {
+    std::string bytes = std::string("\xFF\xFE\0\0", 4);
+    std::u16string text = u16(utf8);
+    for (size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((c >> shift) & 0xFF);
+    }
+    return bytes;
+}
 std::string utf16be(const char* utf8) { return "\xFE\xFF" + utf16Bytes(utf8, true); }
 
 const char* const bom = "\xEF\xBB\xBF";
@@ -130,6 +142,47 @@ std::vector<RoundTrip> roundTrips() {
          utf16le("[\xC3\x84]\r\nk=\xE2\x82\xAC\r\n"),
          {{Select, "\xC3\xA4", "", "1"}, {Read, "k", "", "\xE2\x82\xAC"}, {Write, "n", "\xC3\xA9", ""}},
          utf16le("\r\n[\xC3\x84]\r\nk=\xE2\x82\xAC\r\nn=\xC3\xA9\r\n")},
+        {"UTF-32LE keeps its mark and encoding", true,
+         utf32le("[\xC3\x84]\r\nk=\xF0\x9F\x98\x80\r\n"),
+         {{Select, "\xC3\xA4", "", "1"}, {Read, "k", "", "\xF0\x9F\x98\x80"},
+          {Write, "n", "\xC3\xA9", ""}},
+         utf32le("\r\n[\xC3\x84]\r\nk=\xF0\x9F\x98\x80\r\nn=\xC3\xA9\r\n")},
+        {"a header with no entries: its keys become a section at the end", true,
+         "[A]\r\n[B]\r\nb=1\r\n",
+         {{Select, "a", "", "1"}, {Read, "b", "d", "d"}, {Write, "x", "1", ""}},
+         "\r\n[B]\r\nb=1\r\n\r\n[A]\r\nx=1\r\n"},
+        {"a new key of group 0 joins the first run, not a later [] section", true,
+         "a=1\r\n[X]\r\nb=2\r\n[]\r\nc=3\r\n",
+         {{Select, "", "", "0"}, {Write, "d", "4", ""}, {Write, "C", "5", ""}},
+         "a=1\r\nd=4\r\nC=5\r\n\r\n[X]\r\nb=2\r\n\r\n[]\r\nc=3\r\n"},
+        {"a new file: group 0 first without a header, then the groups", false, "",
+         {{Write, "top", "1", ""}, {Select, "S", "", "1"}, {Write, "k", "v", ""},
+          {Select, "", "", "0"}, {Write, "second", "2", ""}},
+         std::string(bom) + "top=1\r\nsecond=2\r\n\r\n[S]\r\nk=v\r\n"},
+        {"a header's name ends at its first bracket and may hold an equals sign", true,
+         "[a=b]]x\r\nk=1\r\n[no bracket\r\n[=x\r\n",
+         {{Select, "A=B", "", "1"}, {Read, "k", "d", "1"}, {Read, "[no bracket", "d", ""},
+          {Read, "[", "d", "x"}},
+         "\r\n[a=b]\r\nk=1\r\n[no bracket=\r\n[=x\r\n"},
+        {"blanks before a comment go, tabs and equals signs in values stay", true,
+         "   ; c = 1  \r\nk==v\r\nt=\tv\t\r\n",
+         {{Read, "; c", "d", "d"}, {Read, "k", "d", "=v"}, {Read, "t", "d", "\tv\t"},
+          {Read, "K", "d", "=v"}, {Read, "k ", "d", "d"}},
+         "; c = 1\r\nk==v\r\nt=\tv\t\r\n"},
+        {"numbers: prefixes, signs, the 64-bit wrap and the cut to 32 bits", true,
+         "[N]\r\nhexall=$FFFFFFFF\r\nbin=%1101\r\nbig=2147483648\r\nbelow=-2147483649\r\n"
+         "tab=\t7\r\nplus=+9\r\nminus=-\r\nsign=- 4\r\nneghex=-$a\r\n"
+         "wrap=18446744073709551621\r\nhigh=$100000007\r\n",
+         {{Select, "n", "", "1"}, {ReadNumber, "hexall", "1", "-1"}, {ReadNumber, "bin", "1", "13"},
+          {ReadNumber, "big", "1", "-2147483648"}, {ReadNumber, "below", "1", "2147483647"},
+          {ReadNumber, "tab", "1", "7"}, {ReadNumber, "plus", "1", "9"},
+          {ReadNumber, "minus", "1", "0"}, {ReadNumber, "sign", "1", "0"},
+          {ReadNumber, "neghex", "1", "-10"}, {ReadNumber, "wrap", "1", "5"},
+          {ReadNumber, "high", "1", "7"}, {ReadNumber, "absent", "-2147483648", "-2147483648"},
+          {WriteNumber, "plus", "2147483647", ""}, {WriteNumber, "new", "-1", ""}},
+         "\r\n[N]\r\nhexall=$FFFFFFFF\r\nbin=%1101\r\nbig=2147483648\r\nbelow=-2147483649\r\n"
+         "tab=\t7\r\nplus=2147483647\r\nminus=-\r\nsign=- 4\r\nneghex=-$a\r\n"
+         "wrap=18446744073709551621\r\nhigh=$100000007\r\nnew=-1\r\n"},
         {"UTF-16BE keeps its mark and encoding", true,
          utf16be("[\xC3\x84]\r\nk=\xE2\x82\xAC\r\n"),
          {{Select, "\xC3\x84", "", "1"}, {Read, "k", "", "\xE2\x82\xAC"}, {Write, "n", "\xC3\xA9", ""}},

@@ -42,6 +42,8 @@ TEST(StringParts, MidPartClampsStartAndCount) {
         {u"abc", 2, 1, u"b"},         {u"abc", 2, 99, u"bc"}, {u"abc", 3, 1, u"c"},
         {u"abc", 4, 2, u""},          {u"abc", 1, -1, u""},   {u"abc", 2, 0, u""},
         {u"abc", INT_MAX, INT_MAX, u""}, {u"abc", 2, INT_MAX, u"bc"},
+        {u"abc", INT_MIN, 2, u"ab"},  {u"abc", -3, -1, u""},  {u"", 0, 5, u""},
+        {u"abc", 0, INT_MIN, u""},
     };
     for (const PartCase& c : cases) {
         EXPECT_EQ(midPart(c.text, c.start, c.count), c.expected)
@@ -50,6 +52,7 @@ TEST(StringParts, MidPartClampsStartAndCount) {
     const PartCase toEnd[] = {
         {u"abc", 0, 0, u"abc"}, {u"abc", 1, 0, u"abc"}, {u"abc", 2, 0, u"bc"},
         {u"abc", 3, 0, u"c"},   {u"abc", 4, 0, u""},    {u"", 1, 0, u""},
+        {u"abc", INT_MIN, 0, u"abc"}, {u"abc", INT_MAX, 0, u""},
     };
     for (const PartCase& c : toEnd) {
         EXPECT_EQ(midPart(c.text, c.start), c.expected) << "start=" << c.start;
@@ -80,7 +83,8 @@ TEST(StringSearch, FindTextPositionsAreOneBased) {
         {u"a]b]", u"]", -7, 2}, {u"a]b]", u"]", 2, 2},   {u"a]b]", u"]", 4, 4},
         {u"", u"]", 1, 0},      {u"abc", u"", 1, 0},     {u"abc", u"abcd", 1, 0},
         {u"abcabc", u"ca", 1, 3}, {u"Date", u"date", 1, 0}, {u"aaa", u"aa", 2, 2},
-        {u"abc", u"c", INT_MAX, 0},
+        {u"abc", u"c", INT_MAX, 0}, {u"abc", u"c", 3, 3},   {u"abc", u"bc", 3, 0},
+        {u"abc", u"abc", INT_MIN, 1}, {u"a\U0001F600]", u"]", 1, 4},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(findText(c.text, c.pattern, c.start), c.expected)
@@ -114,6 +118,13 @@ TEST(StringReplace, NewTextModes) {
         {u"Date DATE date", u"date", u"x", 0, 1, -1, u"Date DATE x"},
         {u"Date DATE date", u"date", u"x", caseInsensitive, 1, -1, u"x x x"},
         {u"\u0391\u03B1", u"\u03B1", u"b", caseInsensitive, 1, -1, u"bb"},
+        {u"AaAa", u"a", u"x", caseInsensitive, 2, 2, u"Axxa"},
+        {u"aAa", u"aa", u"a", caseInsensitive, 1, -1, u"aa"},
+        {u"abcabc", u"ABC", u"-", caseInsensitive, 4, -1, u"abc-"},
+        {u"a-a-a", u"a", u"b", 0, 3, 1, u"a-b-a"},
+        {u"a-a-a", u"a", u"b", 0, 5, -1, u"a-a-b"},
+        {u"a-a-a", u"a", u"b", 0, 1, -7, u"b-b-b"},
+        {u"a-a-a", u"a-a-a-", u"b", 0, 1, -1, u"a-a-a"},
     };
     for (const Case& c : cases) {
         std::u16string text = c.text;
@@ -124,18 +135,37 @@ TEST(StringReplace, NewTextModes) {
 }
 
 TEST(StringReplace, InPlaceChangesTheVariable) {
-    std::u16string text = u"a<b<c";
-    std::u16string result = replaceText(text, u"<", u"[", inPlace);
-    EXPECT_EQ(text, u"a[b[c");
-    EXPECT_EQ(result, u"a[b[c");
-
-    // The replaced text is not scanned again.
-    text = u"abab";
-    replaceText(text, u"ab", u"ba", inPlace);
-    EXPECT_EQ(text, u"baba");
+    struct Case {
+        const char16_t* text;
+        const char16_t* search;
+        const char16_t* replacement;
+        int mode;
+        int start;
+        int count;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {u"a<b<c<d", u"<", u"[", inPlace, 1, -1, u"a[b[c[d"},
+        {u"a<b<c<d", u"<", u"[", inPlace, 4, -1, u"a<b[c[d"},
+        {u"a<b<c<d", u"<", u"[", inPlace, 0, 2, u"a[b[c<d"},
+        {u"a<b<c<d", u"<", u"[", inPlace, 1, 0, u"a<b<c<d"},
+        {u"a<b<c<d", u"<", u"[", inPlace, 7, -1, u"a<b<c<d"},
+        {u"a<b<c<d", u"<", u"[", inPlace, 99, -1, u"a<b<c<d"},
+        {u"xAxa", u"a", u"b", inPlace | caseInsensitive, 1, -1, u"xbxb"},
+        {u"aAaA", u"AA", u"bB", inPlace | caseInsensitive, 2, -1, u"abBA"},
+        {u"", u"<", u"[", inPlace, 1, -1, u""},
+        // The replaced text is not scanned again.
+        {u"abab", u"ab", u"ba", inPlace, 1, -1, u"baba"},
+    };
+    for (const Case& c : cases) {
+        std::u16string variable = c.text;
+        std::u16string result = replaceText(variable, c.search, c.replacement, c.mode, c.start, c.count);
+        EXPECT_EQ(variable, c.expected) << escapeBytes(utf8FromText(c.text)) << " from " << c.start;
+        EXPECT_EQ(result, c.expected) << escapeBytes(utf8FromText(c.text)) << " from " << c.start;
+    }
 
     // A replacement of another length still leaves the correct text.
-    text = u"x&y";
+    std::u16string text = u"x&y";
     replaceText(text, u"&", u"&amp;", inPlace);
     EXPECT_EQ(text, u"x&amp;y");
 }
@@ -239,6 +269,19 @@ TEST(StringNumbers, TextToNumberReadsThePrefixOnly) {
         {u"$FFFFFFFFFFFFFFFF", -1},
         {u"$1FFFFFFFFFFFFFFFF", -1},
         {u"-$8000000000000000", INT64_MIN},
+        {u"-\t5", 0},
+        {u" \t +$1F", 31},
+        {u"$-1", 0},
+        {u"%", 0},
+        {u"%2", 0},
+        {u"-%11", -3},
+        {u"--5", 0},
+        {u"-0", 0},
+        {u"$aBc", 0xABC},
+        {u"$0x10", 0},
+        {u"%1111111111111111111111111111111111111111111111111111111111111111", -1},
+        {u"%11111111111111111111111111111111111111111111111111111111111111110", -2},
+        {u"\uFF11", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(textToNumber(c.text), c.expected) << escapeBytes(utf8FromText(c.text));

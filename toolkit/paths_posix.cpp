@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -99,31 +100,34 @@ std::u16string programFileName() {
 
 namespace {
 
-// The arguments joined into one line that splits back into them: an argument
-// with a blank, or an empty one, is put in quotes.
-std::u16string processCommandLine() {
+// The process's own arguments, program included, as the kernel keeps them.
+std::vector<std::u16string> processArguments() {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::u16string line;
+    std::vector<std::u16string> arguments;
     size_t start = 0;
     while (start < raw.size()) {
         size_t end = raw.find('\0', start);
         if (end == std::string::npos) end = raw.size();
-        std::u16string argument = textFromUtf8(std::string_view(raw).substr(start, end - start));
-        if (!line.empty()) line += u' ';
-        bool quote = argument.empty() || argument.find(u' ') != std::u16string::npos;
-        if (quote) line += u'"';
-        line += argument;
-        if (quote) line += u'"';
+        arguments.push_back(textFromUtf8(std::string_view(raw).substr(start, end - start)));
         start = end + 1;
     }
-    return line;
+    return arguments;
 }
 
 }  // namespace
 
+// The shell has split the arguments already, so they are taken as they are;
+// joining them into one line to split again would cut an argument that holds
+// both a blank and a double quote. Quotes are dropped as on Windows.
 std::u16string nextProgramParameter() {
-    static int handedOut = 0;
-    static const std::u16string commandLine = processCommandLine();
-    return commandLineParameter(commandLine, ++handedOut);
+    static size_t handedOut = 0;
+    static const std::vector<std::u16string> arguments = processArguments();
+    if (++handedOut >= arguments.size()) {
+        handedOut = arguments.size();
+        return std::u16string();
+    }
+    std::u16string parameter = arguments[handedOut];
+    parameter.erase(std::remove(parameter.begin(), parameter.end(), u'"'), parameter.end());
+    return parameter;
 }
