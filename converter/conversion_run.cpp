@@ -27,15 +27,20 @@ std::u16string templatePathOf(const JobSettings& settings) {
 
 namespace {
 
-// Creating the product empties it before the template and the source are
-// read, so a product that names either of them would lose that file.
-bool sameFile(const std::u16string& a, const std::u16string& b) {
-    if (a.empty() || b.empty()) return false;
-    return samePath(normalizePath(a), normalizePath(b));
+// The source and the template are opened as their paths stand, without
+// environment references expanded, so only their full form is compared.
+std::u16string openedAs(const std::u16string& path) {
+    std::u16string full;
+    return fullPath(path, full) ? full : path;
 }
 
+// Creating the product empties it before the template and the source are
+// read, so a product that names either of them would lose that file.
 bool productNamesAnInput() {
-    return sameFile(job.productPath, job.sourcePath) || sameFile(job.productPath, job.templatePath);
+    if (job.productPath.empty()) return false;
+    const std::u16string product = openedAs(job.productPath);
+    return (!job.sourcePath.empty() && samePath(product, openedAs(job.sourcePath))) ||
+           (!job.templatePath.empty() && samePath(product, openedAs(job.templatePath)));
 }
 
 }  // namespace

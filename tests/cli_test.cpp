@@ -49,9 +49,43 @@ TEST(CommandLine, UsageErrorsExitWithTwo) {
     }
 }
 
-TEST(CommandLine, HelpAndVersionSucceed) {
-    EXPECT_EQ(runCommandLine({u"--help"}), 0);
+TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
+    struct Case {
+        std::vector<std::u16string> arguments;
+        const char* firstLine;
+    };
+    static const Case cases[] = {
+        {{}, "pagesmith-cli: no source file given"},
+        {{u"--bogus", u"a.txt"}, "pagesmith-cli: unknown option --bogus"},
+        {{u"--help=x"}, "pagesmith-cli: unknown option --help=x"},
+        {{u"--title-range=1x", u"a.txt"}, "pagesmith-cli: not a whole number: 1x"},
+        {{u"a.txt", u"--template"}, "pagesmith-cli: missing value for --template"},
+        {{u"a", u"b", u"c"}, "pagesmith-cli: too many files: c"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(runCommandLine(c.arguments), 2) << c.firstLine;
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(out, "") << c.firstLine;
+        EXPECT_EQ(err.substr(0, err.find('\n')), c.firstLine);
+        EXPECT_NE(err.find("\nusage: pagesmith-cli [--settings FILE]"), std::string::npos) << c.firstLine;
+    }
+}
+
+TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
+    testing::internal::CaptureStdout();
     EXPECT_EQ(runCommandLine({u"--version"}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "pagesmith-cli 0.73\n");
+
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommandLine({u"--help", u"ignored.txt"}), 0);
+    const std::string help = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(help.rfind("usage: pagesmith-cli [--settings FILE]", 0), 0u) << help;
+    EXPECT_NE(help.find("  --no-separator      no separator lines\n"), std::string::npos) << help;
 }
 
 TEST(CommandLine, SettingsGiveTheDefaults) {
@@ -66,6 +100,31 @@ TEST(CommandLine, SettingsGiveTheDefaults) {
                           "<ul><li><h2>B</h2>\r\n</li></ul></li></ul></body>"));
     EXPECT_EQ(readBytes(cli.settings), settingsBefore);
     EXPECT_TRUE(cli.errors.messages.empty());
+}
+
+// The symbols and the named entities come from the settings file alone, as
+// in the window program.
+TEST(CommandLine, StoredSymbolsAndEntities) {
+    Cli cli;
+    writeBytes(cli.settings, "\xEF\xBB\xBF[Settings]\r\nTagStartSymbol={\r\nTagEndSymbol=}\r\nlevelSymbol=#\r\n"
+                             "[Named]\r\ngt=0\r\nquot=0\r\n");
+    writeBytes(cli.dir.path(u"curly.tpl.txt"), "<p>{...}</p>\r\n<i>[...]</i>");
+    writeBytes(cli.dir.path(u"curly.txt"), "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n");
+    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"curly",
+                       cli.dir.path(u"curly.txt")}),
+              0);
+    EXPECT_EQ(escapeBytes(cli.product(u"curly.htm")),
+              escapeBytes("<p><ul><li><h1>T</h1>\r\n[b] <i>a&lt;b>\"c\"</i><br>\r\n<.x>\r\n</li></ul></p>"
+                          "<i>[...]</i>\r\n"));
+}
+
+TEST(CommandLine, OptionsEndAtTheDoubleDash) {
+    Cli cli;
+    writeBytes(cli.dir.path(u"--odd.txt"), "odd");
+    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"Other", u"--",
+                       cli.dir.path(u"--odd.txt")}),
+              0);
+    EXPECT_EQ(cli.product(u"--odd.htm"), "<p>odd<br>\r\n</p>");
 }
 
 TEST(CommandLine, OptionsOverrideTheSettings) {
@@ -137,16 +196,21 @@ TEST(CommandLine, FailedConversionsExitWithOne) {
          "Product file must differ from source and template"},
         {"product is the template", "Other", u"notes.txt", u"Other.tpl.txt",
          "Product file must differ from source and template"},
+        {"default product is the source", "Other", u"notes.htm", nullptr,
+         "Product file must differ from source and template"},
     };
     for (const Case& c : cases) {
         Cli cli;
-        EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template",
-                           u16(c.templateName), cli.dir.path(c.source), cli.dir.path(c.product)}),
-                  1)
-            << c.name;
+        writeBytes(cli.dir.path(u"notes.htm"), "export");
+        std::vector<std::u16string> arguments = {u"--settings", cli.settings,           u"--template-dir",
+                                                 cli.templates, u"--template",          u16(c.templateName),
+                                                 cli.dir.path(c.source)};
+        if (c.product) arguments.push_back(cli.dir.path(c.product));
+        EXPECT_EQ(cli.run(arguments), 1) << c.name;
         ASSERT_EQ(cli.errors.messages.size(), 1u) << c.name;
         EXPECT_EQ(utf8FromText(cli.errors.messages[0]), c.message) << c.name;
         EXPECT_EQ(readBytes(cli.dir.path(u"notes.txt")), "[.A]\r\ntext\r\n[..B]\r\n") << c.name;
+        EXPECT_EQ(readBytes(cli.dir.path(u"notes.htm")), "export") << c.name;
         EXPECT_EQ(readBytes(cli.dir.path(u"Other.tpl.txt")), "<p>[...]</p>") << c.name;
     }
 }

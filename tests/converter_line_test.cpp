@@ -101,6 +101,8 @@ TEST(LineConverter, TemplateLinesAreNotEscapedAndKeepUnknownTags) {
         {"[ftp://x]", "[ftp://x]"},
         {"<footer>[date=yyyy]</footer>", nullptr},
         {"[http://a.b]", "<a href=\"http://a.b\"target=\"_blank\">http://a.b</a>"},
+        {"<nav>[.Home] [b]</nav>", "<nav><ul><li><h1>Home</h1> [b]</nav>"},
+        {"a [b", "a [b"},
     };
     for (const LineCase& c : cases) {
         Product product;
@@ -161,6 +163,8 @@ TEST(LineConverter, TitleTagsOpenListsAndWriteHeadings) {
         {-2, "[.Neg]", "<ul><li><b>Neg</b><br>", 0},
         {1, "[.a <b> \"c\"]", "<ul><li><h1>a <b> \"c\"</h1>", 1},
         {1, "x[.T]y", "x<ul><li><h1>T</h1>y", 1},
+        {2, "[..a.b..]", "<ul><li><ul><li><h2>a.b..</h2>", 1},
+        {1, "[.A][..B]", "<ul><li><h1>A</h1><hr><br><ul><li><h1>B</h1>", 1},
     };
     for (const TitleCase& c : cases) {
         Product product;

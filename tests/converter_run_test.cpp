@@ -184,6 +184,11 @@ TEST(TemplateAssembly, Frames) {
         {"empty template", "", "", "", "'[...]' not found in template"},
         {"no marker", "", "<p>\r\n(...)<", "<p>\r\n(...)<\r\n", "'[...]' not found in template"},
         {"line ends", "", "a\rb\r\n[...]\nc\n", "a\r\nb\r\nx<br>\r\nc\r\n", ""},
+        {"closing tag first", "T", "</title>a<title>\n[...]", "</title>a<title>\r\nx<br>\r\n", ""},
+        {"empty title element", "T", "<Title></TITLE>\n[...]", "<Title>T</TITLE>\r\nx<br>\r\n", ""},
+        {"title holds the marker", "[...]", "<title>a</title>", "<title>x<br>\r\n</title>", ""},
+        {"title not escaped", "a \"<q>\"", "<title></title>\n[...]",
+         "<title>a \"<q>\"</title>\r\nx<br>\r\n", ""},
     };
     for (const TemplateCase& c : cases) {
         ProductRun run;
@@ -243,6 +248,43 @@ TEST(ConversionRun, MissingFiles) {
     }
 }
 
+TEST(ConversionRun, NoTemplateChosen) {
+    ProductRun run;
+    run.templateBytes("[...]");
+    run.sourceBytes("x");
+    job.templateName = u"";
+    job.templatePath = templatePathOf(job);
+    EXPECT_EQ(job.templatePath, run.dir.directory() + u".tpl.txt");
+    EXPECT_EQ(run.product(), "");
+    EXPECT_EQ(run.messages(), "Cannot read template file");
+    EXPECT_EQ(run.result, 0);
+}
+
+// The converter's state outlives a run, as in the window program, where a
+// failed run is followed by another press of "Ok".
+TEST(ConversionRun, StateCarriesOverToTheNextRun) {
+    ProductRun run;
+    run.templateBytes("[x]\r\n[...]\r\n[.Left open]");
+    EXPECT_EQ(writeProduct(), 0);
+    EXPECT_EQ(run.messages(), "Source not found");
+    EXPECT_EQ(inSource, 1);
+
+    // Template lines are template lines again, whatever the failed run left.
+    run.sourceBytes("[.A]\r\n");
+    EXPECT_EQ(escapeBytes(run.product()),
+              escapeBytes("[x]\r\n<ul><li><h1>A</h1>\r\n</li></ul><ul><li><h1>Left open</h1>\r\n"));
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(listDepth, 1);
+    EXPECT_EQ(headingWritten, 1);
+
+    // The list that the template left open is continued. The heading flag was
+    // cleared by the template's "[x]", so a blank first line gets its break.
+    run.sourceBytes("\r\n[.B]\r\n");
+    EXPECT_EQ(escapeBytes(run.product()),
+              escapeBytes("[x]\r\n<br>\r\n<hr><br></li><li><h1>B</h1>\r\n</li></ul><ul><li><h1>Left open</h1>\r\n"));
+    EXPECT_EQ(run.result, 1);
+}
+
 TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
     const std::string templateText = "<p>[...]</p>";
     const std::string sourceText = "[.A]\r\ntext\r\n";
@@ -265,6 +307,25 @@ TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
         EXPECT_EQ(readBytes(job.templatePath), templateText) << c.name;
         EXPECT_EQ(readBytes(job.sourcePath), sourceText) << c.name;
     }
+}
+
+// The inputs are opened as their paths stand; only the product path has its
+// environment references expanded, so a look-alike is not the same file.
+TEST(ConversionRun, AnUnexpandedReferenceInTheSourceIsAnotherFile) {
+    ProductRun run;
+#ifdef _WIN32
+    _putenv_s("PAGESMITH_GUARD_NAME", "copy");
+#else
+    setenv("PAGESMITH_GUARD_NAME", "copy", 1);
+#endif
+    run.templateBytes("[...]");
+    job.sourcePath = run.dir.path(u"%PAGESMITH_GUARD_NAME%.txt");
+    run.sourceBytes("x");
+    job.productPath = completeProductPath(job.sourcePath);
+    EXPECT_EQ(job.productPath, run.dir.path(u"copy.txt"));
+    EXPECT_EQ(run.product(), "x<br>\r\n");
+    EXPECT_EQ(run.messages(), "");
+    EXPECT_EQ(readBytes(job.sourcePath), "x");
 }
 
 #ifndef _WIN32
