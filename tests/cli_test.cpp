@@ -2,6 +2,7 @@
 // path it chooses, its exit statuses, and that it leaves the settings alone.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,7 @@ TEST(CommandLine, ProductPathDefaults) {
                            cli.dir.path(u"notes.txt")}),
                   0);
         EXPECT_TRUE(fileExists(cli.dir.path(u"notes.htm")));
+        EXPECT_FALSE(fileExists(cli.settings));
     }
     {
         // The stored product, completed with ".htm".
@@ -179,6 +181,18 @@ TEST(CommandLine, ProductPathDefaults) {
                   0);
         EXPECT_EQ(cli.product(u"plain.htm"), "<p>x<br>\r\n</p>");
     }
+}
+
+TEST(CommandLine, RelativePathsStartAtTheCurrentFolder) {
+    Cli cli;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(cli.dir.directory()));
+    const int status = cli.run({u"--settings", u"Pagesmith.ini", u"--template-dir", u".", u"--template", u"Other",
+                                u"notes.txt", u"sub.old"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(cli.product(u"sub.old"), "<p><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul></p>");
+    EXPECT_TRUE(cli.errors.messages.empty());
 }
 
 TEST(CommandLine, FailedConversionsExitWithOne) {

@@ -307,6 +307,16 @@ TEST(ConversionRun, RefusesAProductThatNamesAnInput) {
         EXPECT_EQ(readBytes(job.templatePath), templateText) << c.name;
         EXPECT_EQ(readBytes(job.sourcePath), sourceText) << c.name;
     }
+#ifdef _WIN32
+    // File names on Windows match regardless of case.
+    ProductRun run;
+    run.templateBytes(templateText);
+    run.sourceBytes(sourceText);
+    job.productPath = run.dir.directory() + u"NOTES.TXT";
+    EXPECT_EQ(writeProduct(), 0);
+    EXPECT_EQ(run.messages(), "Product file must differ from source and template");
+    EXPECT_EQ(readBytes(job.sourcePath), sourceText);
+#endif
 }
 
 // The inputs are opened as their paths stand; only the product path has its
