@@ -22,8 +22,15 @@ void nestLevel(int level) {
         markup += u"</li><li>";
     } else {
         // A title several levels below the open lists opens one list per level
-        // passed over, so the closing tags written later balance them.
-        for (; listDepth < level; ++listDepth) markup += u"<ul><li>";
+        // passed over, so the closing tags written later balance them. A very
+        // deep one goes out in parts rather than as one string in memory.
+        for (; listDepth < level; ++listDepth) {
+            markup += u"<ul><li>";
+            if (markup.size() >= static_cast<std::size_t>(fileBufferSize)) {
+                writeString(ProductFile, markup);
+                markup.clear();
+            }
+        }
     }
     writeString(ProductFile, markup);
 }

@@ -265,6 +265,19 @@ TEST(PageLists, LevelSequences) {
     }
 }
 
+TEST(PageLists, AVeryDeepTitleIsBalanced) {
+    Product product;
+    job.pageSeparator = 1;
+    nestLevel(1);
+    nestLevel(10001);
+    nestLevel(0);
+    std::string expected = "<ul><li><hr><br>";
+    for (int i = 0; i < 10000; ++i) expected += "<ul><li>";
+    for (int i = 0; i < 10001; ++i) expected += "</li></ul>";
+    EXPECT_EQ(product.finish(), expected);
+    EXPECT_EQ(listDepth, 0);
+}
+
 // Fixed English names, so the picture syntax is checked apart from the locale.
 DateNames englishNames() {
     DateNames names;
