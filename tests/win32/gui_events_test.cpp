@@ -2,6 +2,12 @@
 // which events come out, how many, and which do not.
 #include "tests/win32/window_test_support.h"
 
+#include <objbase.h>
+
+#include "tests/test_support.h"
+#include "toolkit/directory_scan.h"
+#include "toolkit/text_file.h"
+
 namespace {
 
 // Records the keys a control is handed, in front of the toolkit's own
@@ -61,30 +67,45 @@ TEST_F(GuiEventsTest, ButtonClickGivesExactlyOneControlEvent) {
     EXPECT_EQ(0, getState(OpenItBox)) << "the check box toggled itself";
 }
 
-TEST_F(GuiEventsTest, EnterAndEscapeReachTheShortcutsFromEveryKindOfControl) {
+TEST_F(GuiEventsTest, EnterAndEscapeReachTheShortcutsFromEveryControl) {
+    fillList();
+    static const int everyControl[] = {TemplateList, EditButton,         HeaderStylesField,
+                                       SourceField,  SourceBrowseButton, ProductField,
+                                       ProductBrowseButton, OpenItBox,   PageSeparatorBox,
+                                       BrowserTitleField,   OkButton,    CancelButton};
     static const struct {
-        int focused;
         WPARAM key;
         int shortcutNumber;
-    } cases[] = {
-        {SourceField, VK_RETURN, OkButton},     {SourceField, VK_ESCAPE, CancelButton},
-        {HeaderStylesField, VK_RETURN, OkButton}, {EditButton, VK_RETURN, OkButton},
-        {EditButton, VK_ESCAPE, CancelButton},  {TemplateList, VK_RETURN, OkButton},
-        {TemplateList, VK_ESCAPE, CancelButton}, {OpenItBox, VK_RETURN, OkButton},
-    };
-    for (const auto& c : cases) {
-        HWND focused = handleOf(c.focused);
-        SetFocus(focused);
-        pumpEvents();
-        std::u16string before = textOf(focused);
-        KeyRecorder recorder(focused);
-        postKey(focused, c.key);
-        EXPECT_EQ(Events{shortcut(c.shortcutNumber)}, pumpEvents())
-            << "key " << c.key << " with control " << c.focused << " focused";
-        EXPECT_TRUE(KeyRecorder::seen.empty())
-            << "control " << c.focused << " was handed the key " << c.key;
-        EXPECT_EQ(before, textOf(focused)) << "text unchanged";
+    } keys[] = {{VK_RETURN, OkButton}, {VK_ESCAPE, CancelButton}};
+    for (int focusedNumber : everyControl) {
+        for (const auto& k : keys) {
+            HWND focused = handleOf(focusedNumber);
+            SetFocus(focused);
+            pumpEvents();
+            std::u16string before = textOf(focused);
+            int stateBefore = getState(focusedNumber);
+            KeyRecorder recorder(focused);
+            postKey(focused, k.key);
+            EXPECT_EQ(Events{shortcut(k.shortcutNumber)}, pumpEvents())
+                << "key " << k.key << " with control " << focusedNumber << " focused";
+            EXPECT_TRUE(KeyRecorder::seen.empty())
+                << "control " << focusedNumber << " was handed the key " << k.key;
+            EXPECT_EQ(before, textOf(focused)) << "text of control " << focusedNumber;
+            EXPECT_EQ(stateBefore, getState(focusedNumber)) << "state of control " << focusedNumber;
+        }
     }
+}
+
+TEST_F(GuiEventsTest, SpaceOnAFocusedButtonPressesThatButton) {
+    for (int number : {EditButton, OkButton, CancelButton, OpenItBox, PageSeparatorBox}) {
+        SetFocus(handleOf(number));
+        pumpEvents();
+        postKey(handleOf(number), VK_SPACE);
+        EXPECT_EQ(Events{control(number, ClickedSubtype)}, pumpEvents())
+            << "Space on control " << number;
+    }
+    EXPECT_EQ(0, getState(OpenItBox)) << "Space cleared the ticked box";
+    EXPECT_EQ(0, getState(PageSeparatorBox)) << "Space cleared the ticked box";
 }
 
 TEST_F(GuiEventsTest, EscapeAndEnterCloseAnOpenListInsteadOfActing) {
@@ -216,6 +237,32 @@ TEST_F(GuiEventsTest, ShiftTabMovesBackwardAndWraps) {
     postKey(GetFocus(), VK_TAB, false);
 }
 
+TEST_F(GuiEventsTest, TabSkipsDisabledAndHiddenControls) {
+    EnableWindow(handleOf(EditButton), FALSE);
+    ShowWindow(handleOf(HeaderStylesField), SW_HIDE);
+    EnableWindow(handleOf(CancelButton), FALSE);
+    static const struct {
+        int from;
+        bool forward;
+        int to;
+    } cases[] = {
+        {TemplateList, true, SourceField},
+        {SourceField, false, TemplateList},
+        {OkButton, true, TemplateList},
+        {TemplateList, false, OkButton},
+    };
+    for (const auto& c : cases) {
+        SetFocus(handleOf(c.from));
+        pumpEvents();
+        postKey(GetFocus(), VK_TAB, !c.forward);
+        pumpEvents();
+        EXPECT_EQ(handleOf(c.to), GetFocus())
+            << (c.forward ? "Tab" : "Shift+Tab") << " from control " << c.from;
+    }
+    postKey(GetFocus(), VK_SHIFT, false);
+    pumpEvents();
+}
+
 TEST_F(GuiEventsTest, TabQueuesOnlyTheTextFieldsFocusEvents) {
     SetFocus(handleOf(EditButton));
     pumpEvents();
@@ -263,6 +310,87 @@ TEST_F(GuiEventsTest, ClosingTheWindowDropsItsEventsAndNumbers) {
     EXPECT_EQ(nullptr, controlHandle(SourceField));
     EXPECT_EQ(u"", getText(SourceField)) << "a forgotten number reads as empty";
     EXPECT_EQ(0, getState(OpenItBox));
+}
+
+TEST_F(GuiEventsTest, ADestroyedControlForgetsItsNumberAndItsEvents) {
+    notifyFrom(EditButton, BN_CLICKED);
+    notifyFrom(OkButton, BN_CLICKED);
+    notifyFrom(EditButton, BN_CLICKED);
+    DestroyWindow(handleOf(EditButton));
+    EXPECT_EQ(Events{control(OkButton, 0)}, pumpEvents()) << "only the live control's event";
+    EXPECT_EQ(nullptr, controlHandle(EditButton));
+    EXPECT_EQ(u"", getText(EditButton));
+    EXPECT_EQ(u"Ok", getText(OkButton)) << "the others keep their numbers";
+}
+
+TEST_F(GuiEventsTest, NumbersThatNameNothingDoNothing) {
+    static const int unknown[] = {0, 2, 15, 99, -1};
+    for (int number : unknown) {
+        setText(number, u"x");
+        setState(number, 1);
+        clearItems(number);
+        addItem(number, -1, u"x");
+        EXPECT_EQ(u"", getText(number)) << "control " << number;
+        EXPECT_EQ(0, getState(number)) << "control " << number;
+        EXPECT_EQ(nullptr, controlHandle(number)) << "control " << number;
+    }
+    addShortcut(1, VK_F2, 42);
+    closeWindow(1);
+    EXPECT_EQ(nullptr, windowHandle(1));
+    EXPECT_EQ(Events{}, pumpEvents());
+    // Items and states belong to some kinds only.
+    addItem(SourceField, -1, u"entry");
+    setText(TemplateList, u"typed");
+    setState(SourceField, 1);
+    EXPECT_EQ(std::u16string(), getText(SourceField));
+    EXPECT_EQ(0, getState(SourceField));
+    EXPECT_EQ(0, SendMessageW(handleOf(TemplateList), CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(u"", getText(TemplateList));
+}
+
+TEST_F(GuiEventsTest, DefaultFontChoices) {
+    auto fontOf = [](void* control) {
+        return reinterpret_cast<HFONT>(SendMessageW(static_cast<HWND>(control), WM_GETFONT, 0, 0));
+    };
+    void* arial = loadFont(u"Arial", 12);
+    ASSERT_NE(nullptr, arial);
+    setDefaultFont(arial);
+    EXPECT_EQ(arial, fontOf(createLabel(-1, 0, 0, 10, 10, u"a")));
+    setDefaultFont(reinterpret_cast<void*>(-1));
+    EXPECT_EQ(GetStockObject(DEFAULT_GUI_FONT), fontOf(createLabel(-1, 0, 0, 10, 10, u"b")));
+    setDefaultFont(nullptr);
+    EXPECT_EQ(nullptr, fontOf(createLabel(-1, 0, 0, 10, 10, u"c"))) << "the system font";
+}
+
+TEST_F(GuiEventsTest, ReleaseToolkitLeavesNothingBehind) {
+    ScratchDir dir;
+    const std::u16string openFile = dir.path(u"open.txt");
+    ASSERT_NE(FileId::none, create(openFile, FileId{5}));
+    ASSERT_NE(0, examineDirectory(3, dir.directory(), u"*"));
+    auto font = reinterpret_cast<HFONT>(SendMessageW(handleOf(OkButton), WM_GETFONT, 0, 0));
+    ASSERT_EQ(OBJ_FONT, GetObjectType(font));
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    SetFocus(handleOf(SourceField));
+    notifyFrom(OkButton, BN_CLICKED);
+
+    releaseToolkit();
+
+    EXPECT_FALSE(IsWindow(window)) << "window destroyed";
+    WNDCLASSW unused;
+    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), className, &unused))
+        << "window class unregistered";
+    EXPECT_EQ(0u, GetObjectType(font)) << "font deleted";
+    EXPECT_EQ(nullptr, windowHandle(MainWindow));
+    EXPECT_EQ(nullptr, controlHandle(OkButton));
+    EXPECT_EQ(0, pollEvent()) << "queue emptied";
+    EXPECT_EQ(0, nextEntry(3)) << "directory scan finished";
+    FileId reopened = openRead(openFile);
+    EXPECT_NE(FileId::none, reopened) << "the file was closed, so it opens again";
+    close(reopened);
+    HRESULT com = CoInitialize(nullptr);
+    EXPECT_EQ(S_OK, com) << "COM was uninitialised";
+    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 TEST_F(GuiEventsTest, WaitEventReturnsTheMessageThenTheEventsItQueued) {
