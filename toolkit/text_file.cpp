@@ -12,18 +12,33 @@
 #include "toolkit/text_file_platform.h"
 #include "toolkit/utf8_coder.h"
 
+// Plain bytes and ASCII text go sixteen at a time where SSE2 is there (every
+// x86-64 build), eight at a time in 64-bit words elsewhere.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+// The buffer that the service describes holds 4096 bytes; the bytes move to
+// and from the system in chunks of this size instead, so that a long file
+// costs a sixteenth of the system calls. What a 4096-byte buffer would still
+// hold is counted separately: that count is what `flush` reports.
+constexpr std::int32_t systemChunkSize = 16 * fileBufferSize;
 
 struct TextFile {
     platform_file::Handle handle = 0;
-    std::unique_ptr<unsigned char[]> buffer;
+    std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
     std::int32_t bufferSize = fileBufferSize;
-    // Reading state: read-ahead bytes not yet consumed. Writing state: free
-    // room left in the buffer.
+    // Reading state: read-ahead bytes not yet consumed.
     std::int32_t remaining = 0;
     // Bytes the last refill delivered; the next unread byte lies `remaining`
     // bytes before this mark.
     std::int32_t filled = 0;
+    // Writing state: bytes in the buffer not yet handed to the system, and
+    // how many of them a 4096-byte buffer would still be holding.
+    std::int32_t held = 0;
+    std::int32_t pending = 0;
     bool readingState = true;
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
@@ -59,16 +74,28 @@ std::int32_t writeToSystem(TextFile& f, const unsigned char* bytes, std::int32_t
 }
 
 std::int32_t writeOutBuffer(TextFile& f) {
-    if (f.readingState) return 0;
-    std::int32_t pending = f.bufferSize - f.remaining;
-    f.remaining = f.bufferSize;
-    return pending > 0 ? writeToSystem(f, f.buffer.get(), pending) : 0;
+    if (f.readingState || f.held == 0) return 0;
+    const std::int32_t held = f.held;
+    f.held = 0;
+    return writeToSystem(f, f.buffer.get(), held);
+}
+
+// Keeps the count of a 4096-byte buffer: a write smaller than its free room
+// joins it; any other write empties it first, and one of 4096 bytes or more
+// goes to the system at once and leaves it empty.
+void notePending(TextFile& f, std::int32_t count) {
+    if (count < f.bufferSize - f.pending) {
+        f.pending += count;
+    } else {
+        f.pending = count < f.bufferSize ? count : 0;
+    }
 }
 
 void enterReadingState(TextFile& f) {
     if (f.readingState) return;
     writeOutBuffer(f);
     f.readingState = true;
+    f.pending = 0;
     f.remaining = 0;
     f.filled = 0;
 }
@@ -80,12 +107,14 @@ void enterWritingState(TextFile& f) {
         if (at >= 0) platform_file::seekTo(f.handle, at - f.remaining);
     }
     f.readingState = false;
-    f.remaining = f.bufferSize;
+    f.remaining = 0;
     f.filled = 0;
+    f.held = 0;
+    f.pending = 0;
 }
 
 bool refill(TextFile& f) {
-    f.filled = platform_file::read(f.handle, f.buffer.get(), f.bufferSize);
+    f.filled = platform_file::read(f.handle, f.buffer.get(), systemChunkSize);
     f.remaining = f.filled;
     return f.filled > 0;
 }
@@ -95,7 +124,7 @@ const unsigned char* unread(const TextFile& f) { return f.buffer.get() + (f.fill
 std::int64_t logicalPosition(const TextFile& f) {
     std::int64_t at = platform_file::tell(f.handle);
     if (at < 0) return -1;
-    return f.readingState ? at - f.remaining : at + (f.bufferSize - f.remaining);
+    return f.readingState ? at - f.remaining : at + f.held;
 }
 
 void seekTo(TextFile& f, std::int64_t at) {
@@ -116,7 +145,7 @@ std::int32_t readBytes(TextFile& f, unsigned char* bytes, std::int32_t count) {
     std::memcpy(bytes, unread(f), static_cast<std::size_t>(delivered));
     f.remaining = 0;
     std::int32_t rest = count - delivered;
-    if (rest < f.bufferSize) {
+    if (rest < systemChunkSize) {
         refill(f);
         std::int32_t take = rest < f.filled ? rest : f.filled;
         std::memcpy(bytes + delivered, f.buffer.get(), static_cast<std::size_t>(take));
@@ -140,17 +169,15 @@ void pushBack(TextFile& f, std::int32_t count) {
 std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t count) {
     if (f.readOnly) return 0;
     enterWritingState(f);
-    if (count < f.remaining) {
-        std::memcpy(f.buffer.get() + (f.bufferSize - f.remaining), bytes,
-                    static_cast<std::size_t>(count));
-        f.remaining -= count;
+    notePending(f, count);
+    if (count <= systemChunkSize - f.held) {
+        std::memcpy(f.buffer.get() + f.held, bytes, static_cast<std::size_t>(count));
+        f.held += count;
+        if (count >= f.bufferSize) writeOutBuffer(f);
         return count;
     }
     writeOutBuffer(f);
-    if (count >= f.bufferSize) return writeToSystem(f, bytes, count);
-    std::memcpy(f.buffer.get(), bytes, static_cast<std::size_t>(count));
-    f.remaining -= count;
-    return count;
+    return writeToSystem(f, bytes, count);
 }
 
 void closeFile(int number) {
@@ -177,7 +204,7 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
 
     auto file = std::unique_ptr<TextFile>(new (std::nothrow) TextFile);
     if (!file) return FileId::none;
-    file->buffer.reset(new (std::nothrow) unsigned char[fileBufferSize]);
+    file->buffer.reset(new (std::nothrow) unsigned char[systemChunkSize]);
     if (!file->buffer) return FileId::none;
     if (!platform_file::open(path, mode, file->handle)) return FileId::none;
     file->readOnly = mode == platform_file::OpenMode::ReadOnly;
@@ -193,6 +220,10 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
 // After a CR: a following LF belongs to the same line end; anything else is
 // left for the next read.
 void skipLineFeed(TextFile& f, std::int32_t unitSize, bool bigEndian) {
+    if (unitSize == 1 && f.readingState && f.remaining > 0) {
+        if (*unread(f) == 0x0A) --f.remaining;
+        return;
+    }
     unsigned char unit[4] = {};
     std::int32_t got = readBytes(f, unit, unitSize);
     if (got == 0) return;
@@ -208,9 +239,23 @@ inline bool isTerminator(std::uint32_t c) {
     return c <= 0x0D && ((1u << c) & ((1u << 0x00) | (1u << 0x0A) | (1u << 0x0D))) != 0;
 }
 
-// The first CR, LF or NUL in [p, end), or end. Eight bytes are tested at a
-// time for any byte below 0x0E, since terminators are rare in text.
+// The first CR, LF or NUL in [p, end), or end; terminators are rare in text.
 const unsigned char* findByteTerminator(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+    const __m128i nul = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi8(0x0D);
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(
+            _mm_cmpeq_epi8(bytes, nul),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#else
+    // Any byte below 0x0E marks a word worth a closer look.
     constexpr std::uint64_t ones = 0x0101010101010101ull;
     constexpr std::uint64_t highs = 0x8080808080808080ull;
     while (end - p >= 8) {
@@ -223,6 +268,7 @@ const unsigned char* findByteTerminator(const unsigned char* p, const unsigned c
         }
         p += 8;
     }
+#endif
     while (p < end && !isTerminator(*p)) ++p;
     return p;
 }
@@ -259,9 +305,69 @@ ByteLine readByteLine(TextFile& f) {
     }
 }
 
+// The code page's table when it has one byte per character, and whether it
+// leaves ASCII as it is, which lets eight plain bytes widen at once.
+struct AnsiDecoding {
+    const char16_t* table;
+    bool asciiUnchanged;
+};
+
+const AnsiDecoding& ansiDecoding() {
+    static const AnsiDecoding decoding = [] {
+        AnsiDecoding d{platform_file::ansiDecodeTable(), false};
+        if (d.table) {
+            d.asciiUnchanged = true;
+            for (int b = 0; b < 0x80; ++b) d.asciiUnchanged = d.asciiUnchanged && d.table[b] == b;
+        }
+        return d;
+    }();
+    return decoding;
+}
+
+void appendSingleByteText(const unsigned char* bytes, std::size_t count,
+                          const AnsiDecoding& decoding, std::u16string& line) {
+    const std::size_t base = line.size();
+    line.resize(base + count);
+    char16_t* d = &line[0] + base;
+    const char16_t* const table = decoding.table;
+    std::size_t i = 0;
+    if (decoding.asciiUnchanged) {
+#if defined(__SSE2__)
+        // Widen sixteen bytes, then look up the few that are not ASCII.
+        const __m128i zero = _mm_setzero_si128();
+        for (; count - i >= 16; i += 16) {
+            const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(plain, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(plain, zero));
+            for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(plain)); high != 0;
+                 high &= high - 1) {
+                const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(high));
+                d[k] = table[bytes[k]];
+            }
+        }
+#else
+        for (; count - i >= 8; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if ((word & 0x8080808080808080ull) != 0) {
+                for (std::size_t k = i; k < i + 8; ++k) d[k] = table[bytes[k]];
+            } else {
+                for (std::size_t k = i; k < i + 8; ++k) d[k] = bytes[k];
+            }
+        }
+#endif
+    }
+    for (; i < count; ++i) d[i] = table[bytes[i]];
+}
+
 void readAnsiLine(TextFile& f, std::u16string& line) {
     ByteLine bytes = readByteLine(f);
-    platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+    const AnsiDecoding& decoding = ansiDecoding();
+    if (decoding.table) {
+        appendSingleByteText(bytes.bytes, bytes.count, decoding, line);
+    } else {
+        platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+    }
     if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
 }
 
@@ -325,22 +431,23 @@ void readUnitLine(TextFile& f, std::u16string& line, std::int32_t unitSize, bool
         }
         const unsigned char* start = unread(f);
         const unsigned char* end = start + (f.remaining - f.remaining % unitSize);
-        // Room for every unit of the run; UTF-32 may need two per four bytes.
-        const std::size_t base = line.size();
-        line.resize(base + static_cast<std::size_t>(end - start) / 2);
-        char16_t* d = &line[0] + base;
+        // Find the terminator first, so that the line grows by what it gets.
         const unsigned char* p = start;
-        for (; p < end; p += unitSize) {
-            std::uint32_t value = unitAt(p, unitSize, bigEndian);
-            if (isTerminator(value)) {
-                terminator = value;
-                break;
-            }
-            d += storeUnit(d, value, unitSize);
+        while (p < end && !isTerminator(unitAt(p, unitSize, bigEndian))) p += unitSize;
+        const std::size_t units = static_cast<std::size_t>(p - start) / static_cast<std::size_t>(unitSize);
+        // UTF-32 may need two code units per value.
+        const std::size_t base = line.size();
+        line.resize(base + (unitSize == 2 ? units : 2 * units));
+        char16_t* d = &line[0] + base;
+        for (const unsigned char* q = start; q < p; q += unitSize) {
+            d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
         }
         line.resize(static_cast<std::size_t>(d - line.data()));
         std::int32_t consumed = static_cast<std::int32_t>(p - start);
-        if (p < end) consumed += unitSize;
+        if (p < end) {
+            terminator = unitAt(p, unitSize, bigEndian);
+            consumed += unitSize;
+        }
         f.remaining -= consumed;
     }
     if (terminator == 0x0D) skipLineFeed(f, unitSize, bigEndian);
@@ -383,10 +490,90 @@ std::size_t encodeUtf32(const char16_t** text, const char16_t* end, unsigned cha
     return static_cast<std::size_t>(d - out);
 }
 
+// UTF-8 straight into the buffer, with the bytes the shared coder
+// (utf8_coder.h) gives. ASCII, most of any text, goes in blocks.
+inline std::size_t encodeUtf8Quickly(const char16_t** text, const char16_t* end,
+                                     unsigned char* out, std::size_t room) {
+    const char16_t* s = *text;
+    unsigned char* d = out;
+    unsigned char* const stop = out + room;
+    for (;;) {
+        // Runs of ASCII, eight units per step. The room for sixteen bytes is
+        // there, so a whole step is stored even when only its first few
+        // units are ASCII.
+#if defined(__SSE2__)
+        const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+        const __m128i zero = _mm_setzero_si128();
+        while (end - s >= 8 && stop - d >= 16) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+            const unsigned ascii = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAscii), zero)));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(units, units));
+            if (ascii == 0xFFFFu) {
+                s += 8;
+                d += 8;
+                continue;
+            }
+            const int run = __builtin_ctz(~ascii) >> 1;  // two mask bits per unit
+            s += run;
+            d += run;
+            break;
+        }
+#else
+        while (end - s >= 8 && stop - d >= 16) {
+            std::uint64_t low;
+            std::uint64_t high;
+            std::memcpy(&low, s, 8);
+            std::memcpy(&high, s + 4, 8);
+            if (((low | high) & 0xFF80FF80FF80FF80ull) != 0) {
+                while (*s < 0x80) *d++ = static_cast<unsigned char>(*s++);
+                break;
+            }
+            for (int i = 0; i < 8; ++i) d[i] = static_cast<unsigned char>(s[i]);
+            s += 8;
+            d += 8;
+        }
+#endif
+        // A wide character, or the last few units.
+        if (s == end) break;
+        std::uint32_t c = *s;
+        if (c < 0x80) {
+            if (d == stop) break;
+            *d++ = static_cast<unsigned char>(c);
+            ++s;
+        } else if (c < 0x800) {
+            if (stop - d < 2) break;
+            d[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+            d[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            d += 2;
+            ++s;
+        } else if (c >= 0xD800 && c <= 0xDBFF && end - s >= 2 && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
+            if (stop - d < 4) break;
+            std::uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s[1] - 0xDC00u);
+            d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+            d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+            d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            d += 4;
+            s += 2;
+        } else {
+            if (stop - d < 3) break;
+            if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
+            d[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+            d[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            d[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            d += 3;
+            ++s;
+        }
+    }
+    *text = s;
+    return static_cast<std::size_t>(d - out);
+}
+
 std::size_t encode(TextEncoding encoding, const char16_t** text, const char16_t* end,
                    unsigned char* out, std::size_t room) {
     switch (encoding) {
-    case TextEncoding::Utf8: return encodeUtf8(text, end, out, room);
+    case TextEncoding::Utf8: return encodeUtf8Quickly(text, end, out, room);
     case TextEncoding::Utf16LE: return encodeUnits(text, end, out, room, false);
     case TextEncoding::Utf16BE: return encodeUnits(text, end, out, room, true);
     case TextEncoding::Utf32LE: return encodeUtf32(text, end, out, room, false);
@@ -398,6 +585,36 @@ std::size_t encode(TextEncoding encoding, const char16_t** text, const char16_t*
 
 // The largest number of bytes one encoder step may need at once.
 constexpr std::int32_t largestCharacter = 8;
+
+std::int64_t writeEncoded(TextFile& f, std::u16string_view text, TextEncoding encoding) {
+    enterWritingState(f);
+    const char16_t* s = text.data();
+    const char16_t* const end = s + text.size();
+    std::int64_t total = 0;
+    if (encoding == TextEncoding::Utf8 &&
+        text.size() <= static_cast<std::size_t>(systemChunkSize - f.held) / 3) {
+        // The usual piece of a line: it fits whole, three bytes a unit at most.
+        total = static_cast<std::int64_t>(
+            encodeUtf8Quickly(&s, end, f.buffer.get() + f.held,
+                              static_cast<std::size_t>(systemChunkSize - f.held)));
+        f.held += static_cast<std::int32_t>(total);
+    } else {
+        // Encoded straight into the buffer; a full buffer is written out.
+        while (s < end) {
+            if (systemChunkSize - f.held < largestCharacter) writeOutBuffer(f);
+            unsigned char* room = f.buffer.get() + f.held;
+            const std::size_t free = static_cast<std::size_t>(systemChunkSize - f.held);
+            const std::size_t put = encode(encoding, &s, end, room, free);
+            if (put == 0) break;  // the code page converter failed
+            f.held += static_cast<std::int32_t>(put);
+            total += static_cast<std::int64_t>(put);
+        }
+    }
+    notePending(f, total < f.bufferSize ? static_cast<std::int32_t>(total) : f.bufferSize);
+    // A write of a buffer's size or more reaches the system at once.
+    if (total >= f.bufferSize) writeOutBuffer(f);
+    return total;
+}
 
 }  // namespace
 
@@ -467,6 +684,7 @@ bool atEnd(FileId file) {
     // A file that is not open has nothing left to read; answering "not at
     // the end" would keep a reading loop going for ever.
     if (!f) return true;
+    if (f->readingState && f->remaining > 0) return false;
     unsigned char byte;
     if (readBytes(*f, &byte, 1) == 0) return true;
     pushBack(*f, 1);
@@ -499,24 +717,13 @@ std::u16string readLine(FileId file) { return readLine(file, defaultEncoding(fil
 std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding encoding) {
     TextFile* f = lookup(file);
     if (!f || f->readOnly || text.empty()) return 0;
-    enterWritingState(*f);
-    // Encoded straight into the file buffer; a full buffer is written out.
-    const char16_t* s = text.data();
-    const char16_t* const end = s + text.size();
-    std::int64_t total = 0;
-    while (s < end) {
-        if (f->remaining < largestCharacter) writeOutBuffer(*f);
-        unsigned char* room = f->buffer.get() + (f->bufferSize - f->remaining);
-        std::size_t put = encode(encoding, &s, end, room, static_cast<std::size_t>(f->remaining));
-        if (put == 0) break;  // the code page converter failed
-        f->remaining -= static_cast<std::int32_t>(put);
-        total += static_cast<std::int64_t>(put);
-    }
-    return total;
+    return writeEncoded(*f, text, encoding);
 }
 
 std::int64_t writeString(FileId file, std::u16string_view text) {
-    return writeString(file, text, defaultEncoding(file));
+    TextFile* f = lookup(file);
+    if (!f || f->readOnly || text.empty()) return 0;
+    return writeEncoded(*f, text, f->defaultEncoding);
 }
 
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding) {
@@ -526,7 +733,16 @@ std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encod
 
 std::int64_t flush(FileId file) {
     TextFile* f = lookup(file);
-    return f ? writeOutBuffer(*f) : 0;
+    if (!f || f->readingState) return 0;
+    // The result counts what a 4096-byte buffer would have written here;
+    // the bytes held from earlier writes it would have written before.
+    const std::int32_t held = f->held;
+    const std::int32_t pending = f->pending;
+    const std::int32_t put = writeOutBuffer(*f);
+    f->pending = 0;
+    if (put == held) return pending;
+    const std::int32_t earlier = held > pending ? held - pending : 0;
+    return put > earlier ? put - earlier : 0;
 }
 
 void seek(FileId file, std::int64_t position) {

@@ -31,6 +31,9 @@ bool seekTo(Handle handle, std::int64_t position);
 std::int64_t tell(Handle handle);
 bool setEndHere(Handle handle);
 
+// The UTF-16 character of each byte when the ANSI code page has one byte per
+// character; null for a multi-byte code page.
+const char16_t* ansiDecodeTable();
 // Appends the UTF-16 form of bytes in the ANSI code page.
 void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16string& out);
 // Encodes whole characters from [*text, end) in the ANSI code page into at

@@ -130,6 +130,8 @@ bool setEndHere(Handle handle) {
     return at >= 0 && ftruncate(descriptor(handle), at) == 0;
 }
 
+const char16_t* ansiDecodeTable() { return cp1252.wide; }
+
 void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16string& out) {
     const std::size_t base = out.size();
     out.resize(base + count);

@@ -22,13 +22,15 @@ HANDLE openHandle(const std::u16string& path, DWORD access, DWORD disposition) {
 // converter, which keeps the per-line cost of the converter's hot path low.
 struct AnsiTable {
     bool singleByte = false;
-    WCHAR wide[256] = {};
+    char16_t wide[256] = {};
     AnsiTable() {
         CPINFO info;
         if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return;
         for (int b = 0; b < 256; ++b) {
             char byte = static_cast<char>(b);
-            if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide[b], 1) != 1) return;
+            WCHAR c;
+            if (MultiByteToWideChar(CP_ACP, 0, &byte, 1, &c, 1) != 1) return;
+            wide[b] = static_cast<char16_t>(c);
         }
         singleByte = true;
     }
@@ -93,6 +95,11 @@ std::int64_t tell(Handle handle) {
 
 bool setEndHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
 
+const char16_t* ansiDecodeTable() {
+    const AnsiTable& table = ansiTable();
+    return table.singleByte ? table.wide : nullptr;
+}
+
 void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16string& out) {
     if (count == 0) return;
     const std::size_t base = out.size();
@@ -100,7 +107,7 @@ void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16str
     if (table.singleByte) {
         out.resize(base + count);
         char16_t* d = &out[0] + base;
-        for (std::size_t i = 0; i < count; ++i) d[i] = static_cast<char16_t>(table.wide[bytes[i]]);
+        for (std::size_t i = 0; i < count; ++i) d[i] = table.wide[bytes[i]];
         return;
     }
     const char* source = reinterpret_cast<const char*>(bytes);
