@@ -461,8 +461,17 @@ BOOL CALLBACK inspectBoxChild(HWND child, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK findBox(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window) || classOf(window) != L"#32770") return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Any box of this thread, whatever its caption, so that a wrong caption fails
+// the test instead of leaving the box open for ever.
 void CALLBACK inspectAndDismissBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowW(L"#32770", L"error");
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findBox, reinterpret_cast<LPARAM>(&box));
     if (!box) return;
     KillTimer(nullptr, timer);
     seenBox.owner = GetWindow(box, GW_OWNER);
