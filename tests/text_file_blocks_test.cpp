@@ -1,0 +1,206 @@
+// The text files' block paths: UTF-8 written in blocks against the shared
+// coder, ANSI lines decoded in blocks against a plain table, lines and
+// characters across the 4096-byte and 65536-byte marks, and what `flush`
+// reports while bytes wait for the system.
+#include "toolkit/text_file.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+#include "toolkit/strings.h"
+
+namespace {
+
+class TextFileBlocksTest : public ::testing::Test {
+protected:
+    void TearDown() override { closeAllTextFiles(); }
+    ScratchDir dir;
+};
+
+// Windows-1252, written out by hand.
+char16_t cp1252(unsigned char byte) {
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : static_cast<char16_t>(byte);
+}
+
+// A small deterministic generator, so that a failure repeats.
+struct Lcg {
+    std::uint32_t state;
+    std::uint32_t next(std::uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    }
+};
+
+TEST_F(TextFileBlocksTest, Utf8PiecesMatchTheSharedCoder) {
+    // Runs of ASCII long and short, two- and three-byte characters, pairs,
+    // and surrogates without their partner at every place in a piece.
+    static const char16_t alphabet[] = {u'a', u'b', u' ', u'<', u'\u00E9', u'\u20AC', u'\u07FF',
+                                        u'\u0800', u'\xD83D', u'\xDE00', u'\xFFFF', u'\x7F'};
+    Lcg random{12345};
+    std::vector<std::u16string> pieces;
+    std::size_t units = 0;
+    while (units < 150000) {
+        std::u16string piece;
+        const std::uint32_t length = random.next(40);
+        const bool plain = random.next(3) == 0;
+        for (std::uint32_t i = 0; i < length; ++i) {
+            piece += plain ? u'x' : alphabet[random.next(sizeof alphabet / sizeof alphabet[0])];
+        }
+        if (random.next(20) == 0) {
+            piece += u"\xD83D\xDE00";  // a pair whole inside one piece
+        }
+        units += piece.size();
+        pieces.push_back(piece);
+    }
+    // Pieces larger than the buffer, and one pair cut by a 64 KB mark of the
+    // bytes written so far.
+    pieces.push_back(std::u16string(5000, u'\u00E9'));
+    pieces.push_back(std::u16string(70000, u'q') + u"\xD83D\xDE00");
+
+    const std::u16string path = dir.path(u"utf8");
+    FileId file = create(path, FileId{2});
+    ASSERT_EQ(file, FileId{2});
+    std::string expected;
+    for (const std::u16string& piece : pieces) {
+        const std::string bytes = utf8FromText(piece);
+        ASSERT_EQ(writeString(file, piece, TextEncoding::Utf8), static_cast<std::int64_t>(bytes.size()));
+        expected += bytes;
+        ASSERT_EQ(position(file), static_cast<std::int64_t>(expected.size()));
+    }
+    close(file);
+    const std::string written = readBytes(path);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+}
+
+TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
+    // Every byte value but the terminators, high bytes at every offset of a
+    // block, and line lengths around the block and buffer sizes.
+    Lcg random{777};
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 40; ++n) lengths.push_back(n);
+    for (std::size_t n : {4095u, 4096u, 4097u, 65535u, 65536u, 65537u, 131071u}) lengths.push_back(n);
+    std::string bytes;
+    std::vector<std::u16string> expected;
+    for (std::size_t length : lengths) {
+        std::string line;
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            unsigned char b = static_cast<unsigned char>(
+                random.next(4) == 0 ? 0x80 + random.next(0x80) : 0x20 + random.next(0x60));
+            line += static_cast<char>(b);
+            text += cp1252(b);
+        }
+        bytes += line + (length % 3 == 0 ? "\r\n" : length % 3 == 1 ? "\n" : "\r");
+        expected.push_back(text);
+    }
+    writeBytes(dir.path(u"ansi"), bytes);
+    FileId file = openRead(dir.path(u"ansi"), FileId{1});
+    std::vector<std::u16string> lines;
+    std::u16string line;
+    while (!atEnd(file) && lines.size() < expected.size() + 1) {
+        readLine(file, line, TextEncoding::Ansi);
+        lines.push_back(line);
+    }
+    close(file);
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i] == expected[i]) << "line of " << lengths[i] << " bytes";
+    }
+}
+
+TEST_F(TextFileBlocksTest, LineEndsAndUnitsAcrossTheSystemReadSize) {
+    // CR as the last byte of one 64 KB read and LF as the first of the next,
+    // then a CR alone at the next mark.
+    const std::size_t chunk = 16 * fileBufferSize;
+    std::string bytes(chunk - 1, 'x');
+    bytes += "\r\ny";
+    bytes += std::string(2 * chunk - bytes.size() - 1, 'z') + "\rw";
+    writeBytes(dir.path(u"edge"), bytes);
+    FileId file = openRead(dir.path(u"edge"), FileId{1});
+    EXPECT_TRUE(readLine(file, TextEncoding::Ansi) == std::u16string(chunk - 1, u'x'));
+    EXPECT_EQ(position(file), static_cast<std::int64_t>(chunk + 1));
+    EXPECT_EQ(readLine(file, TextEncoding::Ansi).substr(0, 3), u"yzz");
+    EXPECT_EQ(position(file), static_cast<std::int64_t>(2 * chunk));
+    EXPECT_EQ(readLine(file, TextEncoding::Ansi), u"w");
+    EXPECT_TRUE(atEnd(file));
+    close(file);
+
+    // UTF-16 units at odd offsets: the unit after the CR lies across the mark.
+    for (char after : {'\n', 'y'}) {
+        std::string units = "\xEF\xBB\xBF";
+        while (units.size() < chunk - 3) units += std::string("x\0", 2);
+        units += std::string("\r\0", 2) + after + std::string("\0t\0", 3);
+        writeBytes(dir.path(u"odd"), units);
+        file = openRead(dir.path(u"odd"), FileId{1});
+        ASSERT_EQ(detectEncoding(file), TextEncoding::Utf8);
+        EXPECT_EQ(readLine(file, TextEncoding::Utf16LE).size(), (chunk - 6) / 2) << after;
+        EXPECT_EQ(readLine(file, TextEncoding::Utf16LE), after == 'y' ? u"yt" : u"t") << after;
+        EXPECT_TRUE(atEnd(file));
+        close(file);
+    }
+}
+
+TEST_F(TextFileBlocksTest, FlushReportsWhatA4096ByteBufferHolds) {
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> writes;  // ASCII bytes per writeString
+        std::int64_t flushed;
+    };
+    // A write smaller than the free room joins the buffer; any other write
+    // first empties it; one of 4096 bytes or more leaves it empty.
+    const Case cases[] = {
+        {"one small write", {13}, 13},
+        {"room left over", {4000, 95}, 4095},
+        {"exactly the free room", {4000, 96}, 96},
+        {"past the free room", {4000, 200}, 200},
+        {"a buffer's size", {4096}, 0},
+        {"large then small", {10, 5000, 7}, 7},
+        // 81 writes of 50 fill 4050 bytes; the 82nd starts the buffer anew.
+        {"many small ones", std::vector<std::size_t>(1000, 50), 1400},
+    };
+    for (const Case& c : cases) {
+        const std::u16string path = dir.path(u"flush");
+        FileId file = create(path, FileId{2});
+        std::size_t total = 0;
+        for (std::size_t n : c.writes) {
+            writeString(file, std::u16string(n, u'f'), TextEncoding::Utf8);
+            total += n;
+        }
+        EXPECT_EQ(position(file), static_cast<std::int64_t>(total)) << c.name;
+        EXPECT_EQ(flush(file), c.flushed) << c.name;
+        EXPECT_EQ(flush(file), 0) << c.name;
+        close(file);
+        EXPECT_EQ(readBytes(path).size(), total) << c.name;
+    }
+
+    // The byte-order mark counts as a write of its own.
+    FileId file = create(dir.path(u"mark"), FileId{2});
+    writeByteOrderMark(file, TextEncoding::Utf8);
+    writeString(file, u"ab", TextEncoding::Utf8);
+    EXPECT_EQ(flush(file), 5);
+    close(file);
+}
+
+#ifndef _WIN32
+TEST_F(TextFileBlocksTest, LargeWritesReachTheSystemAtOnce) {
+    FileId file = openReadWrite(u"/dev/full", FileId{2});
+    if (file == FileId::none) GTEST_SKIP() << "/dev/full cannot be opened here";
+    writeString(file, std::u16string(4095, u'x'), TextEncoding::Utf8);
+    EXPECT_FALSE(writeFailed(file));
+    writeString(file, std::u16string(4096, u'x'), TextEncoding::Utf8);
+    EXPECT_TRUE(writeFailed(file));
+    close(file);
+}
+#endif
+
+}  // namespace
