@@ -534,8 +534,18 @@ inline std::size_t encodeUtf8Quickly(const char16_t** text, const char16_t* end,
             d += 8;
         }
 #endif
-        // A wide character, or the last few units.
+        // A wide character, or the last few units: four ASCII ones at once.
         if (s == end) break;
+        if (end - s >= 4 && stop - d >= 4) {
+            std::uint64_t four;
+            std::memcpy(&four, s, 8);
+            if ((four & 0xFF80FF80FF80FF80ull) == 0) {
+                for (int i = 0; i < 4; ++i) d[i] = static_cast<unsigned char>(s[i]);
+                s += 4;
+                d += 4;
+                continue;
+            }
+        }
         std::uint32_t c = *s;
         if (c < 0x80) {
             if (d == stop) break;
