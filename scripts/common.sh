@@ -34,10 +34,6 @@ wine_env() {
     echo "wine: creating the prefix in $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
-    # With no window manager on the virtual display, Wine waits about two
-    # seconds for one each time a managed window goes away; drawing its own
-    # frames avoids that.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     wineserver -w || true
   fi
   # One persistent server for the whole run: each test process then starts in
