@@ -140,6 +140,10 @@ void convertLine() {
     // longer symbol's other characters belong to the tag text or are scanned
     // again as text.
     std::size_t position = 0;
+    // Once a search for the end symbol has failed, every later one from
+    // further on would fail too; remembering that keeps a line full of
+    // unclosed start symbols linear instead of quadratic.
+    std::size_t noEndFrom = none;
     for (;;) {
         std::size_t start;
         if (startSymbol.size() == 1) {
@@ -164,8 +168,10 @@ void convertLine() {
             position += 2;
             continue;
         }
-        const std::size_t end = findSymbol(line, endSymbol, position + 1);
+        const std::size_t end =
+            position + 1 >= noEndFrom ? none : findSymbol(line, endSymbol, position + 1);
         if (end == none) {
+            noEndFrom = position + 1;
             writeText(line.substr(position, 1));
             position += 1;
             continue;

@@ -217,6 +217,25 @@ struct EscapeCase {
     const char* expected;
 };
 
+TEST(LineConverter, UnclosedStartSymbolsStayLinear) {
+    // 400 000 start symbols in a template line: without an end symbol each is
+    // written as text; with one at the very end the whole line is one
+    // unknown tag, kept as written. Searching the rest of the line again for
+    // every start symbol would take minutes; a bound of seconds catches that.
+    std::string line;
+    for (int i = 0; i < 400000; ++i) line += "[a";
+    const std::clock_t began = std::clock();
+    {
+        Product product;
+        EXPECT_TRUE(convert(product, line, 0) == line) << "unclosed start symbols";
+    }
+    {
+        Product product;
+        EXPECT_TRUE(convert(product, line + "]", 0) == line + "]") << "one long unknown tag";
+    }
+    EXPECT_LT(static_cast<double>(std::clock() - began) / CLOCKS_PER_SEC, 5.0);
+}
+
 TEST(Escaping, NamedEntitiesByFlag) {
     static const EscapeCase cases[] = {
         {7, 1, "a<b>\"c\"", "a&lt;b&gt;&quot;c&quot;"},
