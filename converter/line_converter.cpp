@@ -36,19 +36,6 @@ bool startsWithFolded(std::u16string_view text, std::u16string_view lowerPrefix)
     return true;
 }
 
-void appendNumber(std::u16string& out, int number) {
-    // numberToText would allocate; headings are written once per page title.
-    char16_t digits[12];
-    int count = 0;
-    unsigned magnitude = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (number < 0) out += u'-';
-    while (count > 0) out += digits[--count];
-}
-
 int dateTag(std::u16string_view tagText) {
     static std::u16string picture;
     static std::u16string formatted;
@@ -80,11 +67,11 @@ int titleTag(std::u16string_view tagText) {
     markupPiece.clear();
     if (level != 0) {
         markupPiece += u"<h";
-        appendNumber(markupPiece, level);
+        appendNumberText(markupPiece, level);
         markupPiece += u'>';
         markupPiece += title;
         markupPiece += u"</h";
-        appendNumber(markupPiece, level);
+        appendNumberText(markupPiece, level);
         markupPiece += u'>';
         writeMarkup();
         headingWritten = 1;

@@ -45,7 +45,7 @@ std::string convert(Product& product, std::string_view line, int source) {
     return product.finish();
 }
 
-std::string currentYear() {
+CalendarDate localToday() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -53,8 +53,10 @@ std::string currentYear() {
 #else
     localtime_r(&now, &local);
 #endif
-    return std::to_string(local.tm_year + 1900);
+    return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
 }
+
+std::string currentYear() { return std::to_string(localToday().year); }
 
 struct LineCase {
     const char* line;
@@ -112,15 +114,7 @@ TEST(LineConverter, TemplateLinesAreNotEscapedAndKeepUnknownTags) {
 }
 
 TEST(LineConverter, DateTagUsesTodayAndAcceptsUpperCaseLetters) {
-    CalendarDate today{};
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    today = CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
+    const CalendarDate today = localToday();
     std::u16string expected;
     ASSERT_NE(formatDate(u"dd.MM.yyyy", 30, &today, expected), 0);
 

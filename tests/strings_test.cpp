@@ -239,6 +239,24 @@ TEST(StringNumbers, NumberToTextCoversTheWholeRange) {
     for (const Case& c : cases) EXPECT_EQ(numberToText(c.number), c.expected) << c.number;
 }
 
+TEST(StringNumbers, AppendNumberTextPadsAndKeepsWhatWasThere) {
+    struct Case {
+        std::int64_t number;
+        int minimumDigits;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {7, 1, u"x7"},       {7, 2, u"x07"},          {123, 2, u"x123"},
+        {-5, 3, u"x-005"},   {0, 0, u"x0"},           {INT64_MIN, 1, u"x-9223372036854775808"},
+        {1, 40, u"x00000000000000000001"},
+    };
+    for (const Case& c : cases) {
+        std::u16string out = u"x";
+        appendNumberText(out, c.number, c.minimumDigits);
+        EXPECT_EQ(out, c.expected) << c.number << " with " << c.minimumDigits << " digits";
+    }
+}
+
 TEST(StringNumbers, TextToNumberReadsThePrefixOnly) {
     struct Case {
         const char16_t* text;

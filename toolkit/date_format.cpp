@@ -1,18 +1,8 @@
 #include "toolkit/date_format.h"
 
-namespace {
+#include "toolkit/strings.h"
 
-void appendNumber(std::u16string& out, int value, int minimumDigits) {
-    char16_t digits[12];
-    int count = 0;
-    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0 || count < minimumDigits);
-    if (value < 0) out += u'-';
-    while (count > 0) out += digits[--count];
-}
+namespace {
 
 const std::u16string& pick(const std::u16string* table, int size, int index) {
     static const std::u16string none;
@@ -60,21 +50,21 @@ std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate
         i += count;
         switch (c) {
         case u'd':
-            if (count == 1) appendNumber(out, date.day, 1);
-            else if (count == 2) appendNumber(out, date.day, 2);
+            if (count == 1) appendNumberText(out, date.day, 1);
+            else if (count == 2) appendNumberText(out, date.day, 2);
             else if (count == 3) out += pick(names.shortDays, 7, date.dayOfWeek);
             else out += pick(names.days, 7, date.dayOfWeek);
             break;
         case u'M':
-            if (count == 1) appendNumber(out, date.month, 1);
-            else if (count == 2) appendNumber(out, date.month, 2);
+            if (count == 1) appendNumberText(out, date.month, 1);
+            else if (count == 2) appendNumberText(out, date.month, 2);
             else if (count == 3) out += pick(names.shortMonths, 12, date.month - 1);
             else out += pick(names.months, 12, date.month - 1);
             break;
         case u'y':
-            if (count == 1) appendNumber(out, date.year % 10, 1);
-            else if (count == 2) appendNumber(out, date.year % 100, 2);
-            else appendNumber(out, date.year, 1);
+            if (count == 1) appendNumberText(out, date.year % 10, 1);
+            else if (count == 2) appendNumberText(out, date.year % 100, 2);
+            else appendNumberText(out, date.year, 1);
             break;
         default:
             out += names.era;

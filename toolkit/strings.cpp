@@ -123,19 +123,25 @@ std::u16string blanks(int count) {
 
 int firstCharCode(View text) { return text.empty() ? 0 : text[0]; }
 
-std::u16string numberToText(std::int64_t number) {
+void appendNumberText(std::u16string& out, std::int64_t number, int minimumDigits) {
     // Work on the unsigned magnitude so that the most negative value needs no
     // special case.
     std::uint64_t magnitude = number < 0 ? 0 - static_cast<std::uint64_t>(number)
                                          : static_cast<std::uint64_t>(number);
-    char16_t digits[21];
-    char16_t* p = digits + sizeof digits / sizeof digits[0];
+    char16_t digits[20];
+    int count = 0;
     do {
-        *--p = static_cast<char16_t>(u'0' + magnitude % 10);
+        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
         magnitude /= 10;
-    } while (magnitude != 0);
-    if (number < 0) *--p = u'-';
-    return std::u16string(p, digits + sizeof digits / sizeof digits[0]);
+    } while (magnitude != 0 || (count < minimumDigits && count < 20));
+    if (number < 0) out += u'-';
+    while (count > 0) out += digits[--count];
+}
+
+std::u16string numberToText(std::int64_t number) {
+    std::u16string text;
+    appendNumberText(text, number);
+    return text;
 }
 
 std::int64_t textToNumber(View text) {

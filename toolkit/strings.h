@@ -36,6 +36,9 @@ std::u16string trimTrailingBlanks(std::u16string_view text, char16_t trimChar = 
 std::u16string blanks(int count);
 int firstCharCode(std::u16string_view text);
 std::u16string numberToText(std::int64_t number);
+// numberToText appended to `out` without a temporary, padded with leading
+// zeros to at least `minimumDigits` digits (at most 20).
+void appendNumberText(std::u16string& out, std::int64_t number, int minimumDigits = 1);
 std::int64_t textToNumber(std::u16string_view text);
 bool textEquals(std::u16string_view a, std::u16string_view b);
 
