@@ -89,6 +89,17 @@ bool needsGuardLine(const SettingsStore& store) {
     return first.group == 0 && firstCharCode(first.key) >= 0x80;
 }
 
+// Whether the ANSI code page can hold everything save would write.
+bool ansiHoldsAll(const SettingsStore& store) {
+    for (const std::u16string& name : store.groupNames) {
+        if (!ansiCanHold(name)) return false;
+    }
+    for (const SettingsEntry& entry : store.entries) {
+        if (!ansiCanHold(entry.key) || !ansiCanHold(entry.value)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int load(SettingsStore& store) {
@@ -153,6 +164,11 @@ int save(SettingsStore& store) {
     if (store.loadRefused) return 0;
     OpenFile file(openReadWrite(store.settingsPath));
     if (file.id == FileId::none) return 0;
+    // A path with characters the code page lacks would come back as "?":
+    // such a file moves to UTF-8 with its mark, which load recognises.
+    if (store.settingsEncoding == TextEncoding::Ansi && !ansiHoldsAll(store)) {
+        store.settingsEncoding = TextEncoding::Utf8;
+    }
     TextEncoding encoding = store.settingsEncoding;
     writeByteOrderMark(file.id, encoding);
     if (needsGuardLine(store)) writeLine(file.id, u"", encoding);

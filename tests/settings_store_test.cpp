@@ -131,6 +131,11 @@ std::vector<RoundTrip> roundTrips() {
          {{Select, "CAF\xC3\x89", "", "1"}, {Read, "Title", "", "\xC3\x84pfel \xE2\x82\xAC"},
           {Write, "Size", "gro\xC3\x9F", ""}},
          "\r\n[Caf\xE9]\r\nTitle=\xC4pfel \x80\r\nSize=gro\xDF\r\n"},
+        {"ANSI that cannot hold a written value moves to UTF-8 with its mark", true,
+         "[Files]\r\nSource=C:\\caf\xE9.txt\r\n",
+         {{Select, "Files", "", "1"}, {Write, "Product", "C:\\\xE6\x97\xA5\xE8\xA8\x98.htm", ""}},
+         std::string(bom) + "\r\n[Files]\r\nSource=C:\\caf\xC3\xA9.txt\r\n"
+                            "Product=C:\\\xE6\x97\xA5\xE8\xA8\x98.htm\r\n"},
         {"ANSI whose first line starts like a mark gets an empty line before it", true,
          "\r\n\xFF\xFEx=1\r\n", {{Read, "\xC3\xBF\xC3\xBEx", "", "1"}}, "\r\n\xFF\xFEx=1\r\n"},
         {"UTF-8 with its mark keeps the mark", true,

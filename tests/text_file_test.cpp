@@ -573,3 +573,20 @@ TEST_F(TextFileTest, AFullDiskIsNoticed) {
 #endif
 
 }  // namespace
+
+TEST(TextFileAnsi, AnsiCanHoldTellsWhatSurvivesTheCodePage) {
+    struct Case {
+        const char16_t* text;
+        bool holds;
+    };
+    const Case cases[] = {
+        {u"", true},
+        {u"plain ASCII, even ?", true},
+        {u"caf\u00E9 \u20AC \u00FF", true},
+        {u"\u65E5\u8A18", false},
+        {u"a\u00E9\u0142", false},
+        {u"\U0001F600", false},
+        {u"\xD800", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ansiCanHold(c.text), c.holds) << utf8FromText(c.text);
+}

@@ -792,3 +792,25 @@ bool writeFailed(FileId file) {
     TextFile* f = lookup(file);
     return f && f->writeFailed;
 }
+
+bool ansiCanHold(std::u16string_view text) {
+    // A round trip through the code page in small steps; ASCII always fits.
+    const char16_t* p = text.data();
+    const char16_t* const end = p + text.size();
+    unsigned char bytes[64];
+    std::u16string decoded;
+    while (p != end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const char16_t* const from = p;
+        const char16_t* stop = p;
+        while (stop != end && *stop >= 0x80 && stop - from < 16) ++stop;
+        const std::size_t count = platform_file::encodeAnsi(&p, stop, bytes, sizeof bytes);
+        decoded.clear();
+        platform_file::appendAnsiAsText(bytes, count, decoded);
+        if (decoded != std::u16string_view(from, static_cast<std::size_t>(p - from))) return false;
+    }
+    return true;
+}

@@ -62,6 +62,10 @@ void closeAllTextFiles();
 
 TextEncoding defaultEncoding(FileId file);
 
+// True when every character of `text` survives the ANSI code page: written
+// with TextEncoding::Ansi and read back, it comes out unchanged.
+bool ansiCanHold(std::u16string_view text);
+
 // True once any system write on this file came back short or failed (a full
 // disk, a lost network share). Stays set until the file is closed.
 bool writeFailed(FileId file);
