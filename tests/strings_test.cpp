@@ -93,16 +93,19 @@ TEST(StringSearch, FindTextPositionsAreOneBased) {
     }
 }
 
+// One row of replaceText: the arguments and the text expected back.
+struct ReplaceCase {
+    const char16_t* text;
+    const char16_t* search;
+    const char16_t* replacement;
+    int mode;
+    int start;
+    int count;
+    const char16_t* expected;
+};
+
 TEST(StringReplace, NewTextModes) {
-    struct Case {
-        const char16_t* text;
-        const char16_t* search;
-        const char16_t* replacement;
-        int mode;
-        int start;
-        int count;
-        const char16_t* expected;
-    };
+    using Case = ReplaceCase;
     const Case cases[] = {
         {u"a>>b", u">", u"&gt;", 0, 1, -1, u"a&gt;&gt;b"},
         {u"aaa", u"aa", u"b", 0, 1, -1, u"ba"},
@@ -135,15 +138,7 @@ TEST(StringReplace, NewTextModes) {
 }
 
 TEST(StringReplace, InPlaceChangesTheVariable) {
-    struct Case {
-        const char16_t* text;
-        const char16_t* search;
-        const char16_t* replacement;
-        int mode;
-        int start;
-        int count;
-        const char16_t* expected;
-    };
+    using Case = ReplaceCase;
     const Case cases[] = {
         {u"a<b<c<d", u"<", u"[", inPlace, 1, -1, u"a[b[c[d"},
         {u"a<b<c<d", u"<", u"[", inPlace, 4, -1, u"a<b[c[d"},
