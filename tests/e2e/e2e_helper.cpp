@@ -6,13 +6,24 @@
 //   gone <title> [ms]          exit 0 once none has it
 //   count <title>              how many top-level windows have the title
 //   text <id>                  text of control <id> of the main window
+//   settext <id> <text>        sets the text of control <id> through its
+//                              messages, as the program's own setText does
+//   showtext <id> <text> [ms]  exit 0 once control <id> shows the text; else
+//                              prints what it shows
+//   focus <id|window> [ms]     exit 0 once control <id> (or any control of
+//                              the main window) holds the keyboard focus;
+//                              else prints what holds it
+//   dropped <id>               1 while drop-down list <id> is open
 //   checked <id>               1 ticked, 0 clear
 //   items <id>                 the entries of drop-down list <id>, one a line
-//   point <id>                 screen centre of control <id>: "x y"
+//   point <id> [ms]            screen centre of control <id>, "x y", once a
+//                              click there would reach it
 //   error [ms]                 waits for the "error" box, prints its text and
 //                              presses its OK; exit 1 when none comes
-//   dialog <title> [ms]        waits for a file dialog and prints the text of
-//                              its file-name field
+//   dialog <title> [ms]        waits for a file dialog to hold the keyboard
+//                              focus and prints the text of its name field
+//   dialogtext <title> <text> [ms]  exit 0 once the dialog's name field shows
+//                              the text; else prints what it shows
 //   minimize | iconic          the main window: minimise it / 1 when minimised
 //   enabled                    the main window: 1 when it takes input
 //   record <log> <file>        appends "<file>|<size>" to <log> (the handler)
@@ -111,6 +122,48 @@ HWND child(HWND parent, const std::wstring& className, int id) {
     return search.found;
 }
 
+// The window that keys reach while `window` is in the foreground: the focus
+// of its thread, asked from any process (GetFocus answers only for the
+// caller's own thread). Nothing while another window is in the foreground.
+HWND focusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!window || GetForegroundWindow() != window ||
+        !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::wstring describe(HWND window) {
+    if (!window) return L"nothing";
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (GetParent(window)) return std::wstring(name) + L" " + std::to_wstring(GetDlgCtrlID(window));
+    return std::wstring(name) + L" \"" + windowText(window) + L"\"";
+}
+
+// What holds the keys, for a failure message.
+std::wstring focusReport(HWND focused) {
+    return L"foreground " + describe(GetForegroundWindow()) + L", focus " + describe(focused);
+}
+
+// Polls `done` every 50 ms for up to `ms` milliseconds.
+template <typename Condition>
+bool waitUntil(int ms, Condition done) {
+    for (int waited = 0;; waited += 50) {
+        if (done()) return true;
+        if (waited >= ms) return false;
+        Sleep(50);
+    }
+}
+
+HWND nameField(HWND dialog) {
+    // The explorer-style dialog keeps its name field in combo box 1148;
+    // older forms have edit field 1152.
+    HWND name = child(dialog, L"", 0x47C);
+    return name ? name : child(dialog, L"", 0x480);
+}
+
 int timeoutArgument(int argc, wchar_t** argv, int index, int fallback) {
     return argc > index ? _wtoi(argv[index]) : fallback;
 }
@@ -139,6 +192,48 @@ int run(int argc, wchar_t** argv) {
         print(windowText(window));
         return 0;
     }
+    if (command == L"settext" && argc >= 4) {
+        HWND window = control(_wtoi(argv[2]));
+        if (!window) return 1;
+        DWORD_PTR result = 0;
+        // WM_SETTEXT is marshalled across processes; the field raises its
+        // change notification as it would for the program's own setText.
+        SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]),
+                            SMTO_ABORTIFHUNG, 5000, &result);
+        return result ? 0 : 1;
+    }
+    if (command == L"showtext" && argc >= 4) {
+        const std::wstring expected = argv[3];
+        std::wstring shown;
+        const bool seen = waitUntil(timeoutArgument(argc, argv, 4, 5000), [&] {
+            HWND window = control(_wtoi(argv[2]));
+            shown = window ? windowText(window) : L"(no such control)";
+            return shown == expected;
+        });
+        if (!seen) print(shown);
+        return seen ? 0 : 1;
+    }
+    if (command == L"focus" && argc >= 3) {
+        const bool anyControl = std::wstring(argv[2]) == L"window";
+        HWND focused = nullptr;
+        const bool seen = waitUntil(timeoutArgument(argc, argv, 3, 5000), [&] {
+            HWND main = findTitle(mainTitle).found;
+            focused = focusOf(main);
+            if (!focused || !main) return false;
+            if (anyControl) return focused == main || IsChild(main, focused) != FALSE;
+            HWND target = GetDlgItem(main, _wtoi(argv[2]));
+            // A combo box with an edit part gives the focus to that part.
+            return target && (focused == target || IsChild(target, focused));
+        });
+        if (!seen) print(focusReport(focused));
+        return seen ? 0 : 1;
+    }
+    if (command == L"dropped" && argc >= 3) {
+        HWND window = control(_wtoi(argv[2]));
+        if (!window) return 1;
+        print(SendMessageW(window, CB_GETDROPPEDSTATE, 0, 0) ? L"1" : L"0");
+        return 0;
+    }
     if (command == L"checked" && argc >= 3) {
         HWND window = control(_wtoi(argv[2]));
         if (!window) return 1;
@@ -157,10 +252,25 @@ int run(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"point" && argc >= 3) {
-        HWND window = control(_wtoi(argv[2]));
-        if (!window) return 1;
-        RECT box;
-        GetWindowRect(window, &box);
+        // A click lands only where the control is uncovered and its window
+        // takes input: wait for both, and say what is in the way if not.
+        RECT box = {};
+        HWND there = nullptr;
+        const bool clickable = waitUntil(timeoutArgument(argc, argv, 3, 5000), [&] {
+            HWND main = findTitle(mainTitle).found;
+            HWND window = control(_wtoi(argv[2]));
+            if (!window || !IsWindowEnabled(main) || IsIconic(main)) return false;
+            GetWindowRect(window, &box);
+            // Group boxes answer hit tests as transparent, so a real click
+            // passes them; only another top-level window is in the way.
+            there = WindowFromPoint(POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+            there = there ? GetAncestor(there, GA_ROOT) : nullptr;
+            return there == main;
+        });
+        if (!clickable) {
+            print(L"not clickable: " + describe(there) + L" at its centre");
+            return 1;
+        }
         print(std::to_wstring((box.left + box.right) / 2) + L" " +
               std::to_wstring((box.top + box.bottom) / 2));
         return 0;
@@ -178,14 +288,33 @@ int run(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"dialog" && argc >= 3) {
-        HWND dialog = waitFor(argv[2], timeoutArgument(argc, argv, 3, 10000));
+        const int ms = timeoutArgument(argc, argv, 3, 10000);
+        HWND dialog = waitFor(argv[2], ms);
         if (!dialog) return 1;
-        // The explorer-style dialog keeps its name field in combo box 1148;
-        // older forms have edit field 1152.
-        HWND name = child(dialog, L"", 0x47C);
-        if (!name) name = child(dialog, L"", 0x480);
+        // Keys typed before the dialog holds the focus would go elsewhere.
+        HWND focused = nullptr;
+        if (!waitUntil(ms, [&] {
+                focused = focusOf(dialog);
+                return focused && (focused == dialog || IsChild(dialog, focused));
+            })) {
+            print(L"(" + focusReport(focused) + L")");
+            return 1;
+        }
+        HWND name = nameField(dialog);
         print(name ? windowText(name) : L"");
         return 0;
+    }
+    if (command == L"dialogtext" && argc >= 4) {
+        const std::wstring expected = argv[3];
+        std::wstring shown = L"(no dialog)";
+        const bool seen = waitUntil(timeoutArgument(argc, argv, 4, 5000), [&] {
+            HWND dialog = findTitle(argv[2]).found;
+            HWND name = dialog ? nameField(dialog) : nullptr;
+            if (name) shown = windowText(name);
+            return name && shown == expected;
+        });
+        if (!seen) print(shown);
+        return seen ? 0 : 1;
     }
     if (command == L"minimize" || command == L"iconic") {
         HWND window = findTitle(mainTitle).found;

@@ -3,6 +3,12 @@
 # types and presses keys; the results are read from the files the program
 # writes and, through e2e_helper.exe, from its window and message boxes.
 #
+# Nothing here waits by the clock: every step waits, for a bounded time, for
+# the state it needs (a window, the keyboard focus, a text, the process's end)
+# and a failure says what it waited for and what it saw. Keys are sent only
+# once the control that must take them holds the focus. Where typing is not
+# what a check is about, fields are filled through their messages.
+#
 # usage: window_program_e2e.sh PAGESMITH_EXE HELPER_EXE CLI_EXE
 # Needs DISPLAY (an X server such as Xvfb) and WINEPREFIX from the caller.
 set -uo pipefail
@@ -22,7 +28,7 @@ INI="$APP/Pagesmith.ini"
 TITLE="Notewell's HTML 0.73 "
 FAILURES=0
 APP_PID=""
-ADDED_TXT_ASSOCIATION=0
+TXT_ASSOCIATION=""
 
 # Wine maps drive Z: to the Unix root.
 win() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
@@ -31,7 +37,9 @@ helper() { wine "$WORK/helper.exe" "$@" | tr -d '\r'; }
 
 cleanup() {
   if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then kill "$APP_PID" 2>/dev/null; fi
-  if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
+  if [ -n "$TXT_ASSOCIATION" ]; then
+    wine reg add 'HKCR\.txt' /ve /d "$TXT_ASSOCIATION" /f >/dev/null 2>&1
+  else
     wine reg delete 'HKCR\.txt' /f >/dev/null 2>&1
   fi
   wine reg delete 'HKCR\.pse2e' /f >/dev/null 2>&1
@@ -39,6 +47,41 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+# wait_for SECONDS WHAT COMMAND...: polls the command until it succeeds; a
+# failure names what was waited for.
+wait_for() {
+  local seconds="$1" what="$2" i
+  shift 2
+  for i in $(seq $((seconds * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  fail "waited $seconds s for $what"
+  return 1
+}
+
+# dialog_shows TITLE TEXT: the file dialog's name field shows what was typed.
+dialog_shows() {
+  local shown
+  shown="$(helper dialogtext "$1" "$2" 5000)" ||
+    fail "typed into the \"$1\" dialog: waited 5 s for [$2], its name field shows [$shown]"
+}
+
+# set_dropped 0|1: opens or closes the template list with a click, and
+# clicks again when the list has not followed within two seconds.
+set_dropped() {
+  local attempt i
+  for attempt in 1 2 3; do
+    [ "$(helper dropped $TemplateList)" == "$1" ] && return 0
+    click $TemplateList
+    for i in $(seq 20); do
+      [ "$(helper dropped $TemplateList)" == "$1" ] && return 0
+      sleep 0.1
+    done
+  done
+  fail "template list dropped state $1: clicked 3 times, it stays [$(helper dropped $TemplateList)]"
+}
 
 pass() { printf 'ok   %s\n' "$1"; }
 fail() { printf 'FAIL %s\n' "$1"; FAILURES=$((FAILURES + 1)); }
@@ -49,16 +92,24 @@ check() {
 }
 
 # check_soon NAME EXPECTED COMMAND...: the program answers an event in its own
-# time, so the command is asked again for up to five seconds.
+# time, so the command is asked again for up to ten seconds.
 check_soon() {
   local name="$1" expected="$2" actual i
   shift 2
-  for i in $(seq 50); do
+  for i in $(seq 100); do
     actual="$("$@")"
-    [ "$actual" == "$expected" ] && break
+    [ "$actual" == "$expected" ] && { pass "$name"; return; }
     sleep 0.1
   done
-  check "$name" "$expected" "$actual"
+  fail "$name: waited 10 s for [$expected], saw [$actual]"
+}
+
+# check_text NAME ID EXPECTED: control ID shows EXPECTED within five seconds.
+check_text() {
+  local shown
+  if shown="$(helper showtext "$2" "$3" 5000)"; then pass "$1"; else
+    fail "$1: waited 5 s for control $2 to show [$3], it shows [$shown]"
+  fi
 }
 
 # Starts the program from $WORK (its current directory) and waits for its
@@ -67,28 +118,85 @@ start_app() {
   rm -f "$WORK/rc"
   (cd "$WORK" && wine "$APP/Pagesmith.exe" "$@" 2>>"$WORK/wine.log"; echo $? >"$WORK/rc") &
   APP_PID=$!
-  helper wait "$TITLE" 20000 || fail "window appears"
+  helper wait "$TITLE" 20000 || fail "window appears: waited 20 s for a window titled [$TITLE]"
 }
 
-# Waits for the program to end; prints its exit code, or "running".
+# Waits up to 30 s for the program to end; prints its exit code, or says it
+# is still running.
 app_exit() {
   local i
-  for i in $(seq 100); do
+  for i in $(seq 300); do
     [ -f "$WORK/rc" ] && { wait "$APP_PID" 2>/dev/null; cat "$WORK/rc"; return; }
     sleep 0.1
   done
-  echo running
+  echo "still running after 30 s"
 }
 
-click() { local p; p="$(helper point "$1")"; xdotool mousemove $p click 1; }
+# click ID: clicks the centre of control ID once nothing covers it and the
+# window takes input.
+click() {
+  local p
+  if p="$(helper point "$1" 5000)"; then xdotool mousemove $p click 1; else
+    fail "click on control $1: waited 5 s, $p"
+    return 1
+  fi
+}
 
-# Clicks into a text field, replaces its text by typing, and checks the field.
+# focus_on ID: clicks text field ID until it holds the keyboard focus. Wine
+# moves the focus in its own time after a click, and keys sent before would
+# go elsewhere; a click that was lost is repeated.
+focus_on() {
+  local seen attempt
+  for attempt in 1 2 3 4 5; do
+    click "$1"
+    seen="$(helper focus "$1" 2000)" && return 0
+  done
+  fail "focus on control $1: clicked it 5 times over 10 s, keys would reach [$seen]"
+  return 1
+}
+
+# keys_to ID KEY...: presses keys with text field ID holding the focus.
+keys_to() {
+  local id="$1"
+  shift
+  focus_on "$id" && xdotool key "$@"
+}
+
+# keys_here KEY...: presses keys once the control that holds the focus now
+# is one of the main window's.
+keys_here() {
+  local seen
+  if seen="$(helper focus window 5000)"; then xdotool key "$@"; else
+    fail "keys $*: waited 5 s for the main window's focus, keys would reach [$seen]"
+  fi
+}
+
+# type_into ID TEXT: replaces the text of field ID by typing it, for the
+# checks that are about keys, and waits until the field shows it.
 type_into() {
-  click "$1"
+  focus_on "$1" || return
   xdotool key End shift+Home BackSpace
   [ -n "$2" ] && xdotool type --delay 5 -- "$2"
-  local shown; shown="$(helper text "$1")"
-  [ "$shown" == "$2" ] || fail "typed into control $1: [$shown]"
+  local shown
+  shown="$(helper showtext "$1" "$2" 5000)" ||
+    fail "typed into control $1: waited 5 s for [$2], it shows [$shown]"
+}
+
+# set_field ID TEXT: fills field ID through its messages, where typing is not
+# what the check is about.
+set_field() {
+  local shown
+  helper settext "$1" "$2" || { fail "set the text of control $1: the control did not answer"; return; }
+  shown="$(helper showtext "$1" "$2" 5000)" ||
+    fail "set the text of control $1: waited 5 s for [$2], it shows [$shown]"
+}
+
+# set_ticked ID 0|1: clicks check box ID when its state differs, and waits
+# for the new state.
+set_ticked() {
+  [ "$(helper checked "$1")" == "$2" ] && return
+  click "$1"
+  check_soon "check box $1 becomes $2" "$2" helper checked "$1"
 }
 
 bytes() { od -An -c "$1" | tr -s ' '; }
@@ -109,9 +217,12 @@ cp "$WORK/notes.txt" "$WORK/my notes.txt"
 wine reg add 'HKCR\.pse2e' /ve /d PagesmithE2E.file /f >/dev/null 2>&1
 wine reg add 'HKCR\PagesmithE2E.file\shell\open\command' /ve \
   /d "\"$(win "$WORK/helper.exe")\" record \"$(win "$WORK/opened.log")\" \"%1\"" /f >/dev/null 2>&1
-if ! wine reg query 'HKCR\.txt' >/dev/null 2>&1; then
-  wine reg add 'HKCR\.txt' /ve /d PagesmithE2E.file /f >/dev/null 2>&1 && ADDED_TXT_ASSOCIATION=1
-fi
+# Templates are opened through ".txt": the handler records them too, and no
+# editor window can come up over the program. The prefix's own association
+# is put back at the end.
+TXT_ASSOCIATION="$(wine reg query 'HKCR\.txt' /ve 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *(Default) *REG_SZ *//p')"
+wine reg add 'HKCR\.txt' /ve /d PagesmithE2E.file /f >/dev/null 2>&1
 
 # --- A first successful run without a settings file -------------------------
 # Relative product name, "Open it" on, template directory = program directory.
@@ -120,9 +231,9 @@ check "fresh start: template list from the program directory" "[Standard]" "$(he
 check "fresh start: header styles default" "1" "$(helper text $HeaderStyles)"
 check "fresh start: Open it ticked" "1" "$(helper checked $OpenIt)"
 type_into $SourceField "$(win "$WORK/notes.txt")"
-type_into $ProductField "first.pse2e"
+set_field $ProductField "first.pse2e"
 type_into $BrowserTitleField "Field notes"
-xdotool key Return
+keys_to $BrowserTitleField Return
 check "successful run ends the program with 0" "0" "$(app_exit)"
 wine "$WORK/cli.exe" --settings "$(win "$WORK/none.ini")" --template-dir "$(win "$APP")" \
   --template Standard --title "Field notes" --title-range 1 \
@@ -138,7 +249,7 @@ check "product starts with the UTF-8 mark" " 357 273 277" "$(head -c 3 "$WORK/fi
   'TitleRange=1' 'PageSeparator=1' 'BrowserTitle=Field notes'; } >"$WORK/expected.ini"
 check "settings written as a new file" "$(bytes "$WORK/expected.ini")" "$(bytes "$INI")"
 size="$(stat -c %s "$WORK/first.pse2e" 2>/dev/null)"
-for i in $(seq 50); do [ -s "$WORK/opened.log" ] && break; sleep 0.1; done
+wait_for 10 "the handler to record the product" test -s "$WORK/opened.log"
 check "Open it hands the finished file to its handler" \
   "$(win "$WORK/first.pse2e")|$size" "$(tr -d '\r\n' <"$WORK/opened.log" 2>/dev/null)"
 
@@ -150,22 +261,22 @@ ini_before="$(bytes "$INI")"
 start_app
 check "stored Last selects without regard to case" "Gone" "$(helper text $TemplateList)"
 check "template list sorted" "$(printf '[Gone]\n[NoMarker]\n[Standard]')" "$(helper items $TemplateList)"
-click $OpenIt
+set_ticked $OpenIt 0
 
-type_into $SourceField ""
-xdotool key Return
+set_field $SourceField ""
+keys_to $SourceField Return
 if helper error 1500 >/dev/null; then fail "empty source shows no message"; else pass "empty source shows no message"; fi
 [ -e "$WORK/second.htm" ] && fail "empty source writes nothing" || pass "empty source writes nothing"
 check "empty source leaves the window open" "1" "$(helper count "$TITLE")"
 
-type_into $SourceField "$(win "$WORK/notes.txt")"
-type_into $ProductField "$(win "$WORK/no such dir/x.htm")"
-xdotool key Return
+set_field $SourceField "$(win "$WORK/notes.txt")"
+set_field $ProductField "$(win "$WORK/no such dir/x.htm")"
+keys_to $ProductField Return
 check "product that cannot be made" "Cannot make product file" "$(helper error)"
 check "fields stay as typed" "$(win "$WORK/no such dir/x.htm")" "$(helper text $ProductField)"
 
 rm "$TEMPLATES/Gone.tpl.txt"
-type_into $ProductField "$(win "$WORK/second")"
+set_field $ProductField "$(win "$WORK/second")"
 click $OkButton
 check "missing template" "Cannot read template file" "$(helper error)"
 check "missing template leaves only the mark" " 357 273 277" "$(bytes "$WORK/second.htm")"
@@ -173,32 +284,36 @@ check "missing template leaves only the mark" " 357 273 277" "$(bytes "$WORK/sec
 # Shift+Tab from the header-styles field reaches the closed list, where a
 # letter picks the first entry that begins with it.
 pick_template() {
-  click $HeaderStyles
-  xdotool key shift+Tab shift+Tab "$1"
+  local seen
+  keys_to $HeaderStyles shift+Tab shift+Tab || return
+  if seen="$(helper focus $TemplateList 5000)"; then xdotool key "$1"; else
+    fail "Shift+Tab twice from the header styles: waited 5 s for the list, keys would reach [$seen]"
+  fi
 }
 
 pick_template N
-check "keyboard choice in the list" "NoMarker" "$(helper text $TemplateList)"
-xdotool key Return
+check_text "keyboard choice in the list" $TemplateList "NoMarker"
+keys_here Return
 check "template without marker" "'[...]' not found in template" "$(helper error)"
 
 pick_template S
-type_into $SourceField "$(win "$WORK/missing.txt")"
-xdotool key Return
+check_text "second keyboard choice in the list" $TemplateList "Standard"
+set_field $SourceField "$(win "$WORK/missing.txt")"
+keys_to $SourceField Return
 check "missing source" "Source not found" "$(helper error)"
 check "source field stays as typed" "$(win "$WORK/missing.txt")" "$(helper text $SourceField)"
 check "failed runs leave the settings alone" "$ini_before" "$(bytes "$INI")"
 check "window still open after the failures" "1" "$(helper count "$TITLE")"
 
-type_into $SourceField "$(win "$WORK/notes.txt")"
-type_into $ProductField "$(win "$WORK/notes.txt")"
-xdotool key Return
+set_field $SourceField "$(win "$WORK/notes.txt")"
+set_field $ProductField "$(win "$WORK/notes.txt")"
+keys_to $ProductField Return
 check "product naming the source" "Product file must differ from source and template" "$(helper error)"
 check "the source survives" "$(bytes "$WORK/my notes.txt")" "$(bytes "$WORK/notes.txt")"
 
-type_into $ProductField "$(win "$WORK/second")"
-type_into $HeaderStyles ""
-xdotool key Return
+set_field $ProductField "$(win "$WORK/second")"
+set_field $HeaderStyles ""
+keys_to $HeaderStyles Return
 check "corrected run succeeds" "0" "$(app_exit)"
 check "corrected run writes the product with .htm" " 357 273 277" "$(head -c 3 "$WORK/second.htm" | od -An -c | tr -s ' ')"
 { printf '\xEF\xBB\xBF'; crlf '' '[Template]' "Directory=$(win "$TEMPLATES")" 'Last=Standard' \
@@ -210,9 +325,9 @@ check "settings after the corrected run" "$(bytes "$WORK/expected.ini")" "$(byte
 mkdir -p "$WORK/out dir"
 export PAGESMITH_E2E_OUT="$(win "$WORK/out dir")"
 start_app
-click $OpenIt
-type_into $ProductField '%PAGESMITH_E2E_OUT%\my notes.old copy'
-xdotool key Return
+set_ticked $OpenIt 0
+set_field $ProductField '%PAGESMITH_E2E_OUT%\my notes.old copy'
+keys_to $ProductField Return
 check "run with an environment reference ends with 0" "0" "$(app_exit)"
 [ -s "$WORK/out dir/my notes.old copy.htm" ] && pass "product written where the variable points, .htm appended" \
   || fail "product written where the variable points, .htm appended"
@@ -231,13 +346,13 @@ end_without_run() {
   check "$name leaves the settings alone" "$ini_before" "$(bytes "$INI")"
 }
 end_without_run "Cancel" click $CancelButton
-end_without_run "Escape" xdotool key Escape
-end_without_run "the close box (Alt+F4)" xdotool key alt+F4
+end_without_run "Escape" keys_here Escape
+end_without_run "the close box (Alt+F4)" keys_here alt+F4
 failed_run_then_escape() {
-  type_into $SourceField "$(win "$WORK/missing.txt")"
-  xdotool key Return
+  set_field $SourceField "$(win "$WORK/missing.txt")"
+  keys_to $SourceField Return
   check "failed run before Escape" "Source not found" "$(helper error)"
-  xdotool key Escape
+  keys_to $SourceField Escape
 }
 end_without_run "a failed run and Escape" failed_run_then_escape
 
@@ -250,7 +365,7 @@ check "running copy minimised" "1" "$(helper minimize)"
 first_pid="$APP_PID"
 (cd "$WORK" && timeout 30 wine "$APP/Pagesmith.exe" "$(win "$WORK/notes.txt")"; echo $? >"$WORK/rc2")
 check "second copy ends with 0" "0" "$(cat "$WORK/rc2")"
-check "second copy restores the running one" "0" "$(helper iconic)"
+check_soon "second copy restores the running one" "0" helper iconic
 check "only one window" "1" "$(helper count "$TITLE")"
 check "the running copy keeps its source" "$(win "$WORK/my notes.txt")" "$(helper text $SourceField)"
 check "second copy leaves the settings alone" "$ini_before" "$(bytes "$INI")"
@@ -267,20 +382,24 @@ click $SourceBrowse
 check "source requester opens with the source's name" "notes.txt" "$(helper dialog "Source File")"
 check "main window takes no input while a requester is open" "0" "$(helper enabled)"
 xdotool type --delay 5 "other.txt"
+dialog_shows "Source File" "other.txt"
 xdotool key Escape
-helper gone "Source File" 5000 && pass "source requester cancelled" || fail "source requester cancelled"
-check "main window takes input again" "1" "$(helper enabled)"
+helper gone "Source File" 5000 && pass "source requester cancelled" ||
+  fail "source requester cancelled: waited 5 s for it to close"
+check_soon "main window takes input again" "1" helper enabled
 check "cancelled requester changes nothing" "$(win "$WORK/notes.txt")" "$(helper text $SourceField)"
 click $ProductBrowse
 check "product requester opens with an empty name" "" "$(helper dialog "Product File")"
 xdotool type --delay 5 "page"
+dialog_shows "Product File" "page"
 xdotool key Return
-helper gone "Product File" 5000 && pass "product requester closed" || fail "product requester closed"
-check "chosen product completed with .htm" "$(win "$WORK/page.htm")" "$(helper text $ProductField)"
+helper gone "Product File" 5000 && pass "product requester closed" ||
+  fail "product requester closed: waited 5 s for it to close"
+check_text "chosen product completed with .htm" $ProductField "$(win "$WORK/page.htm")"
 click $ProductBrowse
 check "product requester starts from the chosen file" "page.htm" "$(helper dialog "Product File")"
 xdotool key Escape
-helper gone "Product File" 5000 || fail "second product requester closed"
+helper gone "Product File" 5000 || fail "second product requester closed: waited 5 s for it to close"
 click $CancelButton
 check "requesters: ends with 0" "0" "$(app_exit)"
 check "requesters leave the settings alone" "$ini_before" "$(bytes "$INI")"
@@ -293,28 +412,21 @@ first_template="$WORK/empty/Template.tpl.txt"
 start_app
 check "empty template directory gives an empty list" "" "$(helper items $TemplateList)"
 click $EditButton
-for i in $(seq 50); do [ -e "$first_template" ] && break; sleep 0.1; done
+wait_for 10 "Edit to create the first template" test -e "$first_template"
 check "Edit creates an empty first template" "0" "$(stat -c %s "$first_template" 2>/dev/null)"
 # The handler notes the size it found; let the first one run before the file
 # changes, however slowly Wine starts it.
-if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
-  for i in $(seq 100); do [ -s "$WORK/opened.log" ] && break; sleep 0.1; done
-fi
+wait_for 10 "the handler to record the first Edit" test -s "$WORK/opened.log"
 printf 'kept' >"$first_template"
 click $EditButton
-if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
-  for i in $(seq 100); do [ "$(cat "$WORK/opened.log" 2>/dev/null | wc -l)" -ge 2 ] && break; sleep 0.1; done
-else
-  sleep 1
-fi
+opened_twice() { [ "$(wc -l <"$WORK/opened.log")" -ge 2 ]; }
+wait_for 10 "the handler to record the second Edit" opened_twice
 check "a second Edit keeps the template" "kept" "$(cat "$first_template")"
-if [ "$ADDED_TXT_ASSOCIATION" = 1 ]; then
-  check "Edit opens the template twice" "$(printf '%s|0\n%s|4' "$(win "$first_template")" "$(win "$first_template")")" \
-    "$(tr -d '\r' <"$WORK/opened.log" 2>/dev/null)"
-fi
-click $TemplateList
+check "Edit opens the template twice" "$(printf '%s|0\n%s|4' "$(win "$first_template")" "$(win "$first_template")")" \
+  "$(tr -d '\r' <"$WORK/opened.log" 2>/dev/null)"
+set_dropped 1
 check_soon "opening the list shows the new template" "[Template]" helper items $TemplateList
-click $TemplateList
+set_dropped 0
 click $CancelButton
 check "Edit: ends with 0" "0" "$(app_exit)"
 
