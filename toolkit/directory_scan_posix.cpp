@@ -16,7 +16,8 @@ struct Listing {
 };
 
 Listing* start(const std::u16string& directory, const std::u16string& pattern) {
-    const std::string nativeDirectory = directory.empty() ? std::string(".") : utf8FromText(directory);
+    const std::string nativeDirectory =
+        directory.empty() ? std::string(".") : utf8FromText(directory);
     DIR* dir = opendir(nativeDirectory.c_str());
     if (!dir) return nullptr;
     return new Listing{dir, nativeDirectory, pattern};

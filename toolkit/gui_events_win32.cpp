@@ -79,6 +79,33 @@ void queueQuit() {
     }
 }
 
+LRESULT CALLBACK controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto previous = reinterpret_cast<WNDPROC>(GetPropW(handle, previousProcProperty));
+    if (!previous) return DefWindowProcW(handle, message, wParam, lParam);
+    int number = 0;
+    ControlRecord* control = controlOf(handle, number);
+    if (control) {
+        switch (message) {
+        case WM_SETFOCUS:
+            if (control->kind == ControlKind::TextField)
+                queueEvent(ControlEvent, control->window, number, FocusGained, wParam, lParam);
+            break;
+        case WM_KILLFOCUS:
+            if (control->kind == ControlKind::TextField)
+                queueEvent(ControlEvent, control->window, number, FocusLost, wParam, lParam);
+            break;
+        default:
+            break;
+        }
+    }
+    if (message == WM_NCDESTROY) {
+        if (control) forgetControl(number);
+        SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        RemovePropW(handle, previousProcProperty);
+    }
+    return CallWindowProcW(previous, handle, message, wParam, lParam);
+}
+
 }  // namespace
 
 void queueEvent(int code, int window, int number, int subtype, WPARAM data1, LPARAM data2) {
@@ -125,33 +152,6 @@ LRESULT CALLBACK windowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
         }
     }
     return DefWindowProcW(handle, message, wParam, lParam);
-}
-
-LRESULT CALLBACK controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto previous = reinterpret_cast<WNDPROC>(GetPropW(handle, previousProcProperty));
-    if (!previous) return DefWindowProcW(handle, message, wParam, lParam);
-    int number = 0;
-    ControlRecord* control = controlOf(handle, number);
-    if (control) {
-        switch (message) {
-        case WM_SETFOCUS:
-            if (control->kind == ControlKind::TextField)
-                queueEvent(ControlEvent, control->window, number, FocusGained, wParam, lParam);
-            break;
-        case WM_KILLFOCUS:
-            if (control->kind == ControlKind::TextField)
-                queueEvent(ControlEvent, control->window, number, FocusLost, wParam, lParam);
-            break;
-        default:
-            break;
-        }
-    }
-    if (message == WM_NCDESTROY) {
-        if (control) forgetControl(number);
-        SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        RemovePropW(handle, previousProcProperty);
-    }
-    return CallWindowProcW(previous, handle, message, wParam, lParam);
 }
 
 void subclassControl(HWND handle) {
