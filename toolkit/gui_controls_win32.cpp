@@ -1,8 +1,9 @@
 // Controls: the factories, reading and changing a control's text and state,
 // and the fonts that new controls get.
+#include "toolkit/gui.h"
+
 #include <vector>
 
-#include "toolkit/gui.h"
 #include "toolkit/gui_registry_win32.h"
 #include "toolkit/wide_text_win32.h"
 

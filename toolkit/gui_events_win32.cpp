@@ -1,6 +1,7 @@
 // The event queue: the window and control procedures that turn messages into
 // numbered events, and the waits that hand them to the program.
 #include "toolkit/gui.h"
+
 #include "toolkit/gui_registry_win32.h"
 
 namespace gui {

@@ -1,8 +1,9 @@
 // Keyboard: shortcuts as accelerator tables, which window's shortcuts a key
 // meets, and the focus moving between tab stops.
+#include "toolkit/gui.h"
+
 #include <vector>
 
-#include "toolkit/gui.h"
 #include "toolkit/gui_registry_win32.h"
 
 namespace gui {

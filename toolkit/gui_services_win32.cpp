@@ -1,10 +1,11 @@
 // Platform services the shell needs beside its window: the alert sound,
 // opening a file with its associated program, the error box, and finding a
 // running copy of the program.
+#include "toolkit/gui.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
-#include "toolkit/gui.h"
 #include "toolkit/wide_text_win32.h"
 
 void alertSound() { MessageBeep(0); }

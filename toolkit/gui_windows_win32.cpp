@@ -1,8 +1,9 @@
 // Numbered windows: a window class of their own each, opening and closing,
 // and the handles behind window and control numbers.
+#include "toolkit/gui.h"
+
 #include <algorithm>
 
-#include "toolkit/gui.h"
 #include "toolkit/gui_registry_win32.h"
 #include "toolkit/wide_text_win32.h"
 

@@ -1,8 +1,9 @@
 // Byte-order marks: recognising one at the start of a file, and writing one.
+#include "toolkit/text_file.h"
+
 #include <cstring>
 #include <initializer_list>
 
-#include "toolkit/text_file.h"
 #include "toolkit/text_file_buffer.h"
 
 namespace text_file {
