@@ -5,9 +5,9 @@
 // Every file is opened without sharing: a second open of an open file fails,
 // also within this program.
 //
-// The operations live in namespace text_file: their names (close, seek,
-// position, truncate, ...) are those of POSIX functions, which they must
-// never be mistaken for. The types stay global, as every layer uses them.
+// The operations live in namespace text_file: close, truncate and create are
+// also POSIX functions, and a qualified call cannot reach the wrong one. The
+// types stay global, as every layer uses them.
 //
 // The implementation, one concern per file: text_file.cpp (the numbered
 // files), text_file_buffer.cpp (the buffer model), text_file_marks.cpp
