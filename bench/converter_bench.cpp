@@ -26,7 +26,7 @@ void convertLines(benchmark::State& state, const std::u16string& line) {
     inSource = 1;
     listDepth = 0;
     const std::u16string path = scratchPath("product.htm");
-    create(path, ProductFile);
+    text_file::create(path, ProductFile);
     std::int64_t converted = 0;
     for (auto _ : state) {
         currentLine = line;
@@ -34,11 +34,11 @@ void convertLines(benchmark::State& state, const std::u16string& line) {
         converted += static_cast<std::int64_t>(line.size());
         // Keep the file small: start over now and then.
         if (converted % (1 << 24) < static_cast<std::int64_t>(line.size())) {
-            seek(ProductFile, 0);
-            truncate(ProductFile);
+            text_file::seek(ProductFile, 0);
+            text_file::truncate(ProductFile);
         }
     }
-    close(ProductFile);
+    text_file::close(ProductFile);
     std::remove(utf8FromText(path).c_str());
     state.SetBytesProcessed(converted);
 }
@@ -79,11 +79,11 @@ void readLines(benchmark::State& state, TextEncoding encoding, const std::string
     std::u16string line;
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        openRead(path, SourceFile);
-        detectEncoding(SourceFile);
-        while (!atEnd(SourceFile)) readLine(SourceFile, line, encoding);
-        bytes += position(SourceFile);
-        close(SourceFile);
+        text_file::openRead(path, SourceFile);
+        text_file::detectEncoding(SourceFile);
+        while (!text_file::atEnd(SourceFile)) text_file::readLine(SourceFile, line, encoding);
+        bytes += text_file::position(SourceFile);
+        text_file::close(SourceFile);
     }
     std::remove(utf8FromText(path).c_str());
     state.SetBytesProcessed(bytes);
@@ -137,11 +137,11 @@ void BM_ConvertSource(benchmark::State& state) {
     }
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        create(productPath, ProductFile);
+        text_file::create(productPath, ProductFile);
         headingWritten = 0;
         listDepth = 0;
         convertSource();
-        close(ProductFile);
+        text_file::close(ProductFile);
         bytes += 4 << 20;
     }
     std::remove(utf8FromText(job.sourcePath).c_str());

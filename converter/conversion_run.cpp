@@ -50,15 +50,15 @@ int writeProduct() {
         reportError(u"Product file must differ from source and template");
         return 0;
     }
-    if (create(job.productPath, ProductFile) == FileId::none) {
+    if (text_file::create(job.productPath, ProductFile) == FileId::none) {
         reportError(u"Cannot make product file");
         return 0;
     }
-    writeByteOrderMark(ProductFile, TextEncoding::Utf8);
+    text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
     int result = assembleProduct();
-    flush(ProductFile);
-    const bool lostOutput = writeFailed(ProductFile);
-    close(ProductFile);
+    text_file::flush(ProductFile);
+    const bool lostOutput = text_file::writeFailed(ProductFile);
+    text_file::close(ProductFile);
     if (lostOutput) {
         reportError(u"Cannot write product file");
         result = 0;

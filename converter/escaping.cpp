@@ -15,7 +15,7 @@ std::size_t writePlain(std::u16string_view text, char16_t stop, bool stopping) {
     const std::int32_t flags = job.namedEntities;
     if (inSource != 1 || (flags & (EntityGt | EntityLt | EntityQuot)) == 0) {
         const char16_t* hit = stopping ? findChar(begin, end, stop) : end;
-        if (hit != begin) writeString(ProductFile, std::u16string_view(begin, static_cast<std::size_t>(hit - begin)));
+        if (hit != begin) text_file::writeString(ProductFile, std::u16string_view(begin, static_cast<std::size_t>(hit - begin)));
         return static_cast<std::size_t>(hit - begin);
     }
     // Clean runs go to the file as they stand and each escaped character as its
@@ -30,9 +30,9 @@ std::size_t writePlain(std::u16string_view text, char16_t stop, bool stopping) {
     const char16_t* run = begin;
     for (;;) {
         const char16_t* hit = findFirstOf(run, end, first, gt, lt, quot);
-        if (hit != run) writeString(ProductFile, std::u16string_view(run, static_cast<std::size_t>(hit - run)));
+        if (hit != run) text_file::writeString(ProductFile, std::u16string_view(run, static_cast<std::size_t>(hit - run)));
         if (hit == end || (stopping && *hit == stop)) return static_cast<std::size_t>(hit - begin);
-        writeString(ProductFile, *hit == u'>' ? u"&gt;" : *hit == u'<' ? u"&lt;" : u"&quot;");
+        text_file::writeString(ProductFile, *hit == u'>' ? u"&gt;" : *hit == u'<' ? u"&lt;" : u"&quot;");
         run = hit + 1;
     }
 }

@@ -18,7 +18,7 @@ namespace {
 // keeps its capacity, so a tag costs no allocation once the run is warm.
 std::u16string markupPiece;
 
-void writeMarkup() { writeString(ProductFile, markupPiece); }
+void writeMarkup() { text_file::writeString(ProductFile, markupPiece); }
 
 // Tag prefixes are compared without regard to case. ASCII folds inline; any
 // other character goes through the platform's mapping.
@@ -48,7 +48,7 @@ int dateTag(std::u16string_view tagText) {
         else if (c == u'm') c = u'M';
     }
     const int result = formatDate(picture, static_cast<int>(picture.size()) + 20, nullptr, formatted);
-    if (result != 0) writeString(ProductFile, formatted);
+    if (result != 0) text_file::writeString(ProductFile, formatted);
     return result;
 }
 

@@ -10,7 +10,7 @@ void nestLevel(int level) {
     // Decided from the depth on entry: the first page of a body never gets one.
     const bool separator = listDepth != 0 && job.pageSeparator != 0;
     while (level < listDepth) {
-        writeString(ProductFile, u"</li></ul>");
+        text_file::writeString(ProductFile, u"</li></ul>");
         --listDepth;
     }
     if (level <= 0) return;
@@ -27,10 +27,10 @@ void nestLevel(int level) {
         for (; listDepth < level; ++listDepth) {
             markup += u"<ul><li>";
             if (markup.size() >= static_cast<std::size_t>(fileBufferSize)) {
-                writeString(ProductFile, markup);
+                text_file::writeString(ProductFile, markup);
                 markup.clear();
             }
         }
     }
-    writeString(ProductFile, markup);
+    text_file::writeString(ProductFile, markup);
 }

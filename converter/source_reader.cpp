@@ -45,19 +45,19 @@ bool breakStandsApart(std::u16string_view line, std::u16string_view startSymbol,
 
 int convertSource() {
     inSource = 1;
-    if (openRead(job.sourcePath, SourceFile) == FileId::none) {
+    if (text_file::openRead(job.sourcePath, SourceFile) == FileId::none) {
         reportError(u"Source not found");
         return 0;
     }
-    const TextEncoding encoding = detectEncoding(SourceFile);
+    const TextEncoding encoding = text_file::detectEncoding(SourceFile);
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
-    while (!atEnd(SourceFile)) {
+    while (!text_file::atEnd(SourceFile)) {
         // Read into the shared line in place: its capacity carries over, so a
         // line costs no allocation once the longest one has been seen.
-        readLine(SourceFile, currentLine, encoding);
+        text_file::readLine(SourceFile, currentLine, encoding);
         if (currentLine.empty()) {
-            writeString(ProductFile, headingWritten == 0 ? breakAndCrLf : crLf);
+            text_file::writeString(ProductFile, headingWritten == 0 ? breakAndCrLf : crLf);
             continue;
         }
         // One character against the whole symbol: with a longer symbol
@@ -66,22 +66,22 @@ int convertSource() {
         const bool tagLine = line.substr(0, 1) == startSymbol && line.substr(line.size() - 1) == endSymbol;
         if (tagLine) {
             convertLine();
-            writeString(ProductFile, crLf);
+            text_file::writeString(ProductFile, crLf);
         } else if (breakStandsApart(line, startSymbol, endSymbol, job.levelSymbol)) {
             // What the appended tag would write, and the line end, in one
             // piece; the tag clears the heading flag as every tag does.
             convertLine();
             headingWritten = 0;
-            writeString(ProductFile, breakAndCrLf);
+            text_file::writeString(ProductFile, breakAndCrLf);
         } else {
             currentLine += startSymbol;
             currentLine += u"br";
             currentLine += endSymbol;
             convertLine();
-            writeString(ProductFile, crLf);
+            text_file::writeString(ProductFile, crLf);
         }
     }
     nestLevel(0);
-    close(SourceFile);
+    text_file::close(SourceFile);
     return 1;
 }

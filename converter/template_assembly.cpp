@@ -33,33 +33,33 @@ int assembleProduct() {
     std::u16string_view pendingError;
     bool markerMet = false;
     bool sourceFailed = false;
-    if (openRead(job.templatePath, TemplateFile) == FileId::none) {
+    if (text_file::openRead(job.templatePath, TemplateFile) == FileId::none) {
         pendingError = u"Cannot read template file";
     } else {
-        const TextEncoding encoding = detectEncoding(TemplateFile);
-        while (!atEnd(TemplateFile)) {
-            readLine(TemplateFile, currentLine, encoding);
+        const TextEncoding encoding = text_file::detectEncoding(TemplateFile);
+        while (!text_file::atEnd(TemplateFile)) {
+            text_file::readLine(TemplateFile, currentLine, encoding);
             if (!job.browserTitle.empty()) replaceTitle(currentLine, job.browserTitle);
             const int m = findText(currentLine, marker, 1);
             if (m == 0) {
                 convertLine();
-                writeString(ProductFile, u"\r\n");
+                text_file::writeString(ProductFile, u"\r\n");
                 continue;
             }
             // The source reader reuses the shared line, so the tail is taken
             // out before the body is written.
             const int tailLength = textLength(currentLine) - m - markerLength + 1;
             const std::u16string tail = tailLength > 0 ? rightPart(currentLine, tailLength) : std::u16string();
-            if (m > 1) writeString(ProductFile, std::u16string_view(currentLine).substr(0, static_cast<std::size_t>(m - 1)));
+            if (m > 1) text_file::writeString(ProductFile, std::u16string_view(currentLine).substr(0, static_cast<std::size_t>(m - 1)));
             markerMet = true;
             if (convertSource() == 0) {
                 sourceFailed = true;
                 break;
             }
             inSource = 0;
-            if (!tail.empty()) writeString(ProductFile, tail);
+            if (!tail.empty()) text_file::writeString(ProductFile, tail);
         }
-        close(TemplateFile);
+        text_file::close(TemplateFile);
         if (!markerMet) pendingError = u"'[...]' not found in template";
     }
     if (!pendingError.empty()) {

@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     headingWritten = 0;
 
     const std::u16string path = textFromUtf8(productPath());
-    if (create(path, ProductFile) == FileId::none) std::abort();
+    if (text_file::create(path, ProductFile) == FileId::none) std::abort();
     Reference reference;
     std::u16string line;
     for (std::size_t i = 5; i <= size; ++i) {
@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     nestLevel(0);
     reference.nest(0);
-    close(ProductFile);
+    text_file::close(ProductFile);
     if (listDepth != 0) std::abort();
 
     std::ifstream in(productPath(), std::ios::binary);

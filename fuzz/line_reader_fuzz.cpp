@@ -31,17 +31,17 @@ bool holdsTerminator(const std::u16string& line) {
 }
 
 void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding) {
-    FileId file = openRead(scratchPath(), FileId{0});
+    FileId file = text_file::openRead(scratchPath(), FileId{0});
     if (file == FileId::none) fail("cannot open the input", encoding, 0);
-    seek(file, start);
+    text_file::seek(file, start);
     if (encoding == TextEncoding::Ansi && start == 0) {
-        encoding = detectEncoding(file);
+        encoding = text_file::detectEncoding(file);
     }
     std::u16string line;
-    std::int64_t before = position(file);
-    while (!atEnd(file)) {
-        if (!readLine(file, line, encoding)) fail("readLine refused an open file", encoding, before);
-        std::int64_t after = position(file);
+    std::int64_t before = text_file::position(file);
+    while (!text_file::atEnd(file)) {
+        if (!text_file::readLine(file, line, encoding)) fail("readLine refused an open file", encoding, before);
+        std::int64_t after = text_file::position(file);
         if (after <= before) fail("a line did not move the position on", encoding, before);
         if (holdsTerminator(line)) fail("a line holds a terminator", encoding, before);
         if (line.size() > size) fail("a line is longer than the file", encoding, before);
@@ -50,7 +50,7 @@ void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding)
     if (before != static_cast<std::int64_t>(size) && !(start > static_cast<std::int64_t>(size))) {
         fail("reading stopped before the end", encoding, before);
     }
-    close(file);
+    text_file::close(file);
 }
 
 void check(const std::string& bytes) {

@@ -44,11 +44,11 @@ bool isHeader(const std::u16string& line) {
 // Every line of the file as the text-file service reads it.
 std::vector<std::u16string> fileLines(const std::u16string& path, TextEncoding& encoding) {
     std::vector<std::u16string> lines;
-    FileId file = openRead(path);
+    FileId file = text_file::openRead(path);
     if (file == FileId::none) std::abort();
-    encoding = detectEncoding(file);
-    while (!atEnd(file)) lines.push_back(readLine(file, encoding));
-    close(file);
+    encoding = text_file::detectEncoding(file);
+    while (!text_file::atEnd(file)) lines.push_back(text_file::readLine(file, encoding));
+    text_file::close(file);
     return lines;
 }
 

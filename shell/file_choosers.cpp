@@ -9,13 +9,13 @@
 
 void refreshTemplateList() {
     clearItems(TemplateList);
-    if (scanTemplates() == 0) return;
+    if (scanTemplates(job.templateDirectory) == 0) return;
     for (size_t i = 0; i < templateNames.size(); ++i) addItem(TemplateList, int(i), templateNames[i]);
     setState(TemplateList, templateSelection(templateNames, job.templateName));
 }
 
 void editTemplate() {
-    openWithShell(prepareTemplateForEditing(getText(TemplateList)));
+    openWithShell(prepareTemplateForEditing(job.templateDirectory, getText(TemplateList)));
 }
 
 void chooseSourceFile() {

@@ -1,15 +1,19 @@
+// The window program's entry: start-up, the single-instance rule, the event
+// loop that dispatches the window's buttons and shortcuts, and the settings
+// written back after a successful run.
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
-#include "converter/make_product.h"
 #include "shell/file_choosers.h"
 #include "shell/job_settings_io.h"
 #include "shell/main_window.h"
+#include "shell/make_product.h"
 #include "shell/settings_store.h"
 #include "shell/template_list.h"
 #include "toolkit/gui.h"
 #include "toolkit/paths.h"
 #include "toolkit/report.h"
 #include "toolkit/strings.h"
+#include "toolkit/toolkit.h"
 
 namespace {
 

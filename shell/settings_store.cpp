@@ -14,7 +14,7 @@ struct OpenFile {
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
     ~OpenFile() {
-        if (id != FileId::none) close(id);
+        if (id != FileId::none) text_file::close(id);
     }
 };
 
@@ -92,10 +92,10 @@ bool needsGuardLine(const SettingsStore& store) {
 // Whether the ANSI code page can hold everything save would write.
 bool ansiHoldsAll(const SettingsStore& store) {
     for (const std::u16string& name : store.groupNames) {
-        if (!ansiCanHold(name)) return false;
+        if (!text_file::ansiCanHold(name)) return false;
     }
     for (const SettingsEntry& entry : store.entries) {
-        if (!ansiCanHold(entry.key) || !ansiCanHold(entry.value)) return false;
+        if (!text_file::ansiCanHold(entry.key) || !text_file::ansiCanHold(entry.value)) return false;
     }
     return true;
 }
@@ -104,7 +104,7 @@ bool ansiHoldsAll(const SettingsStore& store) {
 
 int load(SettingsStore& store) {
     store.settingsEncoding = TextEncoding::Utf8;
-    OpenFile file(openRead(store.settingsPath));
+    OpenFile file(text_file::openRead(store.settingsPath));
     if (file.id == FileId::none) {
         store.loadRefused = pathExists(store.settingsPath);
         return 0;
@@ -115,10 +115,10 @@ int load(SettingsStore& store) {
     store.currentGroup = 0;
     std::int32_t group = 0;
 
-    store.settingsEncoding = detectEncoding(file.id);
+    store.settingsEncoding = text_file::detectEncoding(file.id);
     std::u16string line;
-    while (!atEnd(file.id)) {
-        readLine(file.id, line, store.settingsEncoding);
+    while (!text_file::atEnd(file.id)) {
+        text_file::readLine(file.id, line, store.settingsEncoding);
         std::u16string trimmed = trimBlanks(line);
         if (!trimmed.empty()) addLine(store, group, trimmed);
     }
@@ -162,7 +162,7 @@ int save(SettingsStore& store) {
     // A file that exists but could not be read holds settings this store
     // never saw; writing over it would lose them.
     if (store.loadRefused) return 0;
-    OpenFile file(openReadWrite(store.settingsPath));
+    OpenFile file(text_file::openReadWrite(store.settingsPath));
     if (file.id == FileId::none) return 0;
     // A path with characters the code page lacks would come back as "?":
     // such a file moves to UTF-8 with its mark, which load recognises.
@@ -170,25 +170,25 @@ int save(SettingsStore& store) {
         store.settingsEncoding = TextEncoding::Utf8;
     }
     TextEncoding encoding = store.settingsEncoding;
-    writeByteOrderMark(file.id, encoding);
-    if (needsGuardLine(store)) writeLine(file.id, u"", encoding);
+    text_file::writeByteOrderMark(file.id, encoding);
+    if (needsGuardLine(store)) text_file::writeLine(file.id, u"", encoding);
 
     std::int32_t previousGroup = 0;
     std::u16string line;
     for (const SettingsEntry& entry : store.entries) {
         if (entry.group != previousGroup) {
-            writeLine(file.id, u"", encoding);
+            text_file::writeLine(file.id, u"", encoding);
             line = u"[";
             line += store.groupNames[static_cast<size_t>(entry.group)];
             line += u']';
-            writeLine(file.id, line, encoding);
+            text_file::writeLine(file.id, line, encoding);
             previousGroup = entry.group;
         }
         line = entry.key;
         if (!isComment(entry.key)) line += u'=';
         line += entry.value;
-        writeLine(file.id, line, encoding);
+        text_file::writeLine(file.id, line, encoding);
     }
-    bool cut = truncate(file.id);
-    return cut && !writeFailed(file.id) ? 1 : 0;
+    bool cut = text_file::truncate(file.id);
+    return cut && !text_file::writeFailed(file.id) ? 1 : 0;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "converter/job_settings.h"
 #include "toolkit/directory_scan.h"
 #include "toolkit/paths.h"
 #include "toolkit/strings.h"
@@ -28,9 +27,9 @@ void insertTemplateName(std::vector<std::u16string>& names, const std::u16string
     names.insert(at, name);
 }
 
-int scanTemplates() {
+int scanTemplates(const std::u16string& templateDirectory) {
     templateNames.clear();
-    if (!examineDirectory(TemplateScan, job.templateDirectory, u"*.tpl.txt")) return 0;
+    if (!examineDirectory(TemplateScan, templateDirectory, u"*.tpl.txt")) return 0;
     int count = 0;
     while (nextEntry(TemplateScan)) {
         if (entryType(TemplateScan) != FileEntry) continue;
@@ -54,14 +53,15 @@ int templateSelection(const std::vector<std::u16string>& names, std::u16string_v
     return selected;
 }
 
-std::u16string prepareTemplateForEditing(std::u16string_view selectedName) {
+std::u16string prepareTemplateForEditing(const std::u16string& templateDirectory,
+                                         std::u16string_view selectedName) {
     if (!selectedName.empty())
-        return job.templateDirectory + std::u16string(selectedName) + std::u16string(templateEnding);
-    std::u16string path = job.templateDirectory + u"Template.tpl.txt";
+        return templateDirectory + std::u16string(selectedName) + std::u16string(templateEnding);
+    std::u16string path = templateDirectory + u"Template.tpl.txt";
     // create would empty a template written in an earlier "Edit" of this run.
     if (!pathExists(path)) {
-        FileId file = create(path);
-        if (file != FileId::none) close(file);
+        FileId file = text_file::create(path);
+        if (file != FileId::none) text_file::close(file);
     }
     return path;
 }

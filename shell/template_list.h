@@ -10,9 +10,10 @@
 // lower-case forms keep the order the directory delivered them in.
 extern std::vector<std::u16string> templateNames;
 
-// Rebuilds templateNames from job.templateDirectory; returns how many
-// templates were found (0 also when the directory cannot be listed).
-int scanTemplates();
+// Rebuilds templateNames from `templateDirectory` (ending in the path
+// separator); returns how many templates were found (0 also when the
+// directory cannot be listed).
+int scanTemplates(const std::u16string& templateDirectory);
 
 // Inserts `name` after every entry whose lower-case form is not greater.
 void insertTemplateName(std::vector<std::u16string>& names, const std::u16string& name);
@@ -21,7 +22,8 @@ void insertTemplateName(std::vector<std::u16string>& names, const std::u16string
 // exactly; 0 (the first entry) when none does.
 int templateSelection(const std::vector<std::u16string>& names, std::u16string_view templateName);
 
-// The file that "Edit" opens for the selected template: the template itself,
-// or with none selected "Template.tpl.txt", created empty when missing and
-// never emptied when present.
-std::u16string prepareTemplateForEditing(std::u16string_view selectedName);
+// The file in `templateDirectory` that "Edit" opens for the selected
+// template: the template itself, or with none selected "Template.tpl.txt",
+// created empty when missing and never emptied when present.
+std::u16string prepareTemplateForEditing(const std::u16string& templateDirectory,
+                                         std::u16string_view selectedName);

@@ -30,10 +30,10 @@ struct Product {
         inSource = 1;
         headingWritten = 0;
         listDepth = 0;
-        EXPECT_NE(create(path, ProductFile), FileId::none);
+        EXPECT_NE(text_file::create(path, ProductFile), FileId::none);
     }
     std::string finish() {
-        close(ProductFile);
+        text_file::close(ProductFile);
         return readBytes(path);
     }
 };

@@ -294,7 +294,7 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
     store.settingsPath = dir.path(u"Pagesmith.ini");
     writeBytes(store.settingsPath, before);
 
-    FileId holder = openRead(store.settingsPath);
+    FileId holder = text_file::openRead(store.settingsPath);
     ASSERT_NE(holder, FileId::none);
     EXPECT_EQ(load(store), 0);
     EXPECT_TRUE(store.loadRefused);
@@ -302,7 +302,7 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
     EXPECT_EQ(readValue(store, u"Last", u"dflt"), u"dflt");
     writeValue(store, u"Last", u"other");
     EXPECT_EQ(save(store), 0);
-    close(holder);
+    text_file::close(holder);
 
     // Released now, but what it holds was never read: still left alone.
     EXPECT_EQ(save(store), 0);
@@ -326,10 +326,10 @@ TEST(SettingsStore, SaveWhileTheFileIsHeldChangesNothing) {
     ASSERT_EQ(load(store), 1);
     writeValue(store, u"a", u"2");
 
-    FileId holder = openRead(store.settingsPath);
+    FileId holder = text_file::openRead(store.settingsPath);
     ASSERT_NE(holder, FileId::none);
     EXPECT_EQ(save(store), 0);
-    close(holder);
+    text_file::close(holder);
     EXPECT_EQ(readBytes(store.settingsPath), "a=1\r\n");
 }
 

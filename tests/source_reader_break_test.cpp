@@ -46,29 +46,29 @@ std::string throughTheReader(ScratchDir& dir, const std::vector<std::u16string>&
     job.sourcePath = dir.path(u"source.txt");
     writeBytes(job.sourcePath, source);
     resetState();
-    create(dir.path(u"reader.htm"), ProductFile);
+    text_file::create(dir.path(u"reader.htm"), ProductFile);
     EXPECT_EQ(convertSource(), 1);
-    close(ProductFile);
+    text_file::close(ProductFile);
     return readBytes(dir.path(u"reader.htm"));
 }
 
 // The rule as stated, one line at a time.
 std::string byTheRule(ScratchDir& dir, const std::vector<std::u16string>& lines) {
     resetState();
-    create(dir.path(u"rule.htm"), ProductFile);
+    text_file::create(dir.path(u"rule.htm"), ProductFile);
     for (const std::u16string& line : lines) {
         currentLine = line;
         if (line.empty()) {
-            if (headingWritten == 0) writeString(ProductFile, u"<br>");
+            if (headingWritten == 0) text_file::writeString(ProductFile, u"<br>");
         } else if (!(line.substr(0, 1) == job.tagStartSymbol &&
                      line.substr(line.size() - 1) == job.tagEndSymbol)) {
             currentLine += job.tagStartSymbol + u"br" + job.tagEndSymbol;
         }
         convertLine();
-        writeString(ProductFile, u"\r\n");
+        text_file::writeString(ProductFile, u"\r\n");
     }
     nestLevel(0);
-    close(ProductFile);
+    text_file::close(ProductFile);
     return readBytes(dir.path(u"rule.htm"));
 }
 

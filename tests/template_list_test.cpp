@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "converter/job_settings.h"
 #include "shell/template_list.h"
 #include "tests/test_support.h"
 
@@ -14,11 +13,8 @@ using Names = std::vector<std::u16string>;
 
 struct TemplateDirectory : ::testing::Test {
     ScratchDir dir;
+    std::u16string templateDirectory = dir.directory();
 
-    void SetUp() override {
-        clearJobSettings();
-        job.templateDirectory = dir.directory();
-    }
     void addFile(const std::string& name, std::string_view bytes = "") {
         writeBytes(u16(dir.nativePath(name)), bytes);
     }
@@ -76,46 +72,46 @@ TEST_F(TemplateDirectory, ScanListsTemplateFilesSorted) {
     addFile("tpl.txt");
     std::filesystem::create_directory(dir.nativePath("old.tpl.txt"));
 
-    EXPECT_EQ(scanTemplates(), 6);
+    EXPECT_EQ(scanTemplates(templateDirectory), 6);
     EXPECT_EQ(templateNames, (Names{u"", u"_x", u"A", u"b", u"c", u"Report"}));
 }
 
 TEST_F(TemplateDirectory, ScanRebuildsTheListAndFailsOnAMissingDirectory) {
     templateNames = {u"left over"};
-    EXPECT_EQ(scanTemplates(), 0);
+    EXPECT_EQ(scanTemplates(templateDirectory), 0);
     EXPECT_TRUE(templateNames.empty());
 
     addFile("one.tpl.txt");
-    EXPECT_EQ(scanTemplates(), 1);
-    EXPECT_EQ(scanTemplates(), 1);
+    EXPECT_EQ(scanTemplates(templateDirectory), 1);
+    EXPECT_EQ(scanTemplates(templateDirectory), 1);
     EXPECT_EQ(templateNames, Names{u"one"});
 
-    job.templateDirectory = dir.directory() + u"missing" + dir.directory().back();
-    EXPECT_EQ(scanTemplates(), 0);
+    templateDirectory = dir.directory() + u"missing" + dir.directory().back();
+    EXPECT_EQ(scanTemplates(templateDirectory), 0);
     EXPECT_TRUE(templateNames.empty());
 }
 
 TEST_F(TemplateDirectory, EditingASelectedTemplateTouchesNothing) {
-    EXPECT_EQ(prepareTemplateForEditing(u"Letter"), dir.directory() + u"Letter.tpl.txt");
+    EXPECT_EQ(prepareTemplateForEditing(templateDirectory, u"Letter"), dir.directory() + u"Letter.tpl.txt");
     EXPECT_FALSE(fileExists(dir.directory() + u"Letter.tpl.txt"));
     EXPECT_FALSE(fileExists(dir.directory() + u"Template.tpl.txt"));
 }
 
 TEST_F(TemplateDirectory, EditingWithoutSelectionCreatesTheFirstTemplateOnce) {
     const std::u16string first = dir.directory() + u"Template.tpl.txt";
-    EXPECT_EQ(prepareTemplateForEditing(u""), first);
+    EXPECT_EQ(prepareTemplateForEditing(templateDirectory, u""), first);
     ASSERT_TRUE(fileExists(first));
     EXPECT_EQ(readBytes(first), "");
 
     writeBytes(first, "<p>[...]</p>");
-    EXPECT_EQ(prepareTemplateForEditing(u""), first);
+    EXPECT_EQ(prepareTemplateForEditing(templateDirectory, u""), first);
     EXPECT_EQ(readBytes(first), "<p>[...]</p>");
 }
 
 TEST_F(TemplateDirectory, AFailedCreationIsIgnored) {
-    job.templateDirectory = dir.directory() + u"missing" + dir.directory().back();
-    EXPECT_EQ(prepareTemplateForEditing(u""), job.templateDirectory + u"Template.tpl.txt");
-    EXPECT_FALSE(fileExists(job.templateDirectory + u"Template.tpl.txt"));
+    templateDirectory = dir.directory() + u"missing" + dir.directory().back();
+    EXPECT_EQ(prepareTemplateForEditing(templateDirectory, u""), templateDirectory + u"Template.tpl.txt");
+    EXPECT_FALSE(fileExists(templateDirectory + u"Template.tpl.txt"));
 }
 
 }  // namespace

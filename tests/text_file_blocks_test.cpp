@@ -12,6 +12,8 @@
 #include "tests/test_support.h"
 #include "toolkit/strings.h"
 
+using namespace text_file;  // the service under test
+
 namespace {
 
 class TextFileBlocksTest : public ::testing::Test {

@@ -8,6 +8,8 @@
 #include "tests/test_support.h"
 #include "toolkit/strings.h"
 
+using namespace text_file;  // the service under test
+
 namespace {
 
 const TextEncoding allEncodings[] = {TextEncoding::Ansi,    TextEncoding::Utf8,

@@ -1,14 +1,17 @@
+// Dates formatted by GetDateFormatW in the user's locale.
+#include "toolkit/date_format.h"
+
 #include <windows.h>
 
 #include <vector>
 
-#include "toolkit/date_format.h"
+#include "toolkit/wide_text_win32.h"
 
 int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
                std::u16string& out) {
     out.clear();
     if (bufferChars <= 0) return 0;
-    const std::wstring wPicture(picture.begin(), picture.end());
+    const std::u16string pictureText(picture);
     SYSTEMTIME systemDate{};
     const SYSTEMTIME* when = nullptr;
     if (date) {
@@ -19,8 +22,8 @@ int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate*
         when = &systemDate;
     }
     std::vector<wchar_t> buffer(static_cast<std::size_t>(bufferChars));
-    const int written = GetDateFormatW(LOCALE_USER_DEFAULT, 0, when, wPicture.c_str(), buffer.data(), bufferChars);
+    const int written = GetDateFormatW(LOCALE_USER_DEFAULT, 0, when, wide(pictureText), buffer.data(), bufferChars);
     if (written == 0) return 0;
-    out.assign(buffer.data(), buffer.data() + (written - 1));
+    out = fromWide(buffer.data(), static_cast<std::size_t>(written - 1));
     return written;
 }

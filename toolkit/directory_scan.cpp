@@ -1,8 +1,36 @@
+// The numbered directory scans, and the wildcard match that the platforms
+// without one of their own use.
 #include "toolkit/directory_scan.h"
 
+#include <map>
+#include <memory>
+
+#include "toolkit/directory_scan_platform.h"
 #include "toolkit/strings.h"
 
 namespace {
+
+struct Scan {
+    platform_scan::Listing* listing;
+    std::u16string name;  // of the current entry; empty with none
+    EntryType type = NoEntry;
+
+    explicit Scan(platform_scan::Listing* started) : listing(started) {}
+    Scan(const Scan&) = delete;
+    Scan& operator=(const Scan&) = delete;
+    ~Scan() { platform_scan::finish(listing); }
+};
+
+// Scans still open at program end are closed with the table.
+std::map<int, std::unique_ptr<Scan>>& scans() {
+    static std::map<int, std::unique_ptr<Scan>> table;
+    return table;
+}
+
+Scan* findScan(int number) {
+    auto it = scans().find(number);
+    return it == scans().end() ? nullptr : it->second.get();
+}
 
 bool matchFrom(std::u16string_view pattern, std::u16string_view name) {
     // Greedy scan that returns to the last "*" on a mismatch: linear enough
@@ -29,6 +57,40 @@ bool matchFrom(std::u16string_view pattern, std::u16string_view name) {
 }
 
 }  // namespace
+
+int examineDirectory(int number, const std::u16string& directory, const std::u16string& pattern) {
+    finishDirectory(number);
+    platform_scan::Listing* listing =
+        platform_scan::start(directory, pattern.empty() ? std::u16string(u"*.*") : pattern);
+    if (!listing) return 0;
+    scans()[number] = std::make_unique<Scan>(listing);
+    return 1;
+}
+
+int nextEntry(int number) {
+    Scan* scan = findScan(number);
+    if (!scan) return 0;
+    scan->name.clear();
+    scan->type = NoEntry;
+    if (platform_scan::next(*scan->listing, scan->name, scan->type)) return 1;
+    scan->name.clear();
+    scan->type = NoEntry;
+    return 0;
+}
+
+std::u16string entryName(int number) {
+    Scan* scan = findScan(number);
+    return scan ? scan->name : std::u16string();
+}
+
+int entryType(int number) {
+    Scan* scan = findScan(number);
+    return scan ? scan->type : NoEntry;
+}
+
+void finishDirectory(int number) { scans().erase(number); }
+
+void finishAllDirectories() { scans().clear(); }
 
 bool wildcardMatch(std::u16string_view pattern, std::u16string_view name) {
     if (matchFrom(pattern, name)) return true;

@@ -1,84 +1,47 @@
-#include "toolkit/directory_scan.h"
+// Directory listings through opendir and readdir, matched with
+// wildcardMatch as Windows would match them.
+#include "toolkit/directory_scan_platform.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <map>
-#include <memory>
-#include <string>
-
 #include "toolkit/strings.h"
 
-namespace {
+namespace platform_scan {
 
-struct Scan {
+struct Listing {
     DIR* dir = nullptr;
     std::string directory;  // as opened, for typing the entries
     std::u16string pattern;
-    std::u16string name;
-    int type = NoEntry;
-
-    Scan() = default;
-    Scan(const Scan&) = delete;
-    Scan& operator=(const Scan&) = delete;
-    ~Scan() {
-        if (dir) closedir(dir);
-    }
 };
 
-std::map<int, std::unique_ptr<Scan>>& scans() {
-    static std::map<int, std::unique_ptr<Scan>> table;
-    return table;
+Listing* start(const std::u16string& directory, const std::u16string& pattern) {
+    const std::string nativeDirectory =
+        directory.empty() ? std::string(".") : utf8FromText(directory);
+    DIR* dir = opendir(nativeDirectory.c_str());
+    if (!dir) return nullptr;
+    return new Listing{dir, nativeDirectory, pattern};
 }
 
-Scan* findScan(int number) {
-    auto it = scans().find(number);
-    return it == scans().end() ? nullptr : it->second.get();
-}
-
-}  // namespace
-
-int examineDirectory(int number, const std::u16string& directory, const std::u16string& pattern) {
-    finishDirectory(number);
-    auto scan = std::make_unique<Scan>();
-    scan->directory = directory.empty() ? std::string(".") : utf8FromText(directory);
-    scan->pattern = pattern.empty() ? std::u16string(u"*.*") : pattern;
-    scan->dir = opendir(scan->directory.c_str());
-    if (!scan->dir) return 0;
-    scans()[number] = std::move(scan);
-    return 1;
-}
-
-int nextEntry(int number) {
-    Scan* scan = findScan(number);
-    if (!scan) return 0;
-    scan->name.clear();
-    scan->type = NoEntry;
-    while (dirent* entry = readdir(scan->dir)) {
-        std::u16string name = textFromUtf8(entry->d_name);
-        if (!wildcardMatch(scan->pattern, name)) continue;
-        std::string full = scan->directory;
+bool next(Listing& listing, std::u16string& name, EntryType& type) {
+    while (dirent* entry = readdir(listing.dir)) {
+        std::u16string entryName = textFromUtf8(entry->d_name);
+        if (!wildcardMatch(listing.pattern, entryName)) continue;
+        std::string full = listing.directory;
         if (full.back() != '/') full += '/';
         full += entry->d_name;
         struct stat status;
         bool isDirectory = stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-        scan->name = std::move(name);
-        scan->type = isDirectory ? DirectoryEntry : FileEntry;
-        return 1;
+        name = std::move(entryName);
+        type = isDirectory ? DirectoryEntry : FileEntry;
+        return true;
     }
-    return 0;
+    return false;
 }
 
-std::u16string entryName(int number) {
-    Scan* scan = findScan(number);
-    return scan ? scan->name : std::u16string();
+void finish(Listing* listing) {
+    closedir(listing->dir);
+    delete listing;
 }
 
-int entryType(int number) {
-    Scan* scan = findScan(number);
-    return scan ? scan->type : NoEntry;
-}
-
-void finishDirectory(int number) { scans().erase(number); }
-
-void finishAllDirectories() { scans().clear(); }
+}  // namespace platform_scan

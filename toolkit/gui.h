@@ -3,6 +3,13 @@
 //
 // The program picks the numbers; the toolkit maps them to handles. Operations
 // on a number that names nothing do nothing and return 0 or an empty text.
+//
+// One unit per concern: gui_windows_win32.cpp (windows and the handles
+// behind numbers), gui_controls_win32.cpp (controls and fonts),
+// gui_keyboard_win32.cpp (shortcuts and focus), gui_events_win32.cpp (the
+// event queue) and gui_services_win32.cpp (the services beside the window);
+// their shared registry is gui_registry_win32.h. toolkit.h starts and ends
+// the toolkit as a whole.
 #pragma once
 
 #include <string>
@@ -32,16 +39,15 @@ constexpr int PreviousTabStop = 64002;
 // screen.
 constexpr unsigned CenterWindow = 1;
 
-// Common controls and COM; the end step releases every window, control, font,
-// shortcut table, open text file and directory scan.
-void startToolkit();
-void releaseToolkit();
+// --- Windows (gui_windows_win32.cpp) ---------------------------------------
 
 void* openWindow(int number, int x, int y, int innerWidth, int innerHeight,
                  const std::u16string& title, unsigned flags);
 void closeWindow(int number);
 void* windowHandle(int number);
 void* controlHandle(int number);
+
+// --- Controls and fonts (gui_controls_win32.cpp) ---------------------------
 
 void* loadFont(const std::u16string& faceName, int points);
 // (void*)-1 restores the default GUI font; nullptr leaves new controls with
@@ -69,12 +75,16 @@ void setState(int number, int state);
 void clearItems(int number);
 void addItem(int number, int position, const std::u16string& text);  // position -1 appends
 
+// --- Shortcuts (gui_keyboard_win32.cpp) ------------------------------------
+
 // key: virtual-key code in bits 0-15; bit 16 Shift, 17 Control, 18 Alt.
 // Binding a key that is already bound replaces its number.
 constexpr int ShiftKey = 1 << 16;
 constexpr int ControlKey = 1 << 17;
 constexpr int AltKey = 1 << 18;
 void addShortcut(int window, int key, int number);
+
+// --- Events (gui_events_win32.cpp) -----------------------------------------
 
 // Blocks until an event is queued or a platform message has been handled.
 // Returns the event code, or for a message that queued nothing the message's
@@ -87,7 +97,8 @@ int eventNumber();
 int eventSubtype();
 int eventWindow();
 
-// Platform services the shell needs beside its window.
+// --- Services beside the window (gui_services_win32.cpp) -------------------
+
 void alertSound();
 void openWithShell(const std::u16string& path);  // verb "open", owned by window 0
 void showErrorBox(std::u16string_view message);    // caption "error", owned by window 0

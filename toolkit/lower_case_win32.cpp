@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "toolkit/wide_text_win32.h"
+
 char16_t lowerCaseChar(char16_t c) {
     WCHAR one[2] = {static_cast<WCHAR>(c), 0};
     CharLowerBuffW(one, 1);
@@ -12,7 +14,7 @@ char16_t lowerCaseChar(char16_t c) {
 std::u16string lowerCase(std::u16string_view text) {
     std::u16string lowered(text);
     if (!lowered.empty()) {
-        CharLowerBuffW(reinterpret_cast<LPWSTR>(&lowered[0]), static_cast<DWORD>(lowered.size()));
+        CharLowerBuffW(wideUnits(lowered), static_cast<DWORD>(lowered.size()));
     }
     return lowered;
 }

@@ -5,20 +5,11 @@
 #include <vector>
 
 #include "toolkit/strings.h"
+#include "toolkit/wide_text_win32.h"
 
 extern const char16_t pathSeparator = u'\\';
 
 namespace {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 wide text is UTF-16");
-
-const wchar_t* wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-std::u16string fromWide(const wchar_t* text, size_t length) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
 
 constexpr DWORD modulePathCapacity = 260;
 
@@ -83,6 +74,5 @@ std::u16string programFileName() {
 std::u16string nextProgramParameter() {
     static int handedOut = 0;
     const wchar_t* line = GetCommandLineW();
-    std::u16string_view commandLine(reinterpret_cast<const char16_t*>(line), wcslen(line));
-    return commandLineParameter(commandLine, ++handedOut);
+    return commandLineParameter(fromWide(line), ++handedOut);
 }

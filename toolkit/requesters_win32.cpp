@@ -5,11 +5,9 @@
 
 #include <vector>
 
-namespace {
+#include "toolkit/wide_text_win32.h"
 
-const wchar_t* wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
+namespace {
 
 // A window of this process that the dialog made modal-blocked or
 // non-topmost, and must give back.
@@ -106,7 +104,7 @@ std::u16string runRequester(bool save, const std::u16string& title,
     }
     if (!chosen) return std::u16string();
     result[requesterBufferSize - 1] = L'\0';
-    return std::u16string(reinterpret_cast<const char16_t*>(result));
+    return fromWide(result);
 }
 
 }  // namespace

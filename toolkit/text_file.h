@@ -4,6 +4,16 @@
 //
 // Every file is opened without sharing: a second open of an open file fails,
 // also within this program.
+//
+// The operations live in namespace text_file: close, truncate and create are
+// also POSIX functions, and a qualified call cannot reach the wrong one. The
+// types stay global, as every layer uses them.
+//
+// The implementation, one concern per file: text_file.cpp (the numbered
+// files), text_file_buffer.cpp (the buffer model), text_file_marks.cpp
+// (byte-order marks), text_file_read.cpp (line readers),
+// text_file_write.cpp (writers and encoders), and the platform's primitives
+// behind text_file_platform.h.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +34,8 @@ enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
 enum class FileId : int { none = -1, assign = -2 };
 
 constexpr int fileBufferSize = 4096;
+
+namespace text_file {
 
 FileId openRead(const std::u16string& path, FileId id = FileId::assign);
 FileId create(const std::u16string& path, FileId id = FileId::assign);
@@ -69,3 +81,5 @@ bool ansiCanHold(std::u16string_view text);
 // True once any system write on this file came back short or failed (a full
 // disk, a lost network share). Stays set until the file is closed.
 bool writeFailed(FileId file);
+
+}  // namespace text_file

@@ -3,18 +3,16 @@
 
 #include <windows.h>
 
+#include "toolkit/wide_text_win32.h"
+
 namespace platform_file {
 
 namespace {
 
 HANDLE winHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 
-const WCHAR* widePath(const std::u16string& path) {
-    return reinterpret_cast<const WCHAR*>(path.c_str());
-}
-
 HANDLE openHandle(const std::u16string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(widePath(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+    return CreateFileW(wide(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
 
@@ -115,7 +113,7 @@ void appendAnsiAsText(const unsigned char* bytes, std::size_t count, std::u16str
     if (length <= 0) return;
     out.resize(base + static_cast<std::size_t>(length));
     MultiByteToWideChar(CP_ACP, 0, source, static_cast<int>(count),
-                        reinterpret_cast<WCHAR*>(&out[0] + base), length);
+                        wideUnits(out) + base, length);
 }
 
 std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char* out,
@@ -130,7 +128,7 @@ std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char
     // Best-fit mapping would write look-alike letters; the default
     // character makes the loss visible instead.
     DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int put = WideCharToMultiByte(CP_ACP, flags, reinterpret_cast<const WCHAR*>(s),
+    int put = WideCharToMultiByte(CP_ACP, flags, wide(s),
                                   static_cast<int>(units), reinterpret_cast<char*>(out),
                                   static_cast<int>(room), nullptr, nullptr);
     if (put <= 0) return 0;

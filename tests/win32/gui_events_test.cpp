@@ -365,7 +365,7 @@ TEST_F(GuiEventsTest, DefaultFontChoices) {
 TEST_F(GuiEventsTest, ReleaseToolkitLeavesNothingBehind) {
     ScratchDir dir;
     const std::u16string openFile = dir.path(u"open.txt");
-    ASSERT_NE(FileId::none, create(openFile, FileId{5}));
+    ASSERT_NE(FileId::none, text_file::create(openFile, FileId{5}));
     ASSERT_NE(0, examineDirectory(3, dir.directory(), u"*"));
     auto font = reinterpret_cast<HFONT>(SendMessageW(handleOf(OkButton), WM_GETFONT, 0, 0));
     ASSERT_EQ(OBJ_FONT, GetObjectType(font));
@@ -385,9 +385,9 @@ TEST_F(GuiEventsTest, ReleaseToolkitLeavesNothingBehind) {
     EXPECT_EQ(nullptr, controlHandle(OkButton));
     EXPECT_EQ(0, pollEvent()) << "queue emptied";
     EXPECT_EQ(0, nextEntry(3)) << "directory scan finished";
-    FileId reopened = openRead(openFile);
+    FileId reopened = text_file::openRead(openFile);
     EXPECT_NE(FileId::none, reopened) << "the file was closed, so it opens again";
-    close(reopened);
+    text_file::close(reopened);
     HRESULT com = CoInitialize(nullptr);
     EXPECT_EQ(S_OK, com) << "COM was uninitialised";
     if (SUCCEEDED(com)) CoUninitialize();

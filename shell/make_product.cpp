@@ -1,4 +1,4 @@
-#include "converter/make_product.h"
+#include "shell/make_product.h"
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"

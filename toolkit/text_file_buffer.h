@@ -1,0 +1,93 @@
+// The open-file record and its buffer model, shared by the text-file units
+// (text_file*.cpp) and by nothing else.
+//
+// The buffer that the service describes holds 4096 bytes; the bytes move to
+// and from the system in chunks of sixteen times that instead, so that a long
+// file costs a sixteenth of the system calls. What a 4096-byte buffer would
+// still hold is counted separately: that count is what `flush` reports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "toolkit/text_file.h"
+#include "toolkit/text_file_platform.h"
+
+namespace text_file {
+
+constexpr std::int32_t systemChunkSize = 16 * fileBufferSize;
+
+struct TextFile {
+    platform_file::Handle handle = 0;
+    std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
+    std::int32_t bufferSize = fileBufferSize;
+    // Reading state: read-ahead bytes not yet consumed.
+    std::int32_t remaining = 0;
+    // Bytes the last refill delivered; the next unread byte lies `remaining`
+    // bytes before this mark.
+    std::int32_t filled = 0;
+    // Writing state: bytes in the buffer not yet handed to the system, and
+    // how many of them a 4096-byte buffer would still be holding.
+    std::int32_t held = 0;
+    std::int32_t pending = 0;
+    bool readingState = true;
+    TextEncoding defaultEncoding = TextEncoding::Utf8;
+    bool readOnly = false;
+    bool writeFailed = false;
+};
+
+// The numbered files (text_file.cpp); a slot is empty when its number is free.
+extern std::vector<std::unique_ptr<TextFile>> openFiles;
+
+inline TextFile* lookup(FileId id) {
+    const int n = static_cast<int>(id);
+    if (n < 0 || static_cast<std::size_t>(n) >= openFiles.size()) return nullptr;
+    return openFiles[static_cast<std::size_t>(n)].get();
+}
+
+// --- Buffer model (text_file_buffer.cpp) -----------------------------------
+
+// Hands the bytes held for writing to the system; returns what it took.
+std::int32_t writeOutBuffer(TextFile& f);
+
+// Keeps the count of a 4096-byte buffer: a write smaller than its free room
+// joins it; any other write empties it first, and one of 4096 bytes or more
+// goes to the system at once and leaves it empty.
+inline void notePending(TextFile& f, std::int32_t count) {
+    if (count < f.bufferSize - f.pending) {
+        f.pending += count;
+    } else {
+        f.pending = count < f.bufferSize ? count : 0;
+    }
+}
+
+// Switching direction writes out what is held, or gives back to the system
+// what was read ahead.
+void switchToReading(TextFile& f);
+void switchToWriting(TextFile& f);
+inline void enterReadingState(TextFile& f) {
+    if (!f.readingState) switchToReading(f);
+}
+inline void enterWritingState(TextFile& f) {
+    if (f.readingState) switchToWriting(f);
+}
+
+// Reads the next chunk from the system; false at the end of the file.
+bool refill(TextFile& f);
+
+inline const unsigned char* unread(const TextFile& f) {
+    return f.buffer.get() + (f.filled - f.remaining);
+}
+
+// The position a caller sees: the system's, less what was read ahead or plus
+// what is held for writing. -1 when the system cannot tell.
+std::int64_t logicalPosition(const TextFile& f);
+void seekTo(TextFile& f, std::int64_t at);
+
+std::int32_t readBytes(TextFile& f, unsigned char* bytes, std::int32_t count);
+// Un-reads bytes just read.
+void pushBack(TextFile& f, std::int32_t count);
+std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t count);
+
+}  // namespace text_file

@@ -1,0 +1,282 @@
+// Line readers: one line at a time in ANSI, UTF-8, UTF-16 or UTF-32, with the
+// block scans that find line ends and widen plain bytes several at a time.
+#include "toolkit/text_file.h"
+
+#include <cstring>
+#include <vector>
+
+#include "toolkit/text_file_buffer.h"
+#include "toolkit/utf8_coder.h"
+
+// Plain bytes go sixteen at a time where SSE2 is there (every x86-64 build),
+// eight at a time in 64-bit words elsewhere.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace text_file {
+
+namespace {
+
+// After a CR: a following LF belongs to the same line end; anything else is
+// left for the next read.
+void skipLineFeed(TextFile& f, std::int32_t unitSize, bool bigEndian) {
+    if (unitSize == 1 && f.readingState && f.remaining > 0) {
+        if (*unread(f) == 0x0A) --f.remaining;
+        return;
+    }
+    unsigned char unit[4] = {};
+    std::int32_t got = readBytes(f, unit, unitSize);
+    if (got == 0) return;
+    bool lineFeed = got == unitSize;
+    for (std::int32_t i = 0; i < unitSize && lineFeed; ++i) {
+        unsigned char expected = (bigEndian ? i == unitSize - 1 : i == 0) ? 0x0A : 0x00;
+        lineFeed = unit[i] == expected;
+    }
+    if (!lineFeed) pushBack(f, got);
+}
+
+inline bool isTerminator(std::uint32_t c) {
+    return c <= 0x0D && ((1u << c) & ((1u << 0x00) | (1u << 0x0A) | (1u << 0x0D))) != 0;
+}
+
+// The first CR, LF or NUL in [p, end), or end; terminators are rare in text.
+const unsigned char* findByteTerminator(const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+    const __m128i nul = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi8(0x0D);
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(
+            _mm_cmpeq_epi8(bytes, nul),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#else
+    // Any byte below 0x0E marks a word worth a closer look.
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t highs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (((word - ones * 0x0E) & ~word & highs) != 0) {
+            for (int i = 0; i < 8; ++i) {
+                if (isTerminator(p[i])) return p + i;
+            }
+        }
+        p += 8;
+    }
+#endif
+    while (p < end && !isTerminator(*p)) ++p;
+    return p;
+}
+
+// Line bytes gathered across refills; reused so that long files cost no
+// allocation per line.
+std::vector<unsigned char> spill;
+
+struct ByteLine {
+    const unsigned char* bytes;
+    std::size_t count;
+    unsigned char terminator;  // CR, LF or NUL; 0xFF for the end of the file
+};
+
+// Finds one line of a byte encoding. The bytes stay in the file buffer when
+// the line lies within one refill and are valid until the next buffer access.
+ByteLine readByteLine(TextFile& f) {
+    enterReadingState(f);
+    spill.clear();
+    for (;;) {
+        if (f.remaining == 0 && !refill(f)) return {spill.data(), spill.size(), 0xFF};
+        const unsigned char* start = unread(f);
+        const unsigned char* end = start + f.remaining;
+        const unsigned char* at = findByteTerminator(start, end);
+        if (at == end) {
+            spill.insert(spill.end(), start, end);
+            f.remaining = 0;
+            continue;
+        }
+        f.remaining -= static_cast<std::int32_t>(at - start) + 1;
+        if (spill.empty()) return {start, static_cast<std::size_t>(at - start), *at};
+        spill.insert(spill.end(), start, at);
+        return {spill.data(), spill.size(), *at};
+    }
+}
+
+// The code page's table when it has one byte per character, and whether it
+// leaves ASCII as it is, which lets eight plain bytes widen at once.
+struct AnsiDecoding {
+    const char16_t* table;
+    bool asciiUnchanged;
+};
+
+const AnsiDecoding& ansiDecoding() {
+    static const AnsiDecoding decoding = [] {
+        AnsiDecoding d{platform_file::ansiDecodeTable(), false};
+        if (d.table) {
+            d.asciiUnchanged = true;
+            for (int b = 0; b < 0x80; ++b) d.asciiUnchanged = d.asciiUnchanged && d.table[b] == b;
+        }
+        return d;
+    }();
+    return decoding;
+}
+
+void appendSingleByteText(const unsigned char* bytes, std::size_t count,
+                          const AnsiDecoding& decoding, std::u16string& line) {
+    const std::size_t base = line.size();
+    line.resize(base + count);
+    char16_t* d = &line[0] + base;
+    const char16_t* const table = decoding.table;
+    std::size_t i = 0;
+    if (decoding.asciiUnchanged) {
+#if defined(__SSE2__)
+        // Widen sixteen bytes, then look up the few that are not ASCII.
+        const __m128i zero = _mm_setzero_si128();
+        for (; count - i >= 16; i += 16) {
+            const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(plain, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(plain, zero));
+            for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(plain)); high != 0;
+                 high &= high - 1) {
+                const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(high));
+                d[k] = table[bytes[k]];
+            }
+        }
+#else
+        for (; count - i >= 8; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if ((word & 0x8080808080808080ull) != 0) {
+                for (std::size_t k = i; k < i + 8; ++k) d[k] = table[bytes[k]];
+            } else {
+                for (std::size_t k = i; k < i + 8; ++k) d[k] = bytes[k];
+            }
+        }
+#endif
+    }
+    for (; i < count; ++i) d[i] = table[bytes[i]];
+}
+
+void readAnsiLine(TextFile& f, std::u16string& line) {
+    ByteLine bytes = readByteLine(f);
+    const AnsiDecoding& decoding = ansiDecoding();
+    if (decoding.table) {
+        appendSingleByteText(bytes.bytes, bytes.count, decoding, line);
+    } else {
+        platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+    }
+    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
+}
+
+void readUtf8Line(TextFile& f, std::u16string& line) {
+    ByteLine bytes = readByteLine(f);
+    // A sequence broken by the terminator is damaged (U+FFFD); one cut by
+    // the end of the file is dropped.
+    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF},
+                     line);
+    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
+}
+
+inline std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {
+    if (unitSize == 2) {
+        return bigEndian ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
+    }
+    return bigEndian ? (std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3])
+                     : (std::uint32_t(p[3]) << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+}
+
+// Stores one unit of the file as UTF-16; returns the code units written (the
+// room for two is always there).
+inline int storeUnit(char16_t* d, std::uint32_t value, std::int32_t unitSize) {
+    if (unitSize == 2) {
+        d[0] = static_cast<char16_t>(value);
+        return 1;
+    }
+    if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        d[0] = u'\uFFFD';
+        return 1;
+    }
+    if (value < 0x10000) {
+        d[0] = static_cast<char16_t>(value);
+        return 1;
+    }
+    value -= 0x10000;
+    d[0] = static_cast<char16_t>(0xD800 + (value >> 10));
+    d[1] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
+    return 2;
+}
+
+// UTF-16 units pass unchanged, surrogates included; UTF-32 values become
+// UTF-16, with invalid values as U+FFFD. A partial unit at the end of the
+// file is dropped and ends the line.
+void readUnitLine(TextFile& f, std::u16string& line, std::int32_t unitSize, bool bigEndian) {
+    enterReadingState(f);
+    std::uint32_t terminator = 0xFFFFFFFF;
+    while (terminator == 0xFFFFFFFF) {
+        if (f.remaining == 0 && !refill(f)) return;
+        if (f.remaining < unitSize) {
+            unsigned char unit[4];
+            if (readBytes(f, unit, unitSize) < unitSize) return;
+            std::uint32_t value = unitAt(unit, unitSize, bigEndian);
+            if (isTerminator(value)) {
+                terminator = value;
+                break;
+            }
+            char16_t stored[2];
+            line.append(stored, static_cast<std::size_t>(storeUnit(stored, value, unitSize)));
+            continue;
+        }
+        const unsigned char* start = unread(f);
+        const unsigned char* end = start + (f.remaining - f.remaining % unitSize);
+        // Find the terminator first, so that the line grows by what it gets.
+        const unsigned char* p = start;
+        while (p < end && !isTerminator(unitAt(p, unitSize, bigEndian))) p += unitSize;
+        const std::size_t units = static_cast<std::size_t>(p - start) / static_cast<std::size_t>(unitSize);
+        // UTF-32 may need two code units per value.
+        const std::size_t base = line.size();
+        line.resize(base + (unitSize == 2 ? units : 2 * units));
+        char16_t* d = &line[0] + base;
+        for (const unsigned char* q = start; q < p; q += unitSize) {
+            d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
+        }
+        line.resize(static_cast<std::size_t>(d - line.data()));
+        std::int32_t consumed = static_cast<std::int32_t>(p - start);
+        if (p < end) {
+            terminator = unitAt(p, unitSize, bigEndian);
+            consumed += unitSize;
+        }
+        f.remaining -= consumed;
+    }
+    if (terminator == 0x0D) skipLineFeed(f, unitSize, bigEndian);
+}
+
+}  // namespace
+
+bool readLine(FileId file, std::u16string& line, TextEncoding encoding) {
+    line.clear();
+    TextFile* f = lookup(file);
+    if (!f) return false;
+    switch (encoding) {
+    case TextEncoding::Ansi: readAnsiLine(*f, line); break;
+    case TextEncoding::Utf8: readUtf8Line(*f, line); break;
+    case TextEncoding::Utf16LE: readUnitLine(*f, line, 2, false); break;
+    case TextEncoding::Utf16BE: readUnitLine(*f, line, 2, true); break;
+    case TextEncoding::Utf32LE: readUnitLine(*f, line, 4, false); break;
+    case TextEncoding::Utf32BE: readUnitLine(*f, line, 4, true); break;
+    }
+    return true;
+}
+
+std::u16string readLine(FileId file, TextEncoding encoding) {
+    std::u16string line;
+    readLine(file, line, encoding);
+    return line;
+}
+
+std::u16string readLine(FileId file) { return readLine(file, defaultEncoding(file)); }
+
+}  // namespace text_file
