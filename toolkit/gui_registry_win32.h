@@ -34,7 +34,7 @@ using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 struct WindowRecord {
     HWND handle = nullptr;
-    std::wstring className;
+    std::u16string className;
     std::vector<ACCEL> shortcuts;
     AcceleratorTable accelerators;
 };

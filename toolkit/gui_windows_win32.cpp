@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "toolkit/gui_registry_win32.h"
+#include "toolkit/strings.h"
 #include "toolkit/wide_text_win32.h"
 
 namespace gui {
@@ -58,7 +59,7 @@ void* openWindow(int number, int x, int y, int innerWidth, int innerHeight,
     if (number < 0) return nullptr;
     closeWindow(number);
 
-    std::wstring className = L"PagesmithWindow" + std::to_wstring(number);
+    std::u16string className = u"PagesmithWindow" + numberToText(number);
     WNDCLASSW windowClass{};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = windowProc;
@@ -66,7 +67,7 @@ void* openWindow(int number, int x, int y, int innerWidth, int innerHeight,
     windowClass.hIcon = LoadIconW(programInstance(), MAKEINTRESOURCEW(1));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    windowClass.lpszClassName = className.c_str();
+    windowClass.lpszClassName = wide(className);
     if (!RegisterClassW(&windowClass)) return nullptr;
 
     DWORD style = flags & 0xFFFF0000u;
@@ -74,10 +75,10 @@ void* openWindow(int number, int x, int y, int innerWidth, int innerHeight,
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     int outerWidth = frame.right - frame.left;
     int outerHeight = frame.bottom - frame.top;
-    HWND handle = CreateWindowExW(0, className.c_str(), wide(title), style, x, y, outerWidth,
+    HWND handle = CreateWindowExW(0, wide(className), wide(title), style, x, y, outerWidth,
                                   outerHeight, nullptr, nullptr, programInstance(), nullptr);
     if (!handle) {
-        UnregisterClassW(className.c_str(), programInstance());
+        UnregisterClassW(wide(className), programInstance());
         return nullptr;
     }
     // Stored one up, as a property that is not there reads as 0.
@@ -108,7 +109,7 @@ void closeWindow(int number) {
     if (!window) return;
     // The controls forget themselves as they are destroyed with the window.
     DestroyWindow(window->handle);
-    UnregisterClassW(window->className.c_str(), programInstance());
+    UnregisterClassW(wide(window->className), programInstance());
     tk.windows.erase(number);
     dropWindowEvents(number);
     if (tk.creationWindow == number) tk.creationWindow = -1;

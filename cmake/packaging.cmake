@@ -1,0 +1,54 @@
+# Install rules and the release packages (scripts/package runs CPack on both
+# builds). Windows: Pagesmith-VERSION-win32.zip with both programs, the
+# templates beside them (the program's own folder is the default template
+# directory), README.txt and the sample export. Linux: the command line in
+# bin/, its man page when there is one and the templates in
+# share/pagesmith/templates, as a .tar.gz and a .deb from the same rules.
+
+file(GLOB shipped_templates CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/samples/templates/*.tpl.txt)
+set(CPACK_PACKAGE_VENDOR "Pagesmith")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns a Notewell notes export into one HTML page")
+set(CPACK_PACKAGE_CONTACT "Pagesmith developers <pagesmith@users.noreply.invalid>")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+
+if(WIN32)
+  # The user's part of README.md, as a text file with Windows line ends.
+  file(READ ${CMAKE_SOURCE_DIR}/README.md readme)
+  string(REGEX REPLACE "\n## On a fresh machine\n.*\n## Using the window program\n"
+                       "\n## Using the window program\n" readme "${readme}")
+  string(REGEX REPLACE "\n## For developers\n.*$" "\n" readme "${readme}")
+  string(REGEX REPLACE "!\\[[^]\n]*\\]\\([^)\n]*\\)\n\n" "" readme "${readme}")
+  set(PAGESMITH_USER_GUIDE "${readme}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/README.txt.in)
+  configure_file(${CMAKE_SOURCE_DIR}/docs/README.txt.in ${PAGESMITH_GENERATED}/README.txt
+                 @ONLY NEWLINE_STYLE WIN32)
+
+  install(TARGETS Pagesmith pagesmith-cli RUNTIME DESTINATION .)
+  install(FILES ${shipped_templates} ${PAGESMITH_GENERATED}/README.txt DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/samples/notes.txt DESTINATION . RENAME sample-notes.txt)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "Pagesmith-${PROJECT_VERSION}-win32")
+  # Unpacked straight into the folder the user picks.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS pagesmith-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(EXISTS ${CMAKE_SOURCE_DIR}/docs/pagesmith-cli.1)
+    install(FILES ${CMAKE_SOURCE_DIR}/docs/pagesmith-cli.1
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+  install(FILES ${shipped_templates} DESTINATION ${CMAKE_INSTALL_DATADIR}/pagesmith/templates)
+
+  set(CPACK_GENERATOR "TGZ;DEB")
+  set(CPACK_PACKAGE_NAME pagesmith-cli)
+  set(CPACK_PACKAGE_FILE_NAME "pagesmith-cli-${PROJECT_VERSION}-linux-x86_64")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION text)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
+endif()
+
+include(CPack)
