@@ -5,12 +5,14 @@
 # bin/, its man page when there is one and the templates in
 # share/pagesmith/templates, as a .tar.gz and a .deb from the same rules.
 
+# Packaging installs only what the rules name; the tests need not be built.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 file(GLOB shipped_templates CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/samples/templates/*.tpl.txt)
 set(CPACK_PACKAGE_VENDOR "Pagesmith")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns a Notewell notes export into one HTML page")
 set(CPACK_PACKAGE_CONTACT "Pagesmith developers <pagesmith@users.noreply.invalid>")
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 if(WIN32)
   # The user's part of README.md, as a text file with Windows line ends.
@@ -19,6 +21,8 @@ if(WIN32)
                        "\n## Using the window program\n" readme "${readme}")
   string(REGEX REPLACE "\n## For developers\n.*$" "\n" readme "${readme}")
   string(REGEX REPLACE "!\\[[^]\n]*\\]\\([^)\n]*\\)\n\n" "" readme "${readme}")
+  string(REGEX REPLACE "^# Pagesmith\n\n" "" readme "${readme}")
+  string(REPLACE "\n" "\r\n" readme "${readme}")
   set(PAGESMITH_USER_GUIDE "${readme}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/README.txt.in)
@@ -48,7 +52,6 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION text)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 endif()
 
 include(CPack)
