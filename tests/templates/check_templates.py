@@ -651,15 +651,40 @@ def screenshots(b, folder):
         shot("navigator-filtered.png")
         b.viewport(390, 780)
         b.open(navigator)
-        b.find("button[aria-controls]").click()
         shot("navigator-narrow.png")
-        b.viewport(1000, 800)
-        b.media("print")
-        b.open(convert("Print"))
-        shot("print.png")
+        print_sheets(b, convert("Print"), os.path.join(folder, "print.png"))
     finally:
         b.media()
         b.viewport(1280, 800)
+
+
+def print_sheets(b, path, target):
+    """The first two printed sheets of PATH side by side, as A4 at 96 dpi with 20 mm margins."""
+    width, height, margin = 643, 971, 76
+    b.viewport(width, height)
+    b.media("print")
+    b.open(path)
+    sheets = []
+    tops = b.js("return Array.from(document.querySelectorAll('main > ul > li')).map(function (li) {"
+                "  var r = li.getBoundingClientRect(); return [r.top + scrollY, r.bottom + scrollY]; })")
+    for n, (start, end) in enumerate(tops[:2]):
+        start = 0 if n == 0 else start
+        b.js("window.scrollTo(0, arguments[0])", start)
+        time.sleep(0.3)
+        shown = b.js("return scrollY")
+        raw = os.path.join(WORK, "sheet%d.png" % n)
+        with open(raw, "wb") as f:
+            f.write(b.driver.get_screenshot_as_png())
+        keep = int(min(height, end - shown))
+        sheet = os.path.join(WORK, "sheet%d-page.png" % n)
+        subprocess.run(["convert", raw, "-crop", "%dx%d+0+0" % (width, keep), "+repage", "-background", "white",
+                        "-extent", "%dx%d" % (width, height), "-bordercolor", "white", "-border", str(margin),
+                        "(", "+clone", "-background", "#0008", "-shadow", "60x6+0+3", ")", "+swap",
+                        "-background", "none", "-layers", "merge", "+repage", sheet], check=True)
+        sheets.append(sheet)
+    subprocess.run(["convert", "-background", "#d5d8dc", sheets[0], "-size", "40x1", "xc:#d5d8dc", sheets[1],
+                    "+append", "-bordercolor", "#d5d8dc", "-border", "30", "-resize", "70%", target], check=True)
+    print("wrote " + target)
 
 
 # ---------------------------------------------------------------- main
