@@ -429,6 +429,22 @@ def _(b):
     assert expanded(b, "Garden") == "true", "the unfolding by find was not remembered"
 
 
+@check("navigator 3: without hidden=until-found, folds stay in reach and open when focus lands inside")
+def _(b):
+    path = convert("Navigator")
+    script = b.cdp("Page.addScriptToEvaluateOnNewDocument", {"source": "delete HTMLElement.prototype.onbeforematch;"})
+    try:
+        b.fresh(path)
+        toggle(b, "Welcome")
+        squeezed = b.js("""var list = document.getElementById('welcome').parentNode.querySelector(':scope > ul');
+                           return [list.hasAttribute('hidden'), list.getBoundingClientRect().height];""")
+        assert squeezed == [False, 0], "folded list: %r" % squeezed
+        b.js("document.querySelector('main a[href^=\"https://example.org/seeds\"]').focus()")
+        assert expanded(b, "Welcome") == "true", "focus inside did not open the fold"
+    finally:
+        b.cdp("Page.removeScriptToEvaluateOnNewDocument", script)
+
+
 def type_filter(b, text):
     field = b.find("input[type=search]")
     field.send_keys(text)
