@@ -463,6 +463,12 @@ def _(b):
     field = type_filter(b, "CLAY")
     filtered(b, "2 pages match")
     assert shown_titles(b) == ["Welcome", "Sources", "Garden"], shown_titles(b)
+    room = b.js("""return Array.from(document.querySelectorAll('main li > h1:first-child')).filter(function (title) {
+                     var up = title.parentNode.parentNode.closest('li');
+                     return !title.checkVisibility() && (!up || up.firstChild.checkVisibility()) &&
+                            title.parentNode.getBoundingClientRect().height > 0;
+                   }).length""")
+    assert room == 0, "%d hidden pages still take room" % room
     marks = b.js("return Array.from(document.querySelectorAll('main mark')).map(function (m) { return m.textContent; })")
     assert sorted(marks) == ["Clay", "clay", "highlighted"], marks
     field.send_keys(Keys.ESCAPE)
