@@ -610,9 +610,20 @@ def large_export():
 LARGE = {}
 
 
+def calm(limit=60):
+    """Waits (up to LIMIT s) until the machine is not busy with other work, so
+    that the times are the page's and not those of other programs."""
+    cores = os.cpu_count() or 1
+    end = time.time() + limit
+    while os.getloadavg()[0] > 2 * cores and time.time() < end:
+        time.sleep(5)
+    return os.getloadavg()[0]
+
+
 @check("navigator 7: a 10 MB export is ready within 1 s and filters within 200 ms")
 def _(b):
     path = convert("Navigator", source=large_export(), name="Navigator-10MB", title="Ten megabytes")
+    LARGE["load average"] = calm()
     runs = []
     for _ in range(3):
         b.open(path)
@@ -646,7 +657,7 @@ def _(b):
            "every page back after Escape", timeout=10)
     print("      10 MB export, %(pages)d pages: load event %(load).0f ms after navigation; script %(script).0f ms;"
           " ready %(after_load).0f ms from load; filter: rare word %(rare).0f ms, common word %(broad).0f ms,"
-          " cleared %(clear).0f ms (best of 3 loads, %(rounds)d filter rounds)" % LARGE)
+          " cleared %(clear).0f ms (best of 3 loads, %(rounds)d filter rounds; load average %(load average).1f)" % LARGE)
     assert LARGE["pages"] > 20000, "only %d pages" % LARGE["pages"]
     # The script runs as the page is read, so it is ready before the load event
     # fires; its own time is printed above.
