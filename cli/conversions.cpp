@@ -122,7 +122,8 @@ bool runConversion(const Conversion& conversion, bool replaceAtomically) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::u16string line = u"wrote " + conversion.productName + u": " +
-                              numberToText(pageTitlesWritten - pagesBefore) + u" pages";
+                              numberToText(pageTitlesWritten - pagesBefore) +
+                              (pageTitlesWritten - pagesBefore == 1 ? u" page" : u" pages");
         const std::int64_t size = conversion.toStandardOutput ? -1 : fileSize(conversion.productPath);
         if (size >= 0) line += u", " + numberToText(size) + u" bytes";
         line += u", " + secondsText(seconds) + u" s";
