@@ -21,16 +21,17 @@ struct ChildProcessDeleter {
 using ChildHandle = std::unique_ptr<ChildProcess, ChildProcessDeleter>;
 
 // Starts `program` with UTF-8 `arguments` in `workingDirectory`; null when it
-// cannot start. The child has a process group of its own, so that an
-// interrupt sent to it reaches nobody else.
+// cannot start. The child has a process group of its own (on Windows, when
+// `interruptible`, a console of its own), so that an interrupt sent to it
+// reaches nobody else.
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory);
+                       const std::u16string& workingDirectory, bool interruptible = false);
 
 // Hands `standardInput` to the child, closes its input, reads its output
 // until it ends and waits for its exit.
 ChildResult finishChild(ChildProcess& child, const std::string& standardInput = std::string());
 
-// The user's interrupt: SIGTERM on POSIX, Ctrl+Break on Windows.
+// The user's interrupt: SIGTERM on POSIX, Ctrl+C on Windows.
 bool interruptChild(ChildProcess& child);
 
 // Sets or, with an empty value, removes a variable of this process's

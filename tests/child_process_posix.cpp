@@ -28,7 +28,7 @@ void closeFd(int& fd) {
 }  // namespace
 
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory) {
+                       const std::u16string& workingDirectory, bool) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return nullptr;
     const std::string path = utf8FromText(program);

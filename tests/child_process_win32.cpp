@@ -48,7 +48,7 @@ void readAll(HANDLE handle, std::string& sink) {
 }  // namespace
 
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory) {
+                       const std::u16string& workingDirectory, bool interruptible) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
     if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) return nullptr;
@@ -69,7 +69,7 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
     ChildHandle child(new ChildProcess);
     const BOOL started = CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
                                         reinterpret_cast<wchar_t*>(&commandLine[0]), nullptr, nullptr, TRUE,
-                                        CREATE_NEW_PROCESS_GROUP, nullptr,
+                                        interruptible ? CREATE_NEW_CONSOLE : 0, nullptr,
                                         reinterpret_cast<const wchar_t*>(workingDirectory.c_str()), &startup,
                                         &child->info);
     CloseHandle(inRead);
@@ -104,8 +104,15 @@ ChildResult finishChild(ChildProcess& child, const std::string& standardInput) {
     return result;
 }
 
+// Control events reach the processes of one console only: the test joins the
+// child's console for the moment, and ignores the event itself.
 bool interruptChild(ChildProcess& child) {
-    return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, child.info.dwProcessId) != 0;
+    FreeConsole();
+    if (!AttachConsole(child.info.dwProcessId)) return false;
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    const bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+    FreeConsole();
+    return sent;
 }
 
 void endChild(ChildProcess* child) {

@@ -293,7 +293,7 @@ TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
     Work work;
     fs::remove(fs::path(program().settings));
     ChildHandle child = startChild(program().path, {"-w", "-v", "--template-dir", ".", "notes.txt"},
-                                   work.dir.directory());
+                                   work.dir.directory(), true);
     ASSERT_TRUE(child);
     const std::u16string product = work.path("notes.htm");
     ASSERT_TRUE(waitForBytes(product, otherPage)) << "first build, waited 10 s: " << escapeBytes(readBytes(product));
