@@ -82,6 +82,7 @@ struct Work {
             {"dated.txt", "[date=yyyy-MM-dd]"},
             {"curly.txt", "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n"},
             {"-odd.txt", "odd"},
+            {"caf\xC3\xA9.txt", "x\xE9"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
     }
@@ -246,6 +247,9 @@ TEST(CommandLine, Invocations) {
         {"each source converts as a fresh program would",
          {"--template-dir", "t", "-t", "open", "notes.txt", "again.txt", "-o", "out"}, here, "", 0, "", "",
          {{"out/notes.htm", openPage.c_str()}, {"out/again.htm", openPage.c_str()}}},
+        {"names beyond ASCII pass the program's edge whole", {"-v", "caf\xC3\xA9.txt"}, here, "", 0, "",
+         "pagesmith: wrote caf\xC3\xA9.htm: 0 pages, 19 bytes, {s} s\n",
+         {{"caf\xC3\xA9.htm", "\xEF\xBB\xBF<p>x\xC3\xA9<br>\r\n</p>"}}},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
     };
