@@ -164,6 +164,8 @@ TEST(CommandLine, Invocations) {
          page("<p>\xC3\xA9<br>\r\n</p>"), ""},
         {"-o - writes a file's page to standard output", {"notes.txt", "-o", "-"}, here, "", 0, otherPage, "",
          {{"notes.htm", nullptr}}},
+        {"-o /dev/stdout is written as it is named", {"notes.txt", "-o", "/dev/stdout"}, here, "", 0, otherPage, "",
+         {{"notes.htm", nullptr}}, nullptr, PosixOnly},
         {"-o PATH is the product as named", {"notes.txt", "-o", "page"}, here, "", 0, "", "",
          {{"page", otherPage.c_str()}, {"page.htm", nullptr}}},
         {"the product lies beside its source, not at the stored product", {"notes.txt"},
