@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "toolkit/strings.h"
+#include "toolkit/wide_text_win32.h"
 
 struct ChildProcess {
     PROCESS_INFORMATION info{};
@@ -67,11 +68,9 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     ChildHandle child(new ChildProcess);
-    const BOOL started = CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
-                                        reinterpret_cast<wchar_t*>(&commandLine[0]), nullptr, nullptr, TRUE,
-                                        interruptible ? CREATE_NEW_CONSOLE : 0, nullptr,
-                                        reinterpret_cast<const wchar_t*>(workingDirectory.c_str()), &startup,
-                                        &child->info);
+    const BOOL started = CreateProcessW(wide(program), wideUnits(commandLine), nullptr, nullptr, TRUE,
+                                        interruptible ? CREATE_NEW_CONSOLE : 0, nullptr, wide(workingDirectory),
+                                        &startup, &child->info);
     CloseHandle(inRead);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
@@ -130,6 +129,5 @@ void endChild(ChildProcess* child) {
 }
 
 void setEnvironmentVariable(const std::string& name, const std::string& value) {
-    SetEnvironmentVariableW(reinterpret_cast<const wchar_t*>(textFromUtf8(name).c_str()),
-                            value.empty() ? nullptr : reinterpret_cast<const wchar_t*>(textFromUtf8(value).c_str()));
+    SetEnvironmentVariableW(wide(textFromUtf8(name)), value.empty() ? nullptr : wide(textFromUtf8(value)));
 }
