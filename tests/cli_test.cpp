@@ -98,8 +98,8 @@ struct Work {
 // The system's words for a missing file, as this platform gives them.
 std::string missingFileReason() {
     ScratchDir dir;
-    EXPECT_EQ(openRead(dir.path(u"absent")), FileId::none);
-    return utf8FromText(lastFailureReason());
+    EXPECT_EQ(text_file::openRead(dir.path(u"absent")), FileId::none);
+    return utf8FromText(text_file::lastFailureReason());
 }
 
 // {missing}: that reason; {/}: the path separator; {usage}: the usage line;
