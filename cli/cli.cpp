@@ -1,129 +1,34 @@
 #include "cli/cli.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
-#include <string_view>
 
+#include "cli/cli_options.h"
+#include "cli/conversions.h"
 #include "converter/conversion_run.h"
-#include "converter/job_settings.h"
 #include "shell/job_settings_io.h"
 #include "shell/settings_store.h"
+#include "shell/template_list.h"
+#include "toolkit/console.h"
+#include "toolkit/date_format.h"
+#include "toolkit/directory_scan.h"
+#include "toolkit/file_system.h"
 #include "toolkit/paths.h"
 #include "toolkit/strings.h"
+#include "toolkit/text_file.h"
 
 namespace {
 
-constexpr const char* usageText =
-    "usage: pagesmith-cli [--settings FILE] [--template-dir DIR] [--template NAME]\n"
-    "                     [--title TEXT] [--title-range N] [--separator | --no-separator]\n"
-    "                     SOURCE [PRODUCT]\n";
+// The template list uses scan number 0.
+constexpr int WildcardScan = 1;
 
-constexpr const char* helpText =
-    "Converts a notes export into one HTML page through a template.\n"
-    "\n"
-    "  --settings FILE     settings file (default: Pagesmith.ini beside the program)\n"
-    "  --template-dir DIR  folder of the *.tpl.txt templates\n"
-    "  --template NAME     template name without .tpl.txt\n"
-    "  --title TEXT        title for the browser\n"
-    "  --title-range N     number of different header styles\n"
-    "  --separator         separator lines between pages\n"
-    "  --no-separator      no separator lines\n"
-    "  --help, --version\n"
-    "\n"
-    "PRODUCT defaults to the stored product file, else to SOURCE with .htm.\n";
-
-struct Options {
-    std::optional<std::u16string> settingsFile;
-    std::optional<std::u16string> templateDirectory;
-    std::optional<std::u16string> templateName;
-    std::optional<std::u16string> browserTitle;
-    std::optional<std::int32_t> titleRange;
-    std::optional<std::int32_t> pageSeparator;
-    std::vector<std::u16string> positional;
-    bool help = false;
-    bool version = false;
-};
-
-int usageError(const char* problem, std::u16string_view detail) {
-    std::fprintf(stderr, "pagesmith-cli: %s%s\n%s", problem, utf8FromText(detail).c_str(), usageText);
-    return 2;
+std::optional<std::u16string> wide(const std::optional<std::string>& utf8) {
+    if (!utf8) return std::nullopt;
+    return textFromUtf8(*utf8);
 }
 
-// Optional sign and decimal digits within 32 bits, nothing else.
-bool parseRange(std::u16string_view text, std::int32_t& value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-    if (i == text.size()) return false;
-    std::int64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < u'0' || text[i] > u'9') return false;
-        magnitude = magnitude * 10 + (text[i] - u'0');
-        if (magnitude > 2147483648LL) return false;
-    }
-    const std::int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > 2147483647LL) return false;
-    value = static_cast<std::int32_t>(signedValue);
-    return true;
-}
-
-// Returns 0 when the arguments were understood, else the exit status.
-int parseArguments(const std::vector<std::u16string>& arguments, Options& options) {
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::u16string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument.compare(0, 2, u"--") != 0) {
-            options.positional.push_back(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::u16string name = argument;
-        std::optional<std::u16string> inlineValue;
-        const std::size_t equals = argument.find(u'=');
-        if (equals != std::u16string::npos) {
-            name = argument.substr(0, equals);
-            inlineValue = argument.substr(equals + 1);
-        }
-        auto takeValue = [&](std::optional<std::u16string>& target) -> bool {
-            if (inlineValue) {
-                target = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= arguments.size()) return false;
-            target = arguments[++i];
-            return true;
-        };
-        if (name == u"--help" && !inlineValue) {
-            options.help = true;
-        } else if (name == u"--version" && !inlineValue) {
-            options.version = true;
-        } else if (name == u"--separator" && !inlineValue) {
-            options.pageSeparator = 1;
-        } else if (name == u"--no-separator" && !inlineValue) {
-            options.pageSeparator = 0;
-        } else if (name == u"--settings") {
-            if (!takeValue(options.settingsFile)) return usageError("missing value for ", name);
-        } else if (name == u"--template-dir") {
-            if (!takeValue(options.templateDirectory)) return usageError("missing value for ", name);
-        } else if (name == u"--template") {
-            if (!takeValue(options.templateName)) return usageError("missing value for ", name);
-        } else if (name == u"--title") {
-            if (!takeValue(options.browserTitle)) return usageError("missing value for ", name);
-        } else if (name == u"--title-range") {
-            std::optional<std::u16string> text;
-            if (!takeValue(text)) return usageError("missing value for ", name);
-            std::int32_t range = 0;
-            if (!parseRange(*text, range)) return usageError("not a whole number: ", *text);
-            options.titleRange = range;
-        } else {
-            return usageError("unknown option ", argument);
-        }
-    }
-    return 0;
-}
+bool isSeparator(char16_t c) { return c == u'/' || c == pathSeparator; }
 
 // Beside the source, with its extension (if any) replaced by "htm".
 std::u16string productBesideSource(const std::u16string& sourcePath) {
@@ -132,56 +37,228 @@ std::u16string productBesideSource(const std::u16string& sourcePath) {
     return sourcePath.substr(0, sourcePath.size() - extension.size()) + u"htm";
 }
 
-void resetConverterState() {
-    currentLine.clear();
-    inSource = 0;
-    headingWritten = 0;
-    listDepth = 0;
+// "*" and "?" in the file name, matched as the platform's directory listing
+// matches them; files only, in name order. An argument that matches nothing
+// stays as it is, and is then reported as a missing source.
+std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument) {
+    const std::u16string folder = directoryPart(argument);
+    const std::u16string pattern = argument.substr(std::min(folder.size(), argument.size()));
+    if (pattern.find_first_of(u"*?") == std::u16string::npos) return {argument};
+    std::vector<std::u16string> names;
+    if (examineDirectory(WildcardScan, folder, pattern)) {
+        while (nextEntry(WildcardScan)) {
+            if (entryType(WildcardScan) == FileEntry) names.push_back(entryName(WildcardScan));
+        }
+        finishDirectory(WildcardScan);
+    }
+    if (names.empty()) return {argument};
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        const std::u16string la = lowerCase(a);
+        const std::u16string lb = lowerCase(b);
+        return la != lb ? la < lb : a < b;
+    });
+    for (std::u16string& name : names) name = folder + name;
+    return names;
+}
+
+bool parseDay(const std::string& text, CalendarDate& day) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    return makeCalendarDate(std::atoi(text.substr(0, 4).c_str()), std::atoi(text.substr(5, 2).c_str()),
+                            std::atoi(text.substr(8, 2).c_str()), day);
+}
+
+// --date, else SOURCE_DATE_EPOCH, fixes the day of the date tags. Returns 0
+// or the usage error's status.
+int fixTheDay(const CliOptions& options) {
+    CalendarDate day{};
+    if (options.date) {
+        if (!parseDay(*options.date, day)) return usageError("--date wants a day as YYYY-MM-DD: " + *options.date);
+        setFixedToday(&day);
+        return 0;
+    }
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (!epoch || !*epoch) return 0;
+    const std::string text(epoch);
+    long long seconds = 0;
+    bool valid = text.size() <= 12;
+    for (char c : text) {
+        valid = valid && c >= '0' && c <= '9';
+        if (valid) seconds = seconds * 10 + (c - '0');
+    }
+    if (!valid || !calendarDateOfEpochSeconds(seconds, day))
+        return usageError("SOURCE_DATE_EPOCH is not a count of seconds since 1970: " + text);
+    setFixedToday(&day);
+    return 0;
+}
+
+// The window's rule: the stored or named template when the list has it (in
+// the list's spelling), else the first template. A named template that is
+// not listed is taken as named, and its reading fails in the conversion.
+void chooseTemplate(const std::optional<std::u16string>& named) {
+    if (named) job.templateName = *named;
+    if (scanTemplates(job.templateDirectory) == 0) return;
+    const std::u16string& listed = templateNames[static_cast<std::size_t>(templateSelection(templateNames, job.templateName))];
+    if (!named || lowerCase(listed) == lowerCase(*named)) job.templateName = listed;
+}
+
+bool encodingNamed(const std::optional<std::string>& name, TextEncoding& encoding) {
+    encoding = TextEncoding::Ansi;
+    if (!name || *name == "ansi") return true;
+    if (*name == "utf-8") encoding = TextEncoding::Utf8;
+    else if (*name == "utf-16le") encoding = TextEncoding::Utf16LE;
+    else if (*name == "utf-16be") encoding = TextEncoding::Utf16BE;
+    else return false;
+    return true;
+}
+
+// Where the product of one source goes.
+void placeProduct(Conversion& conversion, const std::optional<std::u16string>& output, bool outputIsFolder) {
+    if (output && *output == u"-") {
+        conversion.toStandardOutput = true;
+    } else if (outputIsFolder) {
+        const std::u16string folder = *output;
+        const std::u16string fileName = conversion.sourceName.substr(directoryPart(conversion.sourceName).size());
+        conversion.productName = folder + (isSeparator(folder.back()) ? u"" : std::u16string(1, pathSeparator)) +
+                                 productBesideSource(fileName);
+    } else if (output) {
+        conversion.productName = *output;
+    } else if (conversion.fromStandardInput) {
+        conversion.toStandardOutput = true;
+    } else {
+        conversion.productName = productBesideSource(conversion.sourceName);
+    }
+    if (conversion.toStandardOutput) {
+        conversion.productName = u"standard output";
+    } else {
+        conversion.productPath = normalizePath(conversion.productName);
+    }
 }
 
 }  // namespace
 
-int runCommandLine(const std::vector<std::u16string>& arguments) {
-    Options options;
-    if (const int status = parseArguments(arguments, options)) return status;
-    if (options.help) {
-        std::fputs(usageText, stdout);
-        std::fputs(helpText, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::fputs("pagesmith-cli 0.73\n", stdout);
-        return 0;
-    }
-    if (options.positional.empty()) return usageError("no source file given", u"");
-    if (options.positional.size() > 2) return usageError("too many files: ", options.positional[2]);
-    if (options.positional[0].empty()) return usageError("empty source file name", u"");
+int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcards) {
+    CliOptions options;
+    if (const int status = parseCliOptions(arguments, options)) return status;
+    if (options.help) return writeStandardOutput(cliHelpText) ? 0 : 1;
+    if (options.version) return writeStandardOutput(cliVersionText) ? 0 : 1;
+    if (const int status = fixTheDay(options)) return status;
+    verboseMessages = options.verbose;
 
     clearJobSettings();
-    resetConverterState();
     job.programDirectory = directoryPart(programFileName());
-    job.sourcePath = normalizePath(options.positional[0]);
-
     SettingsStore store;
-    store.settingsPath = options.settingsFile ? *options.settingsFile : job.programDirectory + u"Pagesmith.ini";
-    load(store);
+    store.settingsPath = options.settingsFile ? textFromUtf8(*options.settingsFile)
+                                              : job.programDirectory + u"Pagesmith.ini";
+    // The default file may be missing: every setting then has its default.
+    if (!load(store) && options.settingsFile) {
+        return usageError("cannot read the settings file " + *options.settingsFile + " (" +
+                          utf8FromText(text_file::lastFailureReason()) + ")");
+    }
     readJobSettings(store, job);
+    const std::u16string storedSource = job.sourcePath;
+    const std::u16string storedProduct = job.productPath;
 
     if (options.templateDirectory) {
-        job.templateDirectory = *options.templateDirectory;
-        if (job.templateDirectory.empty() || job.templateDirectory.back() != pathSeparator) {
+        job.templateDirectory = textFromUtf8(*options.templateDirectory);
+        if (job.templateDirectory.empty() || !isSeparator(job.templateDirectory.back()))
             job.templateDirectory += pathSeparator;
-        }
     }
-    if (options.templateName) job.templateName = *options.templateName;
-    if (options.browserTitle) job.browserTitle = *options.browserTitle;
+    if (options.browserTitle) job.browserTitle = textFromUtf8(*options.browserTitle);
     if (options.titleRange) job.titleRange = *options.titleRange;
     if (options.pageSeparator) job.pageSeparator = *options.pageSeparator;
+    chooseTemplate(wide(options.templateName));
 
-    std::u16string product = options.positional.size() > 1 ? options.positional[1] : job.productPath;
-    if (product.empty()) product = productBesideSource(job.sourcePath);
-    job.productPath = completeProductPath(product);
-    job.templatePath = templatePathOf(job);
+    if (options.listTemplates) {
+        std::string list;
+        for (const std::u16string& name : templateNames) list += utf8FromText(name) + "\n";
+        return writeStandardOutput(list) ? 0 : 1;
+    }
 
-    return writeProduct() ? 0 : 1;
+    TextEncoding unmarked;
+    if (!encodingNamed(options.encoding, unmarked)) return usageError("unknown encoding " + *options.encoding);
+    text_file::setEncodingWithoutMark(TemplateFile, unmarked);
+    text_file::setEncodingWithoutMark(SourceFile, unmarked);
+
+    std::vector<std::u16string> sources;
+    for (const std::string& argument : options.sources) {
+        if (argument.empty()) return usageError("a source name is empty");
+        const std::u16string source = textFromUtf8(argument);
+        if (!expandWildcards || source == u"-") {
+            sources.push_back(source);
+            continue;
+        }
+        for (std::u16string& match : expandSourceWildcards(source)) sources.push_back(std::move(match));
+    }
+    if (std::count(sources.begin(), sources.end(), u"-") > 1)
+        return usageError("standard input (-) can be read only once");
+
+    const std::optional<std::u16string> output = wide(options.output);
+    if (output && output->empty()) return usageError("the output name is empty");
+    const bool outputIsFolder =
+        output && *output != u"-" && (sources.size() > 1 || isDirectory(normalizePath(*output)));
+    if (outputIsFolder && !isDirectory(normalizePath(*output)))
+        return usageError("with several sources, -o names a folder, and there is none: " + *options.output);
+    if (sources.size() > 1 && output && *output == u"-")
+        return usageError("several sources cannot share standard output; -o names a folder for them");
+
+    std::vector<Conversion> conversions;
+    if (sources.empty()) {
+        // The window program's last conversion.
+        if (storedSource.empty()) {
+            return usageError("no SOURCE given, and the settings file " + utf8FromText(store.settingsPath) +
+                              " holds no last source");
+        }
+        Conversion conversion;
+        conversion.sourceName = conversion.sourcePath = storedSource;
+        if (!output && !storedProduct.empty()) {
+            conversion.productPath = completeProductPath(storedProduct);
+            conversion.productName = conversion.productPath;
+        } else {
+            placeProduct(conversion, output, outputIsFolder);
+        }
+        conversions.push_back(conversion);
+    }
+    for (const std::u16string& source : sources) {
+        Conversion conversion;
+        if (source == u"-") {
+            if (outputIsFolder) return usageError("standard input has no name to give its page in a folder");
+            conversion.fromStandardInput = true;
+            conversion.sourceName = u"standard input";
+        } else {
+            conversion.sourceName = source;
+            conversion.sourcePath = normalizePath(source);
+        }
+        placeProduct(conversion, output, outputIsFolder);
+        conversions.push_back(conversion);
+    }
+
+    if (options.watch) {
+        for (const Conversion& conversion : conversions) {
+            if (conversion.fromStandardInput || conversion.toStandardOutput)
+                return usageError("--watch needs files: standard input and output cannot be watched");
+        }
+    }
+    if (!options.quiet) {
+        for (std::size_t i = 0; i < conversions.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (!conversions[i].toStandardOutput && samePath(conversions[i].productPath, conversions[j].productPath)) {
+                    reportCliMessage(u"warning: " + conversions[j].sourceName + u" and " + conversions[i].sourceName +
+                                     u" both make " + conversions[i].productName + u"; the later one stays");
+                    break;
+                }
+            }
+        }
+    }
+
+    commonSettings = job;
+    installCliErrorSink();
+    if (options.watch) return watchConversions(conversions);
+    int status = 0;
+    for (const Conversion& conversion : conversions) {
+        if (!runConversion(conversion, false)) status = 1;
+    }
+    return status;
 }

@@ -2,10 +2,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "toolkit/strings.h"
 
+// The shell has expanded wildcards; arguments arrive as UTF-8 bytes.
 int main(int argc, char** argv) {
-    std::vector<std::u16string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(textFromUtf8(argv[i]));
-    return runCommandLine(arguments);
+    return runCommandLine(std::vector<std::string>(argv + 1, argv + argc), false);
 }

@@ -6,6 +6,8 @@
 #include "converter/job_settings.h"
 #include "toolkit/text_file.h"
 
+long long pageTitlesWritten = 0;
+
 void nestLevel(int level) {
     // Decided from the depth on entry: the first page of a body never gets one.
     const bool separator = listDepth != 0 && job.pageSeparator != 0;
@@ -14,6 +16,7 @@ void nestLevel(int level) {
         --listDepth;
     }
     if (level <= 0) return;
+    ++pageTitlesWritten;
 
     static std::u16string markup;
     markup.clear();

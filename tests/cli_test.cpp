@@ -1,244 +1,347 @@
-// The command-line front end: options over the stored settings, the product
-// path it chooses, its exit statuses, and that it leaves the settings alone.
+// The command line as scripts use it: the real program run with arguments,
+// standard input and the settings file beside it; its exit status, standard
+// output, standard error and the files it leaves, exactly. The same rows run
+// natively and under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "cli/cli.h"
-#include "converter/job_settings.h"
+#include "cli/cli_options.h"
+#include "tests/child_process.h"
 #include "tests/test_support.h"
 #include "toolkit/paths.h"
 #include "toolkit/strings.h"
+#include "toolkit/text_file.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr bool onWindows = true;
+constexpr char16_t programName[] = u"pagesmith-cli.exe";
+#else
+constexpr bool onWindows = false;
+constexpr char16_t programName[] = u"pagesmith-cli";
+#endif
+
 const std::string bom = "\xEF\xBB\xBF";
+const std::string usage = "usage: pagesmith-cli [OPTIONS] [SOURCE...]  (--help lists the options)\n";
+// Templates from the current folder; no last template, so the first one
+// (Other) is taken.
+const char* const here = "[Template]\r\nDirectory=.\r\n";
 
-struct Cli {
+const std::string otherNotes =
+    "<p><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul></p>";
+const std::string standardNotes = "<title>T</title>\r\n<body><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br>"
+                                  "<ul><li><h1>B</h1>\r\n</li></ul></li></ul></body>";
+
+// A copy of the program in a folder of its own, so that each row decides
+// the settings file beside it.
+struct Program {
     ScratchDir dir;
-    CapturedErrors errors;
+    std::u16string path = dir.path(programName);
     std::u16string settings = dir.path(u"Pagesmith.ini");
-    std::u16string templates = dir.directory();
-
-    Cli() {
-        writeBytes(dir.path(u"Standard.tpl.txt"), "<title>T</title>\r\n<body>[...]</body>");
-        writeBytes(dir.path(u"Other.tpl.txt"), "<p>[...]</p>");
-        writeBytes(dir.path(u"notes.txt"), "[.A]\r\ntext\r\n[..B]\r\n");
-    }
-    int run(std::vector<std::u16string> arguments) { return runCommandLine(arguments); }
-    std::string product(const std::u16string& name) {
-        std::string bytes = readBytes(dir.path(name));
-        EXPECT_EQ(bytes.substr(0, 3), bom);
-        return bytes.size() >= 3 ? bytes.substr(3) : bytes;
+    Program() {
+        fs::copy_file(fs::path(directoryPart(programFileName()) + programName), fs::path(path));
     }
 };
 
-TEST(CommandLine, UsageErrorsExitWithTwo) {
-    static const std::vector<std::vector<std::u16string>> cases = {
-        {},
-        {u"--bogus", u"a.txt"},
-        {u"--title-range", u"abc", u"a.txt"},
-        {u"--title-range", u"99999999999", u"a.txt"},
-        {u"a.txt", u"--title"},
-        {u"a.txt", u"b.htm", u"c.htm"},
-        {u""},
+Program& program() {
+    static Program copy;
+    return copy;
+}
+
+// The folder a row runs in.
+struct Work {
+    ScratchDir dir;
+    Work() {
+        for (const char* folder : {"out", "t", "list"}) fs::create_directory(fs::path(dir.nativePath(folder)));
+        const std::pair<const char*, std::string> files[] = {
+            {"Standard.tpl.txt", "<title>T</title>\r\n<body>[...]</body>"},
+            {"Other.tpl.txt", "<p>[...]</p>"},
+            {"t/nomark.tpl.txt", "<p>none</p>"},
+            {"t/open.tpl.txt", "[...]\r\n[.Left open]"},
+            {"t/curly.tpl.txt", "<p>{...}</p>\r\n<i>[...]</i>"},
+            {"t/u16.tpl.txt", std::string("<\0i\0>\0[\0.\0.\0.\0]\0<\0/\0i\0>\0", 24)},
+            {"list/b.tpl.txt", ""},
+            {"list/A.tpl.txt", ""},
+            {"list/c.tpl.txt", ""},
+            {"list/_x.tpl.txt", ""},
+            {"notes.txt", "[.A]\r\ntext\r\n[..B]\r\n"},
+            {"again.txt", "[.A]\r\ntext\r\n[..B]\r\n"},
+            {"notes.md", "md"},
+            {"more.txt", "x"},
+            {"u8.txt", "caf\xC3\xA9"},
+            {"dated.txt", "[date=yyyy-MM-dd]"},
+            {"curly.txt", "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n"},
+            {"-odd.txt", "odd"},
+            {"caf\xC3\xA9.txt", "x\xE9"},
+        };
+        for (const auto& file : files) writeBytes(path(file.first), file.second);
+    }
+    std::u16string path(const std::string& name) const {
+        std::u16string wideName = u16(name);
+        for (char16_t& c : wideName) {
+            if (c == u'/') c = pathSeparator;
+        }
+        return dir.path(wideName);
+    }
+};
+
+// The system's words for a missing file, as this platform gives them.
+std::string missingFileReason() {
+    ScratchDir dir;
+    EXPECT_EQ(text_file::openRead(dir.path(u"absent")), FileId::none);
+    return utf8FromText(text_file::lastFailureReason());
+}
+
+// {missing}: that reason; {/}: the path separator; {usage}: the usage line;
+// {settings}: the settings file beside the program; {s}: a time in seconds.
+std::string expand(std::string text) {
+    const std::pair<std::string, std::string> names[] = {
+        {"{missing}", missingFileReason()},
+        {"{/}", onWindows ? "\\" : "/"},
+        {"{usage}", usage},
+        {"{settings}", utf8FromText(program().settings)},
     };
-    for (const auto& arguments : cases) {
-        EXPECT_EQ(runCommandLine(arguments), 2) << arguments.size() << " arguments";
+    for (const auto& name : names) {
+        for (std::size_t at; (at = text.find(name.first)) != std::string::npos;)
+            text.replace(at, name.first.size(), name.second);
     }
+    return text;
 }
 
-TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
-    struct Case {
-        std::vector<std::u16string> arguments;
-        const char* firstLine;
+bool matchesWithSeconds(const std::string& expected, const std::string& actual) {
+    const std::size_t hole = expected.find("{s}");
+    if (hole == std::string::npos) return expected == actual;
+    if (actual.compare(0, hole, expected, 0, hole) != 0) return false;
+    std::size_t at = hole;
+    while (at < actual.size() && ((actual[at] >= '0' && actual[at] <= '9') || actual[at] == '.')) ++at;
+    return at > hole && matchesWithSeconds(expected.substr(hole + 3), actual.substr(at));
+}
+
+enum Platforms { Both, PosixOnly, WindowsOnly };
+
+struct Row {
+    const char* behaviour;
+    std::vector<std::string> arguments;
+    const char* settings;  // Pagesmith.ini beside the program; nullptr: none
+    std::string input;
+    int status;
+    std::string output;
+    std::string error;
+    // Files afterwards, relative to the row's folder; nullptr: absent.
+    std::vector<std::pair<std::string, const char*>> files = {};
+    const char* environment = nullptr;  // SOURCE_DATE_EPOCH for the row
+    Platforms platforms = Both;
+};
+
+std::string page(const std::string& body) { return bom + body; }
+
+const std::string otherPage = page(otherNotes);
+const std::string standardPage = page(standardNotes);
+const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul>"
+                                  "<ul><li><h1>Left open</h1>\r\n");
+
+TEST(CommandLine, Invocations) {
+    const std::string dated = "[Template]\r\nDirectory=.\r\n[Settings]\r\nTitleRange=2\r\nPageSeparator=0\r\n"
+                              "BrowserTitle=Stored\r\n";
+    const Row rows[] = {
+        {"-h is help, not a source", {"-h"}, here, "", 0, cliHelpText, "", {{"-h.htm", nullptr}}},
+        {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli 0.73\n", ""},
+        {"an unknown option is a usage error", {"-x", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: The following argument was not expected: -x\n{usage}", {{"notes.htm", nullptr}}},
+        {"- reads standard input and writes standard output", {"-"}, here, "[.A]\r\n", 0,
+         page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>"), ""},
+        {"standard input keeps the byte-order-mark rules", {"-"}, here, std::string("\xFF\xFE\xE9\0", 4), 0,
+         page("<p>\xC3\xA9<br>\r\n</p>"), ""},
+        {"-o - writes a file's page to standard output", {"notes.txt", "-o", "-"}, here, "", 0, otherPage, "",
+         {{"notes.htm", nullptr}}},
+        {"-o /dev/stdout is written as it is named", {"notes.txt", "-o", "/dev/stdout"}, here, "", 0, otherPage, "",
+         {{"notes.htm", nullptr}}, nullptr, PosixOnly},
+        {"-o PATH is the product as named", {"notes.txt", "-o", "page"}, here, "", 0, "", "",
+         {{"page", otherPage.c_str()}, {"page.htm", nullptr}}},
+        {"the product lies beside its source, not at the stored product", {"notes.txt"},
+         "[Template]\r\nDirectory=.\r\n[Files]\r\nProduct=stored.htm\r\n", "", 0, "", "",
+         {{"notes.htm", otherPage.c_str()}, {"stored.htm", nullptr}}},
+        {"no SOURCE repeats the window program's last conversion", {},
+         "[Template]\r\nDirectory=.\r\n[Files]\r\nSource=notes.txt\r\nProduct=last\r\n", "", 0, "", "",
+         {{"last.htm", otherPage.c_str()}, {"notes.htm", nullptr}}},
+        {"no SOURCE and none stored is a usage error", {}, here, "", 2, "",
+         "pagesmith-cli: no SOURCE given, and the settings file {settings} holds no last source\n{usage}"},
+        {"a failed source does not stop the others", {"absent.txt", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Source not found: absent.txt ({missing})\n",
+         {{"notes.htm", otherPage.c_str()}, {"absent.htm", "\xEF\xBB\xBF<p>"}}},
+        {"-o DIR puts each page into the folder", {"notes.txt", "more.txt", "-o", "out"}, here, "", 0, "", "",
+         {{"out/notes.htm", otherPage.c_str()}, {"out/more.htm", "\xEF\xBB\xBF<p>x<br>\r\n</p>"}}},
+        {"-o names an existing folder for one source too", {"notes.txt", "-o", "out"}, here, "", 0, "", "",
+         {{"out/notes.htm", otherPage.c_str()}}},
+        {"several sources need a folder", {"notes.txt", "more.txt", "-o", "page.htm"}, here, "", 2, "",
+         "pagesmith-cli: with several sources, -o names a folder, and there is none: page.htm\n{usage}"},
+        {"wildcards are expanded on Windows", {"n*.t?t", "-o", "out"}, here, "", 0, "", "",
+         {{"out/notes.htm", otherPage.c_str()}, {"out/more.htm", nullptr}}, nullptr, WindowsOnly},
+        {"wildcards are the shell's on POSIX", {"n*.t?t"}, here, "", 1, "",
+         "pagesmith: Source not found: n*.t?t ({missing})\n", {}, nullptr, PosixOnly},
+        {"a missing --settings file is a usage error", {"--settings", "none.ini", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: cannot read the settings file none.ini ({missing})\n{usage}", {{"notes.htm", nullptr}}},
+        {"the default settings file may be missing", {"--template-dir", ".", "notes.txt"}, nullptr, "", 0, "", "",
+         {{"notes.htm", otherPage.c_str()}}},
+        {"the last template, in the list's spelling", {"notes.txt"}, "[Template]\r\nDirectory=.\r\nLast=standard\r\n",
+         "", 0, "", "", {{"notes.htm", standardPage.c_str()}}},
+        {"a last template no longer listed gives the first", {"notes.txt"},
+         "[Template]\r\nDirectory=.\r\nLast=Gone\r\n", "", 0, "", "", {{"notes.htm", otherPage.c_str()}}},
+        {"--template matches regardless of case", {"-t", "STANDARD", "notes.txt"}, here, "", 0, "", "",
+         {{"notes.htm", standardPage.c_str()}}},
+        {"a named template that is not listed fails the run", {"-t", "Absent", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n", {{"notes.htm", "\xEF\xBB\xBF"}}},
+        {"a template without the marker", {"--template-dir", "t", "-t", "nomark", "notes.txt"}, here, "", 1, "",
+         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n",
+         {{"notes.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}},
+        {"--list-templates in the window's order", {"--list-templates", "--template-dir", "list"}, here, "", 0,
+         "_x\nA\nb\nc\n", ""},
+        {"a source without a mark reads as ANSI by default", {"u8.txt"}, here, "", 0, "", "",
+         {{"u8.htm", "\xEF\xBB\xBF<p>caf\xC3\x83\xC2\xA9<br>\r\n</p>"}}},
+        {"--encoding utf-8 reads it as UTF-8", {"--encoding", "utf-8", "u8.txt"}, here, "", 0, "", "",
+         {{"u8.htm", "\xEF\xBB\xBF<p>caf\xC3\xA9<br>\r\n</p>"}}},
+        {"--encoding UTF-16LE reads source and template without a mark",
+         {"--encoding", "UTF-16LE", "--template-dir", "t", "-t", "u16", "-"}, here, std::string("x\0\r\0\n\0", 6), 0,
+         page("<i>x<br>\r\n</i>"), ""},
+        {"an unknown encoding is a usage error", {"--encoding", "latin1", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: --encoding: latin1 not in {ansi,utf-8,utf-16le,utf-16be}\n{usage}"},
+        {"--date is the day of the date tags", {"--date", "2024-02-29", "dated.txt"}, here, "", 0, "", "",
+         {{"dated.htm", "\xEF\xBB\xBF<p>2024-02-29\r\n</p>"}}, "86400"},
+        {"SOURCE_DATE_EPOCH is the day without --date", {"dated.txt"}, here, "", 0, "", "",
+         {{"dated.htm", "\xEF\xBB\xBF<p>1970-01-02\r\n</p>"}}, "86400"},
+        {"--date must name a real day", {"--date", "2023-02-29", "dated.txt"}, here, "", 2, "",
+         "pagesmith-cli: --date wants a day as YYYY-MM-DD: 2023-02-29\n{usage}", {{"dated.htm", nullptr}}},
+        {"-v says what was written", {"-v", "notes.txt"}, here, "", 0, "",
+         "pagesmith: wrote notes.htm: 2 pages, 88 bytes, {s} s\n"},
+        {"-q and -v exclude each other", {"-q", "-v", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: --quiet excludes --verbose\n{usage}"},
+        {"two sources that make one product are warned of", {"notes.txt", "notes.md"}, here, "", 0, "",
+         "pagesmith: warning: notes.txt and notes.md both make notes.htm; the later one stays\n",
+         {{"notes.htm", "\xEF\xBB\xBF<p>md<br>\r\n</p>"}}},
+        {"-q keeps warnings back", {"-q", "notes.txt", "notes.md"}, here, "", 0, "", ""},
+        {"the product must differ from the source", {"notes.txt", "-o", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Product file must differ from source and template: notes.txt\n"},
+        {"the settings give the defaults", {"-t", "Standard", "notes.txt"}, dated.c_str(), "", 0, "", "",
+         {{"notes.htm", "\xEF\xBB\xBF<title>Stored</title>\r\n<body><ul><li><h1>A</h1>\r\ntext<br>\r\n"
+                        "<ul><li><h2>B</h2>\r\n</li></ul></li></ul></body>"}}},
+        {"options override the settings",
+         {"--title=Given", "--title-range", "0", "--separator", "-t", "Standard", "notes.txt"}, dated.c_str(), "", 0,
+         "", "",
+         {{"notes.htm", "\xEF\xBB\xBF<title>Given</title>\r\n<body><ul><li><b>A</b><br>\r\ntext<br>\r\n"
+                        "<hr><br><ul><li><b>B</b><br>\r\n</li></ul></li></ul></body>"}}},
+        {"symbols and named entities come from the settings",
+         {"--template-dir", "t", "-t", "curly", "curly.txt"},
+         "\xEF\xBB\xBF[Settings]\r\nTagStartSymbol={\r\nTagEndSymbol=}\r\nlevelSymbol=#\r\n[Named]\r\ngt=0\r\nquot=0\r\n",
+         "", 0, "", "",
+         {{"curly.htm", "\xEF\xBB\xBF<p><ul><li><h1>T</h1>\r\n[b] <i>a&lt;b>\"c\"</i><br>\r\n<.x>\r\n</li></ul></p>"
+                        "<i>[...]</i>\r\n"}}},
+        {"-- ends the options", {"--", "-odd.txt"}, here, "", 0, "", "", {{"-odd.htm", "\xEF\xBB\xBF<p>odd<br>\r\n</p>"}}},
+        {"each source converts as a fresh program would",
+         {"--template-dir", "t", "-t", "open", "notes.txt", "again.txt", "-o", "out"}, here, "", 0, "", "",
+         {{"out/notes.htm", openPage.c_str()}, {"out/again.htm", openPage.c_str()}}},
+        {"names beyond ASCII pass the program's edge whole", {"-v", "caf\xC3\xA9.txt"}, here, "", 0, "",
+         "pagesmith: wrote caf\xC3\xA9.htm: 0 pages, 19 bytes, {s} s\n",
+         {{"caf\xC3\xA9.htm", "\xEF\xBB\xBF<p>x\xC3\xA9<br>\r\n</p>"}}},
+        {"--watch needs files", {"-w", "-"}, here, "", 2, "",
+         "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
     };
-    static const Case cases[] = {
-        {{}, "pagesmith-cli: no source file given"},
-        {{u"--bogus", u"a.txt"}, "pagesmith-cli: unknown option --bogus"},
-        {{u"--help=x"}, "pagesmith-cli: unknown option --help=x"},
-        {{u"--title-range=1x", u"a.txt"}, "pagesmith-cli: not a whole number: 1x"},
-        {{u"a.txt", u"--template"}, "pagesmith-cli: missing value for --template"},
-        {{u"a", u"b", u"c"}, "pagesmith-cli: too many files: c"},
+    for (const Row& row : rows) {
+        if ((row.platforms == PosixOnly && onWindows) || (row.platforms == WindowsOnly && !onWindows)) continue;
+        SCOPED_TRACE(row.behaviour);
+        Work work;
+        if (row.settings) writeBytes(program().settings, row.settings);
+        else fs::remove(fs::path(program().settings));
+        setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");
+        ChildHandle child = startChild(program().path, row.arguments, work.dir.directory());
+        ASSERT_TRUE(child);
+        const ChildResult result = finishChild(*child, row.input);
+        setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
+
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(escapeBytes(result.standardOutput), escapeBytes(row.output));
+        const std::string error = expand(row.error);
+        EXPECT_TRUE(matchesWithSeconds(error, result.standardError))
+            << "expected: " << escapeBytes(error) << "\n     got: " << escapeBytes(result.standardError);
+        for (const auto& file : row.files) {
+            const std::u16string path = work.path(file.first);
+            if (!file.second) {
+                EXPECT_FALSE(fileExists(path)) << file.first;
+            } else {
+                EXPECT_EQ(escapeBytes(readBytes(path)), escapeBytes(file.second)) << file.first;
+            }
+        }
+        // The settings file is only ever read.
+        if (row.settings) EXPECT_EQ(readBytes(program().settings), row.settings);
+        else EXPECT_FALSE(fileExists(program().settings));
+    }
+}
+
+// Waits up to ten seconds for `path` to hold `bytes`.
+bool waitForBytes(const std::u16string& path, const std::string& bytes) {
+    for (int i = 0; i < 500; ++i) {
+        if (readBytes(path) == bytes) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
+    Work work;
+    fs::remove(fs::path(program().settings));
+    ChildHandle child = startChild(program().path, {"-w", "-v", "--template-dir", ".", "notes.txt"},
+                                   work.dir.directory(), true);
+    ASSERT_TRUE(child);
+    const std::u16string product = work.path("notes.htm");
+    ASSERT_TRUE(waitForBytes(product, otherPage)) << "first build, waited 10 s: " << escapeBytes(readBytes(product));
+    writeBytes(work.path("notes.txt"), "[.Changed]\r\n");
+    const std::string changed = page("<p><ul><li><h1>Changed</h1>\r\n</li></ul></p>");
+    EXPECT_TRUE(waitForBytes(product, changed)) << "rebuild, waited 10 s: " << escapeBytes(readBytes(product));
+    writeBytes(work.path("Other.tpl.txt"), "<div>[...]</div>");
+    EXPECT_TRUE(waitForBytes(product, page("<div><ul><li><h1>Changed</h1>\r\n</li></ul></div>")))
+        << "rebuild after the template changed, waited 10 s: " << escapeBytes(readBytes(product));
+
+    ASSERT_TRUE(interruptChild(*child));
+    const ChildResult result = finishChild(*child);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(matchesWithSeconds("pagesmith: watching; Ctrl+C ends\n"
+                                   "pagesmith: wrote notes.htm: 2 pages, 88 bytes, {s} s\n"
+                                   "pagesmith: wrote notes.htm: 1 page, 46 bytes, {s} s\n"
+                                   "pagesmith: wrote notes.htm: 1 page, 50 bytes, {s} s\n",
+                                   result.standardError))
+        << escapeBytes(result.standardError);
+    EXPECT_FALSE(fileExists(work.path("notes.htm.pagesmith-tmp")));
+}
+
+// The manual page and --help name the same options.
+TEST(CommandLine, ManualPageAgreesWithHelp) {
+    auto optionNames = [](std::string text) {
+        // The manual writes a hyphen as "\-".
+        for (std::size_t at; (at = text.find("\\-")) != std::string::npos;) text.erase(at, 1);
+        std::vector<std::string> names;
+        for (std::size_t at = 0; (at = text.find("--", at)) != std::string::npos;) {
+            std::size_t end = at + 2;
+            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-'))
+                ++end;
+            const std::string name = text.substr(at, end - at);
+            if (name.size() > 2 && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+            at = end;
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     };
-    for (const Case& c : cases) {
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(runCommandLine(c.arguments), 2) << c.firstLine;
-        const std::string out = testing::internal::GetCapturedStdout();
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(out, "") << c.firstLine;
-        EXPECT_EQ(err.substr(0, err.find('\n')), c.firstLine);
-        EXPECT_NE(err.find("\nusage: pagesmith-cli [--settings FILE]"), std::string::npos) << c.firstLine;
-    }
-}
-
-TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(runCommandLine({u"--version"}), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "pagesmith-cli 0.73\n");
-
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(runCommandLine({u"--help", u"ignored.txt"}), 0);
-    const std::string help = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(help.rfind("usage: pagesmith-cli [--settings FILE]", 0), 0u) << help;
-    EXPECT_NE(help.find("  --no-separator      no separator lines\n"), std::string::npos) << help;
-}
-
-TEST(CommandLine, SettingsGiveTheDefaults) {
-    Cli cli;
-    writeBytes(cli.settings, "[Template]\r\nDirectory=" + utf8FromText(cli.templates) +
-                                 "\r\nLast=Standard\r\n[Settings]\r\nTitleRange=2\r\nPageSeparator=0\r\n"
-                                 "BrowserTitle=Stored\r\n");
-    const std::string settingsBefore = readBytes(cli.settings);
-    EXPECT_EQ(cli.run({u"--settings", cli.settings, cli.dir.path(u"notes.txt"), cli.dir.path(u"out")}), 0);
-    EXPECT_EQ(escapeBytes(cli.product(u"out.htm")),
-              escapeBytes("<title>Stored</title>\r\n<body><ul><li><h1>A</h1>\r\ntext<br>\r\n"
-                          "<ul><li><h2>B</h2>\r\n</li></ul></li></ul></body>"));
-    EXPECT_EQ(readBytes(cli.settings), settingsBefore);
-    EXPECT_TRUE(cli.errors.messages.empty());
-}
-
-// The symbols and the named entities come from the settings file alone, as
-// in the window program.
-TEST(CommandLine, StoredSymbolsAndEntities) {
-    Cli cli;
-    writeBytes(cli.settings, "\xEF\xBB\xBF[Settings]\r\nTagStartSymbol={\r\nTagEndSymbol=}\r\nlevelSymbol=#\r\n"
-                             "[Named]\r\ngt=0\r\nquot=0\r\n");
-    writeBytes(cli.dir.path(u"curly.tpl.txt"), "<p>{...}</p>\r\n<i>[...]</i>");
-    writeBytes(cli.dir.path(u"curly.txt"), "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n");
-    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"curly",
-                       cli.dir.path(u"curly.txt")}),
-              0);
-    EXPECT_EQ(escapeBytes(cli.product(u"curly.htm")),
-              escapeBytes("<p><ul><li><h1>T</h1>\r\n[b] <i>a&lt;b>\"c\"</i><br>\r\n<.x>\r\n</li></ul></p>"
-                          "<i>[...]</i>\r\n"));
-}
-
-TEST(CommandLine, OptionsEndAtTheDoubleDash) {
-    Cli cli;
-    writeBytes(cli.dir.path(u"--odd.txt"), "odd");
-    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"Other", u"--",
-                       cli.dir.path(u"--odd.txt")}),
-              0);
-    EXPECT_EQ(cli.product(u"--odd.htm"), "<p>odd<br>\r\n</p>");
-}
-
-TEST(CommandLine, OptionsOverrideTheSettings) {
-    Cli cli;
-    writeBytes(cli.settings, "[Template]\r\nDirectory=/nowhere\r\nLast=Missing\r\n[Settings]\r\nTitleRange=2\r\n"
-                             "PageSeparator=0\r\n");
-    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates,
-                       u"--template", u"Standard", u"--title=Given", u"--title-range", u"0", u"--separator",
-                       cli.dir.path(u"notes.txt"), cli.dir.path(u"out.html")}),
-              0);
-    EXPECT_EQ(escapeBytes(cli.product(u"out.html")),
-              escapeBytes("<title>Given</title>\r\n<body><ul><li><b>A</b><br>\r\ntext<br>\r\n"
-                          "<hr><br><ul><li><b>B</b><br>\r\n</li></ul></li></ul></body>"));
-}
-
-TEST(CommandLine, TemplateDirectoryGetsItsSeparator) {
-    Cli cli;
-    std::u16string directory = cli.templates;
-    directory.pop_back();
-    EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", directory, u"--template", u"Other",
-                       cli.dir.path(u"notes.txt"), cli.dir.path(u"o.htm")}),
-              0);
-    EXPECT_EQ(cli.product(u"o.htm"),
-              "<p><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul></p>");
-}
-
-TEST(CommandLine, ProductPathDefaults) {
-    {
-        // No product anywhere: beside the source, extension replaced.
-        Cli cli;
-        EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"Other",
-                           cli.dir.path(u"notes.txt")}),
-                  0);
-        EXPECT_TRUE(fileExists(cli.dir.path(u"notes.htm")));
-        EXPECT_FALSE(fileExists(cli.settings));
-    }
-    {
-        // The stored product, completed with ".htm".
-        Cli cli;
-        writeBytes(cli.settings, "[Files]\r\nProduct=" + utf8FromText(cli.dir.path(u"stored")) + "\r\n");
-        EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"Other",
-                           cli.dir.path(u"notes.txt")}),
-                  0);
-        EXPECT_TRUE(fileExists(cli.dir.path(u"stored.htm")));
-        EXPECT_FALSE(fileExists(cli.dir.path(u"notes.htm")));
-    }
-    {
-        // A source without an extension gets ".htm" appended.
-        Cli cli;
-        writeBytes(cli.dir.path(u"plain"), "x");
-        EXPECT_EQ(cli.run({u"--settings", cli.settings, u"--template-dir", cli.templates, u"--template", u"Other",
-                           cli.dir.path(u"plain")}),
-                  0);
-        EXPECT_EQ(cli.product(u"plain.htm"), "<p>x<br>\r\n</p>");
-    }
-}
-
-TEST(CommandLine, RelativePathsStartAtTheCurrentFolder) {
-    Cli cli;
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(std::filesystem::path(cli.dir.directory()));
-    const int status = cli.run({u"--settings", u"Pagesmith.ini", u"--template-dir", u".", u"--template", u"Other",
-                                u"notes.txt", u"sub.old"});
-    std::filesystem::current_path(before);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(cli.product(u"sub.old"), "<p><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul></p>");
-    EXPECT_TRUE(cli.errors.messages.empty());
-}
-
-TEST(CommandLine, FailedConversionsExitWithOne) {
-    struct Case {
-        const char* name;
-        const char* templateName;
-        const char16_t* source;
-        const char16_t* product;
-        const char* message;
-    };
-    static const Case cases[] = {
-        {"missing source", "Other", u"absent.txt", u"o.htm", "Source not found"},
-        {"missing template", "Absent", u"notes.txt", u"o.htm", "Cannot read template file"},
-        {"product is the source", "Other", u"notes.txt", u"notes.txt",
-         "Product file must differ from source and template"},
-        {"product is the template", "Other", u"notes.txt", u"Other.tpl.txt",
-         "Product file must differ from source and template"},
-        {"default product is the source", "Other", u"notes.htm", nullptr,
-         "Product file must differ from source and template"},
-    };
-    for (const Case& c : cases) {
-        Cli cli;
-        writeBytes(cli.dir.path(u"notes.htm"), "export");
-        std::vector<std::u16string> arguments = {u"--settings", cli.settings,           u"--template-dir",
-                                                 cli.templates, u"--template",          u16(c.templateName),
-                                                 cli.dir.path(c.source)};
-        if (c.product) arguments.push_back(cli.dir.path(c.product));
-        EXPECT_EQ(cli.run(arguments), 1) << c.name;
-        ASSERT_EQ(cli.errors.messages.size(), 1u) << c.name;
-        EXPECT_EQ(utf8FromText(cli.errors.messages[0]), c.message) << c.name;
-        EXPECT_EQ(readBytes(cli.dir.path(u"notes.txt")), "[.A]\r\ntext\r\n[..B]\r\n") << c.name;
-        EXPECT_EQ(readBytes(cli.dir.path(u"notes.htm")), "export") << c.name;
-        EXPECT_EQ(readBytes(cli.dir.path(u"Other.tpl.txt")), "<p>[...]</p>") << c.name;
-    }
-}
-
-TEST(CommandLine, EachRunStartsFromProgramStart) {
-    Cli cli;
-    writeBytes(cli.dir.path(u"open.tpl.txt"), "[...]\r\n[.Left open]");
-    const std::vector<std::u16string> arguments = {u"--settings", cli.settings,     u"--template-dir",
-                                                   cli.templates, u"--template",     u"open",
-                                                   cli.dir.path(u"notes.txt"), cli.dir.path(u"a.htm")};
-    EXPECT_EQ(cli.run(arguments), 0);
-    const std::string first = cli.product(u"a.htm");
-    EXPECT_EQ(cli.run(arguments), 0);
-    EXPECT_EQ(cli.product(u"a.htm"), first);
+    const std::string manual = readBytes(u16(PAGESMITH_SOURCE_DIR "/docs/pagesmith-cli.1"));
+    ASSERT_FALSE(manual.empty());
+    EXPECT_EQ(optionNames(manual), optionNames(cliHelpText));
 }
 
 }  // namespace

@@ -73,3 +73,51 @@ std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate
     }
     return out;
 }
+
+namespace {
+
+bool hasFixedToday = false;
+CalendarDate fixedDay{};
+
+bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int year, int month) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leapYear(year) ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+void setFixedToday(const CalendarDate* day) {
+    hasFixedToday = day != nullptr;
+    if (day) fixedDay = *day;
+}
+
+const CalendarDate* fixedToday() { return hasFixedToday ? &fixedDay : nullptr; }
+
+bool makeCalendarDate(int year, int month, int day, CalendarDate& date) {
+    // Windows formats no date before 1601; four digits suffice for a year.
+    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
+        return false;
+    // Sakamoto's rule for the day of the week.
+    static const int offsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int y = month < 3 ? year - 1 : year;
+    const int dayOfWeek = (y + y / 4 - y / 100 + y / 400 + offsets[month - 1] + day) % 7;
+    date = CalendarDate{year, month, day, dayOfWeek};
+    return true;
+}
+
+bool calendarDateOfEpochSeconds(long long seconds, CalendarDate& date) {
+    if (seconds < 0 || seconds > 253402300799LL) return false;  // up to 9999-12-31
+    // Days since 1970-01-01 to a civil date (Hinnant's algorithm).
+    long long z = seconds / 86400 + 719468;
+    const long long era = z / 146097;
+    const long long dayOfEra = z - era * 146097;
+    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long mp = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    return makeCalendarDate(year, month, day, date);
+}

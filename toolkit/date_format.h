@@ -34,3 +34,15 @@ struct DateNames {
 // half of formatDate on systems without GetDateFormatW.
 std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate& date,
                                  const DateNames& names);
+
+// --- The day that stands for today (reproducible products) -----------------
+
+// From now on formatDate without a date formats `day` (nullptr: today again).
+void setFixedToday(const CalendarDate* day);
+const CalendarDate* fixedToday();
+
+// The date of a year, month and day, with its day of the week; false when
+// no such day exists between the years 1601 and 9999.
+bool makeCalendarDate(int year, int month, int day, CalendarDate& date);
+// The UTC date of a count of seconds since 1970-01-01 00:00:00 UTC.
+bool calendarDateOfEpochSeconds(long long seconds, CalendarDate& date);

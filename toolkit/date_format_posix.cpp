@@ -65,6 +65,7 @@ int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate*
                std::u16string& out) {
     out.clear();
     CalendarDate today{};
+    if (!date) date = fixedToday();
     if (!date) {
         const std::time_t now = std::time(nullptr);
         std::tm local{};

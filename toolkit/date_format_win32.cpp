@@ -11,6 +11,7 @@ int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate*
                std::u16string& out) {
     out.clear();
     if (bufferChars <= 0) return 0;
+    if (!date) date = fixedToday();
     const std::u16string pictureText(picture);
     SYSTEMTIME systemDate{};
     const SYSTEMTIME* when = nullptr;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "toolkit/text_file_buffer.h"
+#include "toolkit/text_file_streams.h"
 
 namespace text_file {
 
@@ -24,7 +25,7 @@ void closeFile(int number) {
     std::unique_ptr<TextFile>& slot = openFiles[static_cast<std::size_t>(number)];
     if (!slot) return;
     writeOutBuffer(*slot);
-    platform_file::close(slot->handle);
+    if (!slot->standardStream) platform_file::close(slot->handle);
     slot.reset();
 }
 
@@ -46,7 +47,12 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
     if (!file) return FileId::none;
     file->buffer.reset(new (std::nothrow) unsigned char[systemChunkSize]);
     if (!file->buffer) return FileId::none;
-    if (!platform_file::open(path, mode, file->handle)) return FileId::none;
+    if (boundHandle(number, file->handle)) {
+        file->standardStream = true;
+    } else if (!platform_file::open(path, mode, file->handle)) {
+        noteFailure();
+        return FileId::none;
+    }
     file->readOnly = mode == platform_file::OpenMode::ReadOnly;
     if (openFiles.size() <= static_cast<std::size_t>(number)) {
         openFiles.resize(static_cast<std::size_t>(number) + 1);

@@ -12,8 +12,9 @@
 // The implementation, one concern per file: text_file.cpp (the numbered
 // files), text_file_buffer.cpp (the buffer model), text_file_marks.cpp
 // (byte-order marks), text_file_read.cpp (line readers),
-// text_file_write.cpp (writers and encoders), and the platform's primitives
-// behind text_file_platform.h.
+// text_file_write.cpp (writers and encoders), text_file_streams.cpp
+// (standard streams, the encoding of unmarked files, the reason of the last
+// failure), and the platform's primitives behind text_file_platform.h.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,8 @@
 #include <string_view>
 
 enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+
+enum class StandardStream { Input, Output };
 
 // A file's identity: a small non-negative number chosen by the caller (at
 // most 65535), or FileId::assign to have the service pick a free one (from 64
@@ -42,7 +45,8 @@ FileId create(const std::u16string& path, FileId id = FileId::assign);
 FileId openReadWrite(const std::u16string& path, FileId id = FileId::assign);
 
 // Reads a byte-order mark at the current position and skips it; without a
-// mark the position stays and the result is Ansi.
+// mark the position stays and the result is Ansi, or what
+// setEncodingWithoutMark chose for the number.
 TextEncoding detectEncoding(FileId file);
 void writeByteOrderMark(FileId file, TextEncoding encoding);
 bool atEnd(FileId file);
@@ -81,5 +85,21 @@ bool ansiCanHold(std::u16string_view text);
 // True once any system write on this file came back short or failed (a full
 // disk, a lost network share). Stays set until the file is closed.
 bool writeFailed(FileId file);
+
+// --- Pipes and reasons (text_file_streams.cpp) ------------------------------
+
+// Every later open under `id`, whatever its path, takes the process's standard
+// input or output instead: reads wait for whole chunks or the end of the
+// input, nothing is emptied or locked, and close leaves the stream open.
+void bindStandardStream(FileId id, StandardStream stream);
+void unbindStandardStreams();
+
+// What detectEncoding answers for a file without a mark opened under `id`
+// (Ansi unless set).
+void setEncodingWithoutMark(FileId id, TextEncoding encoding);
+
+// The system's reason for the last open or write that failed ("" when none
+// was given).
+std::u16string lastFailureReason();
 
 }  // namespace text_file

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "toolkit/text_file_streams.h"
+
 namespace text_file {
 
 namespace {
@@ -19,7 +21,10 @@ std::int32_t writeToSystem(TextFile& f, const unsigned char* bytes, std::int32_t
         if (put <= 0) break;
         total += put;
     }
-    if (total < count) f.writeFailed = true;
+    if (total < count) {
+        f.writeFailed = true;
+        noteFailure();
+    }
     return total;
 }
 
@@ -54,6 +59,11 @@ void switchToWriting(TextFile& f) {
 
 bool refill(TextFile& f) {
     f.filled = platform_file::read(f.handle, f.buffer.get(), systemChunkSize);
+    while (f.standardStream && f.filled > 0 && f.filled < systemChunkSize) {
+        const std::int32_t more = platform_file::read(f.handle, f.buffer.get() + f.filled, systemChunkSize - f.filled);
+        if (more <= 0) break;
+        f.filled += more;
+    }
     f.remaining = f.filled;
     return f.filled > 0;
 }

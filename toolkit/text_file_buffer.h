@@ -35,6 +35,9 @@ struct TextFile {
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
     bool writeFailed = false;
+    // A standard stream: a pipe gives what has arrived, so reads wait for
+    // whole chunks, and the handle is not ours to close.
+    bool standardStream = false;
 };
 
 // The numbered files (text_file.cpp); a slot is empty when its number is free.

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "toolkit/text_file_buffer.h"
+#include "toolkit/text_file_streams.h"
 
 namespace text_file {
 
@@ -17,7 +18,7 @@ TextEncoding detectEncoding(FileId file) {
         if (got < static_cast<std::int32_t>(bytes.size())) return false;
         return std::memcmp(mark, bytes.begin(), bytes.size()) == 0;
     };
-    TextEncoding encoding = TextEncoding::Ansi;
+    TextEncoding encoding = encodingWithoutMark(static_cast<int>(file));
     std::int32_t markLength = 0;
     if (begins({0xFF, 0xFE, 0x00, 0x00})) {
         encoding = TextEncoding::Utf32LE;

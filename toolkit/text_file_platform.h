@@ -1,11 +1,13 @@
 // What the text-file service needs of its platform: exclusive file handles
 // with plain byte I/O, and the ANSI code page. Implemented once per platform
-// (text_file_win32.cpp, text_file_posix.cpp); used only by text_file.cpp.
+// (text_file_win32.cpp, text_file_posix.cpp); used only by the text-file units.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "toolkit/text_file.h"
 
 namespace platform_file {
 
@@ -30,6 +32,10 @@ bool seekTo(Handle handle, std::int64_t position);
 // The current position, or -1.
 std::int64_t tell(Handle handle);
 bool setEndHere(Handle handle);
+
+// The process's standard input or output as a handle; it stays the
+// process's and is never closed.
+bool standardHandle(StandardStream stream, Handle& handle);
 
 // The UTF-16 character of each byte when the ANSI code page has one byte per
 // character; null for a multi-byte code page.

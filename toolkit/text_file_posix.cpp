@@ -54,16 +54,26 @@ bool lockExclusively(int fd) {
     return result == 0;
 }
 
+bool isRegularFile(int fd) {
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 int openLocked(const std::string& path, int flags) {
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    struct stat info;
+    struct stat info {};
     // A folder opens fine here but is no file; Windows refuses it too.
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || !lockExclusively(fd)) {
+    // Devices and pipes (/dev/null, /dev/stdout) are shared by nature and
+    // are not locked.
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+        (S_ISREG(info.st_mode) && !lockExclusively(fd))) {
+        const int reason = S_ISDIR(info.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = reason;
         return -1;
     }
     return fd;
@@ -87,7 +97,7 @@ bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
         // is left intact when the create fails.
         fd = openLocked(nativePath, O_RDWR | O_CREAT);
         if (fd < 0) fd = openLocked(nativePath, O_WRONLY);
-        if (fd >= 0 && ftruncate(fd, 0) != 0) {
+        if (fd >= 0 && isRegularFile(fd) && ftruncate(fd, 0) != 0) {
             ::close(fd);
             fd = -1;
         }
@@ -150,6 +160,11 @@ std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char
     }
     *text = s + n;
     return n;
+}
+
+bool standardHandle(StandardStream stream, Handle& handle) {
+    handle = stream == StandardStream::Input ? STDIN_FILENO : STDOUT_FILENO;
+    return true;
 }
 
 }  // namespace platform_file

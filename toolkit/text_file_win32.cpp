@@ -136,4 +136,11 @@ std::size_t encodeAnsi(const char16_t** text, const char16_t* end, unsigned char
     return static_cast<std::size_t>(put);
 }
 
+bool standardHandle(StandardStream stream, Handle& handle) {
+    const HANDLE h = GetStdHandle(stream == StandardStream::Input ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+    handle = reinterpret_cast<Handle>(h);
+    return true;
+}
+
 }  // namespace platform_file

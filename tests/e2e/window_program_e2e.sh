@@ -235,9 +235,10 @@ set_field $ProductField "first.pse2e"
 type_into $BrowserTitleField "Field notes"
 keys_to $BrowserTitleField Return
 check "successful run ends the program with 0" "0" "$(app_exit)"
-wine "$WORK/cli.exe" --settings "$(win "$WORK/none.ini")" --template-dir "$(win "$APP")" \
+: >"$WORK/empty.ini"
+wine "$WORK/cli.exe" --settings "$(win "$WORK/empty.ini")" --template-dir "$(win "$APP")" \
   --template Standard --title "Field notes" --title-range 1 \
-  "$(win "$WORK/notes.txt")" "$(win "$WORK/reference.htm")" >/dev/null 2>&1
+  "$(win "$WORK/notes.txt")" -o "$(win "$WORK/reference.htm")" >/dev/null 2>&1
 if [ -s "$WORK/reference.htm" ] && cmp -s "$WORK/reference.htm" "$WORK/first.pse2e"; then
   pass "product bytes equal the command line's"
 else

@@ -67,7 +67,7 @@ def convert(template, source=SAMPLE, name=None, title=TITLE, title_range=None, s
     if separator is not None:
         args.append("--separator" if separator else "--no-separator")
     product = os.path.join(WORK, name + ".htm")
-    subprocess.run(args + [source, product], check=True)
+    subprocess.run(args + [source, "-o", product], check=True)
     return product
 
 

@@ -1,0 +1,90 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+
+#include "toolkit/console.h"
+
+const char* const cliVersionText = "pagesmith-cli 0.73\n";
+
+// Kept in step with docs/pagesmith-cli.1.
+const char* const cliHelpText =
+    "usage: pagesmith-cli [OPTIONS] [SOURCE...]\n"
+    "Converts notes exports into HTML pages through a template, byte for byte as\n"
+    "the window program does. SOURCE \"-\" is standard input; without SOURCE the\n"
+    "window program's last conversion is repeated.\n"
+    "\n"
+    "  -o, --output PATH        the product; \"-\" is standard output; with several\n"
+    "                           sources, a folder (default: SOURCE with .htm)\n"
+    "  -t, --template NAME      template name without .tpl.txt\n"
+    "      --template-dir DIR   folder of the templates\n"
+    "      --settings FILE      settings file (default: Pagesmith.ini beside the program)\n"
+    "      --title TEXT         title for the browser\n"
+    "      --title-range N      number of different header styles\n"
+    "      --separator | --no-separator\n"
+    "                           separator lines between pages, or none\n"
+    "      --encoding ENC       how to read a source or template that has no\n"
+    "                           byte-order mark: ansi (default: the system code page;\n"
+    "                           Windows-1252 on Linux), utf-8, utf-16le, utf-16be\n"
+    "      --date YYYY-MM-DD    the day that date tags print (also taken from\n"
+    "                           SOURCE_DATE_EPOCH when set)\n"
+    "      --list-templates     print the template names in the window's list order,\n"
+    "                           one a line, and exit\n"
+    "  -w, --watch              convert, then convert again whenever a source or the\n"
+    "                           template changes, until Ctrl+C\n"
+    "  -q, --quiet              errors only\n"
+    "  -v, --verbose            say what was written\n"
+    "  -h, --help               this text\n"
+    "  -V, --version            the version\n"
+    "\n"
+    "Exit status: 0 done, 1 a conversion failed, 2 a usage error.\n";
+
+int usageError(const std::string& problem) {
+    writeStandardError("pagesmith-cli: " + problem +
+                       "\nusage: pagesmith-cli [OPTIONS] [SOURCE...]  (--help lists the options)\n");
+    return 2;
+}
+
+int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& options) {
+    CLI::App app("pagesmith-cli");
+    // The texts are our own (cliHelpText); CLI11 parses.
+    app.set_help_flag();
+    app.allow_windows_style_options(false);
+    app.add_flag("-h,--help", options.help);
+    app.add_flag("-V,--version", options.version);
+    app.add_option("-o,--output", options.output);
+    app.add_option("-t,--template", options.templateName);
+    app.add_option("--template-dir", options.templateDirectory);
+    app.add_option("--settings", options.settingsFile);
+    app.add_option("--title", options.browserTitle);
+    app.add_option("--title-range", options.titleRange);
+    bool separator = false;
+    bool noSeparator = false;
+    CLI::Option* separatorFlag = app.add_flag("--separator", separator);
+    app.add_flag("--no-separator", noSeparator)->excludes(separatorFlag);
+    app.add_option("--encoding", options.encoding)
+        ->check(CLI::IsMember({"ansi", "utf-8", "utf-16le", "utf-16be"}, CLI::ignore_case));
+    app.add_option("--date", options.date);
+    app.add_flag("--list-templates", options.listTemplates);
+    app.add_flag("-w,--watch", options.watch);
+    CLI::Option* quietFlag = app.add_flag("-q,--quiet", options.quiet);
+    app.add_flag("-v,--verbose", options.verbose)->excludes(quietFlag);
+    app.add_option("SOURCE", options.sources);
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(std::move(reversed));
+    } catch (const CLI::ParseError& error) {
+        return usageError(error.what());
+    }
+    if (separator) options.pageSeparator = 1;
+    if (noSeparator) options.pageSeparator = 0;
+    if (options.encoding) {
+        std::string& encoding = *options.encoding;
+        std::transform(encoding.begin(), encoding.end(), encoding.begin(),
+                       [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+// The command line's options, parsed with CLI11. Values stay UTF-8 as the
+// entry procedure gave them; the front end converts them where it uses them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    std::vector<std::string> sources;  // "-" is standard input
+    std::optional<std::string> output;
+    std::optional<std::string> templateName;
+    std::optional<std::string> templateDirectory;
+    std::optional<std::string> settingsFile;
+    std::optional<std::string> browserTitle;
+    std::optional<std::int32_t> titleRange;
+    std::optional<std::int32_t> pageSeparator;
+    std::optional<std::string> encoding;  // ansi, utf-8, utf-16le, utf-16be
+    std::optional<std::string> date;      // YYYY-MM-DD
+    bool listTemplates = false;
+    bool watch = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+};
+
+extern const char* const cliHelpText;
+extern const char* const cliVersionText;
+
+// Parses the arguments without the program name. Returns 0 when they were
+// understood; otherwise says what was wrong on standard error and returns 2.
+int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& options);
+
+// The usage error exit: "pagesmith-cli: " + problem, then the usage line.
+int usageError(const std::string& problem);

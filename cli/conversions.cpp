@@ -1,0 +1,133 @@
+#include "cli/conversions.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "converter/conversion_run.h"
+#include "converter/page_lists.h"
+#include "toolkit/console.h"
+#include "toolkit/file_system.h"
+#include "toolkit/paths.h"
+#include "toolkit/report.h"
+#include "toolkit/strings.h"
+#include "toolkit/system_error.h"
+#include "toolkit/text_file.h"
+
+JobSettings commonSettings;
+bool verboseMessages = false;
+
+namespace {
+
+// What the messages of the running conversion name.
+const Conversion* running = nullptr;
+
+enum class Names { Source, Template, Product };
+
+struct KnownMessage {
+    std::u16string_view text;
+    Names file;
+    bool systemReason;  // the system refused: its reason follows
+};
+
+// The converter's messages and the file each one is about.
+const KnownMessage knownMessages[] = {
+    {u"Source not found", Names::Source, true},
+    {u"Cannot read template file", Names::Template, true},
+    {u"'[...]' not found in template", Names::Template, false},
+    {u"Cannot make product file", Names::Product, true},
+    {u"Cannot write product file", Names::Product, true},
+    {u"Product file must differ from source and template", Names::Product, false},
+};
+
+void reportNamingTheFile(std::u16string_view message) {
+    std::u16string line(message);
+    for (const KnownMessage& known : knownMessages) {
+        if (!running || known.text != message) continue;
+        line += u": ";
+        line += known.file == Names::Source    ? running->sourceName
+                : known.file == Names::Product ? running->productName
+                                               : job.templatePath;
+        const std::u16string reason = known.systemReason ? text_file::lastFailureReason() : std::u16string();
+        if (!reason.empty()) line += u" (" + reason + u")";
+    }
+    reportCliMessage(line);
+}
+
+void resetConverterState() {
+    currentLine.clear();
+    inSource = 0;
+    headingWritten = 0;
+    listDepth = 0;
+}
+
+std::u16string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return textFromUtf8(text);
+}
+
+// Creating the product first empties it, so it must be neither input.
+bool productNamesAnInput(const std::u16string& product) {
+    std::u16string productFull;
+    if (!fullPath(product, productFull)) return false;
+    for (const std::u16string* input : {&job.sourcePath, &job.templatePath}) {
+        std::u16string inputFull;
+        if (!input->empty() && fullPath(*input, inputFull) && samePath(productFull, inputFull)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
+
+void reportCliMessage(const std::u16string& message) { writeStandardError("pagesmith: " + utf8FromText(message) + "\n"); }
+
+bool runConversion(const Conversion& conversion, bool replaceAtomically) {
+    job = commonSettings;
+    job.sourcePath = conversion.sourcePath;
+    job.productPath = conversion.productPath;
+    job.templatePath = templatePathOf(job);
+    resetConverterState();
+    running = &conversion;
+    text_file::unbindStandardStreams();
+    if (conversion.fromStandardInput) text_file::bindStandardStream(SourceFile, StandardStream::Input);
+    if (conversion.toStandardOutput) text_file::bindStandardStream(ProductFile, StandardStream::Output);
+
+    const auto started = std::chrono::steady_clock::now();
+    const long long pagesBefore = pageTitlesWritten;
+    bool done = false;
+    if (replaceAtomically && !conversion.toStandardOutput) {
+        if (productNamesAnInput(conversion.productPath)) {
+            reportError(u"Product file must differ from source and template");
+        } else {
+            const std::u16string temporary = conversion.productPath + u".pagesmith-tmp";
+            job.productPath = temporary;
+            done = writeProduct() != 0;
+            if (done && !replaceFile(temporary, conversion.productPath)) {
+                const std::u16string reason = systemErrorText(lastSystemError());
+                reportCliMessage(u"Cannot make product file: " + conversion.productName + u" (" + reason + u")");
+                done = false;
+            }
+            if (!done) removeFile(temporary);
+            job.productPath = conversion.productPath;
+        }
+    } else {
+        done = writeProduct() != 0;
+    }
+    text_file::unbindStandardStreams();
+    running = nullptr;
+
+    if (done && verboseMessages) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::u16string line = u"wrote " + conversion.productName + u": " +
+                              numberToText(pageTitlesWritten - pagesBefore) +
+                              (pageTitlesWritten - pagesBefore == 1 ? u" page" : u" pages");
+        const std::int64_t size = conversion.toStandardOutput ? -1 : fileSize(conversion.productPath);
+        if (size >= 0) line += u", " + numberToText(size) + u" bytes";
+        line += u", " + secondsText(seconds) + u" s";
+        reportCliMessage(line);
+    }
+    return done;
+}

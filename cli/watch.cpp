@@ -1,0 +1,50 @@
+#include "cli/conversions.h"
+
+#include "converter/conversion_run.h"
+#include "toolkit/file_watch.h"
+#include "toolkit/paths.h"
+
+namespace {
+
+// Editors and exporters write in several steps; a rebuild waits until the
+// writes have been quiet this long.
+constexpr int settleMilliseconds = 200;
+
+std::u16string watchedPath(const std::u16string& path) {
+    std::u16string full;
+    return fullPath(path, full) ? full : path;
+}
+
+}  // namespace
+
+int watchConversions(const std::vector<Conversion>& conversions) {
+    // The template first, then one entry per source.
+    job = commonSettings;
+    std::vector<std::u16string> paths = {watchedPath(templatePathOf(job))};
+    for (const Conversion& conversion : conversions) paths.push_back(watchedPath(conversion.sourcePath));
+    // Watching starts before the first conversion, so that no change made
+    // while it runs is missed.
+    if (!startFileWatch(paths)) {
+        reportCliMessage(u"Cannot watch the folders of the sources and the template");
+        return 1;
+    }
+    if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
+    for (const Conversion& conversion : conversions) runConversion(conversion, true);
+
+    std::vector<bool> changed;
+    int status = 0;
+    for (;;) {
+        const WatchEvent event = waitForChanges(settleMilliseconds, changed);
+        if (event == WatchEvent::Stopped) break;
+        if (event == WatchEvent::Failed) {
+            reportCliMessage(u"Watching the files failed");
+            status = 1;
+            break;
+        }
+        for (std::size_t i = 0; i < conversions.size(); ++i) {
+            if (changed[0] || changed[i + 1]) runConversion(conversions[i], true);
+        }
+    }
+    endFileWatch();
+    return status;
+}
