@@ -152,6 +152,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     SettingsStore store;
     store.settingsPath = options.settingsFile ? textFromUtf8(*options.settingsFile)
                                               : job.programDirectory + u"Pagesmith.ini";
+    job.settingsPath = store.settingsPath;
     // The default file may be missing: every setting then has its default.
     if (!load(store) && options.settingsFile) {
         return usageError("cannot read the settings file " + *options.settingsFile + " (" +

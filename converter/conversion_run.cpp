@@ -1,7 +1,11 @@
 #include "converter/conversion_run.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "converter/job_settings.h"
 #include "converter/template_assembly.h"
+#include "toolkit/file_identity.h"
 #include "toolkit/paths.h"
 #include "toolkit/report.h"
 #include "toolkit/text_file.h"
@@ -34,28 +38,54 @@ std::u16string openedAs(const std::u16string& path) {
     return fullPath(path, full) ? full : path;
 }
 
-// Creating the product empties it before the template and the source are
-// read, so a product that names either of them would lose that file.
-bool productNamesAnInput() {
-    if (job.productPath.empty()) return false;
-    const std::u16string product = openedAs(job.productPath);
-    return (!job.sourcePath.empty() && samePath(product, openedAs(job.sourcePath))) ||
-           (!job.templatePath.empty() && samePath(product, openedAs(job.templatePath)));
+// Creating the product empties it before the inputs are read, so a product
+// that is one of them would destroy it. The files themselves are compared,
+// so that a link, a linked folder or another spelling of the same file is
+// found; a product that does not exist yet is no input. The text of the
+// paths decides only when a file cannot be identified.
+bool productIs(const std::u16string& input) {
+    if (input.empty()) return false;
+    switch (compareFiles(job.productPath, input)) {
+    case FileMatch::Same: return true;
+    case FileMatch::Different: return false;
+    case FileMatch::Unknown: break;
+    }
+    return samePath(openedAs(job.productPath), openedAs(input));
+}
+
+int assembleInProduct() {
+    text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
+    try {
+        return assembleProduct();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+        // A text longer than a string can hold: memory by another name.
+    }
+    // The run ends where memory ran out; the inputs it held are let go.
+    text_file::close(TemplateFile);
+    text_file::close(SourceFile);
+    reportError(u"Not enough memory");
+    return 0;
 }
 
 }  // namespace
 
 int writeProduct() {
-    if (productNamesAnInput()) {
-        reportError(u"Product file must differ from source and template");
-        return 0;
+    if (!job.productPath.empty()) {
+        if (productIs(job.sourcePath) || productIs(job.templatePath)) {
+            reportError(u"Product file must differ from source and template");
+            return 0;
+        }
+        if (productIs(job.settingsPath)) {
+            reportError(u"Product file must differ from the settings file");
+            return 0;
+        }
     }
     if (text_file::create(job.productPath, ProductFile) == FileId::none) {
         reportError(u"Cannot make product file");
         return 0;
     }
-    text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
-    int result = assembleProduct();
+    int result = assembleInProduct();
     text_file::flush(ProductFile);
     const bool lostOutput = text_file::writeFailed(ProductFile);
     text_file::close(ProductFile);

@@ -23,6 +23,8 @@ std::u16string completeProductPath(std::u16string_view path);
 std::u16string templatePathOf(const struct JobSettings& settings);
 
 // Creates the product file at `job.productPath` with the UTF-8 mark, assembles
-// it, flushes and closes it. Refuses a product path that names the source or
-// the template. Reports every failure once; returns 1 on success, else 0.
+// it, flushes and closes it. Refuses, before anything is created, a product
+// that is the same file as the source, the template or `job.settingsPath`.
+// Reports every failure once, a lack of memory included; returns 1 on
+// success, else 0.
 int writeProduct();

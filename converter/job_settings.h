@@ -12,6 +12,7 @@ struct JobSettings {
     std::u16string templateDirectory;  // always ends in the path separator
     std::u16string templateName;       // without ".tpl.txt"
     std::u16string templatePath;       // derived for each run, never stored
+    std::u16string settingsPath;       // the settings file of this program run, never stored
     std::u16string tagStartSymbol;
     std::u16string tagEndSymbol;
     std::u16string levelSymbol;

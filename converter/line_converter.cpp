@@ -20,6 +20,18 @@ std::u16string markupPiece;
 
 void writeMarkup() { text_file::writeString(ProductFile, markupPiece); }
 
+// A tag text this long is written where it stands, in pieces around the
+// markup, instead of being copied into the piece: a copy would cost the
+// memory of a long line once more. The pieces meet at ASCII markup, so the
+// bytes are the same.
+constexpr std::size_t longTagText = 4096;
+
+void writeAround(std::u16string_view before, std::u16string_view tagText, std::u16string_view after) {
+    text_file::writeString(ProductFile, before);
+    text_file::writeString(ProductFile, tagText);
+    text_file::writeString(ProductFile, after);
+}
+
 // Tag prefixes are compared without regard to case. ASCII folds inline; any
 // other character goes through the platform's mapping.
 bool startsWithFolded(std::u16string_view text, std::u16string_view lowerPrefix) {
@@ -65,6 +77,21 @@ int titleTag(std::u16string_view tagText) {
     const int range = std::max(job.titleRange, 0);
     if (level > range) level = range;
     markupPiece.clear();
+    if (title.size() >= longTagText) {
+        if (level != 0) {
+            markupPiece += u"<h";
+            appendNumberText(markupPiece, level);
+            markupPiece += u'>';
+            std::u16string closing = u"</h";
+            appendNumberText(closing, level);
+            closing += u'>';
+            writeAround(markupPiece, title, closing);
+            headingWritten = 1;
+        } else {
+            writeAround(u"<b>", title, u"</b><br>");
+        }
+        return 1;
+    }
     if (level != 0) {
         markupPiece += u"<h";
         appendNumberText(markupPiece, level);
@@ -85,6 +112,11 @@ int titleTag(std::u16string_view tagText) {
 }
 
 int linkTag(std::u16string_view tagText) {
+    if (tagText.size() >= longTagText) {
+        writeAround(u"<a href=\"", tagText, u"\"target=\"_blank\">");
+        writeAround(u"", tagText, u"</a>");
+        return 1;
+    }
     markupPiece.assign(u"<a href=\"");
     markupPiece += tagText;
     markupPiece += u"\"target=\"_blank\">";
@@ -166,7 +198,9 @@ void convertLine() {
         const std::size_t step = end - position + 1;
         const std::u16string_view tagText = line.substr(position + 1, end - position - 1);
         if (interpretTag(tagText) == 0) {
-            if (inSource == 1) {
+            if (inSource == 1 && tagText.size() >= longTagText) {
+                writeAround(u"<", tagText, u">");
+            } else if (inSource == 1) {
                 markupPiece.assign(u"<");
                 markupPiece += tagText;
                 markupPiece += u'>';

@@ -82,6 +82,12 @@ int convertSource() {
         }
     }
     nestLevel(0);
+    // A failed system read ended the loop early: the body lacks its end.
+    const bool readFailed = text_file::readFailed(SourceFile);
     text_file::close(SourceFile);
+    if (readFailed) {
+        reportError(u"Cannot read source file");
+        return 0;
+    }
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "converter/template_assembly.h"
 
 #include <string>
+#include <utility>
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
@@ -12,15 +13,32 @@
 
 namespace {
 
+// The first `lowerPattern` in `line` at or after `from`, letter case aside,
+// or npos. The line is folded a character at a time where it is compared,
+// not copied: a template line may be long.
+std::size_t findIgnoringCase(std::u16string_view line, std::u16string_view lowerPattern, std::size_t from) {
+    for (std::size_t i = from; i + lowerPattern.size() <= line.size(); ++i) {
+        std::size_t k = 0;
+        while (k < lowerPattern.size()) {
+            const char16_t c = line[i + k];
+            const char16_t lower = c >= 0x80 ? lowerCaseChar(c) : (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+            if (lower != lowerPattern[k]) break;
+            ++k;
+        }
+        if (k == lowerPattern.size()) return i;
+    }
+    return std::u16string_view::npos;
+}
+
 // Puts the browser title between the line's first "<title>" and the next
 // "</title>", keeping both tags as they are spelt.
 void replaceTitle(std::u16string& line, const std::u16string& browserTitle) {
-    const std::u16string folded = lowerCase(line);
-    const int open = findText(folded, u"<title>", 1);
-    if (open == 0) return;
-    const int close = findText(folded, u"</title>", open);
-    if (close == 0) return;
-    line = leftPart(line, open + 6) + browserTitle + midPart(line, close);
+    const std::size_t open = findIgnoringCase(line, u"<title>", 0);
+    if (open == std::u16string_view::npos) return;
+    const std::size_t close = findIgnoringCase(line, u"</title>", open);
+    if (close == std::u16string_view::npos) return;
+    const std::size_t titleStart = open + 7;
+    line.replace(titleStart, close - titleStart, browserTitle);
 }
 
 }  // namespace
@@ -46,21 +64,30 @@ int assembleProduct() {
                 text_file::writeString(ProductFile, u"\r\n");
                 continue;
             }
-            // The source reader reuses the shared line, so the tail is taken
-            // out before the body is written.
-            const int tailLength = textLength(currentLine) - m - markerLength + 1;
-            const std::u16string tail = tailLength > 0 ? rightPart(currentLine, tailLength) : std::u16string();
-            if (m > 1) text_file::writeString(ProductFile, std::u16string_view(currentLine).substr(0, static_cast<std::size_t>(m - 1)));
+            // The source reader reuses the shared line, so the marker line
+            // moves out of it, whole rather than copied, before the body is
+            // written.
+            const std::u16string markerLine = std::move(currentLine);
+            currentLine.clear();
+            const std::u16string_view line = markerLine;
+            const std::size_t tailStart = static_cast<std::size_t>(m - 1 + markerLength);
+            if (m > 1) text_file::writeString(ProductFile, line.substr(0, static_cast<std::size_t>(m - 1)));
             markerMet = true;
             if (convertSource() == 0) {
                 sourceFailed = true;
                 break;
             }
             inSource = 0;
-            if (!tail.empty()) text_file::writeString(ProductFile, tail);
+            if (tailStart < line.size()) text_file::writeString(ProductFile, line.substr(tailStart));
         }
+        // A failed system read is no end of the template.
+        const bool readFailed = text_file::readFailed(TemplateFile);
         text_file::close(TemplateFile);
-        if (!markerMet) pendingError = u"'[...]' not found in template";
+        if (readFailed && !sourceFailed) {
+            pendingError = u"Cannot read template file";
+        } else if (!markerMet) {
+            pendingError = u"'[...]' not found in template";
+        }
     }
     if (!pendingError.empty()) {
         reportError(pendingError);

@@ -65,6 +65,7 @@ int runEventLoop() {
 
 void runProgram() {
     store.settingsPath = job.programDirectory + u"Pagesmith.ini";
+    job.settingsPath = store.settingsPath;
     load(store);
     readJobSettings(store, job);
     templateNames.clear();

@@ -285,8 +285,8 @@ TEST(SettingsStore, FailedLoadKeepsWhatTheStoreHeld) {
               escapeBytes(std::string(bom) + "\r\n[A]\r\nk=v\r\n"));
 }
 
-// Both backends open without sharing, so a file held by openRead stands for
-// one held open by another program.
+// A writer shuts out every other open on both platforms, so a file held by
+// openReadWrite stands for one that another program holds for writing.
 TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
     ScratchDir dir;
     const std::string before = "[Template]\r\nDirectory=C:\\t\\\r\nLast=mine\r\n";
@@ -294,7 +294,7 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
     store.settingsPath = dir.path(u"Pagesmith.ini");
     writeBytes(store.settingsPath, before);
 
-    FileId holder = text_file::openRead(store.settingsPath);
+    FileId holder = text_file::openReadWrite(store.settingsPath);
     ASSERT_NE(holder, FileId::none);
     EXPECT_EQ(load(store), 0);
     EXPECT_TRUE(store.loadRefused);
@@ -318,6 +318,7 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
               escapeBytes("\r\n[Template]\r\nDirectory=C:\\t\\\r\nLast=other\r\n"));
 }
 
+// Saving needs the file alone: another reader is enough to stop it.
 TEST(SettingsStore, SaveWhileTheFileIsHeldChangesNothing) {
     ScratchDir dir;
     SettingsStore store;

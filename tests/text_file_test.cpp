@@ -448,22 +448,29 @@ TEST_F(TextFileTest, OpenReadRefusesWrites) {
     EXPECT_EQ(create(dir.path(u"no-such-folder/x"), FileId{1}), FileId::none);
 }
 
-TEST_F(TextFileTest, ASecondOpenOfAnOpenFileFails) {
+// Readers share a file with readers; a writer shares it with nobody.
+TEST_F(TextFileTest, ReadersShareAndWritersDoNot) {
     const std::u16string path = dir.path(u"shared");
     writeBytes(path, "held");
     FileId held = openRead(path, FileId{0});
     ASSERT_EQ(held, FileId{0});
-    EXPECT_EQ(openRead(path, FileId{1}), FileId::none);
+    FileId second = openRead(path, FileId{1});
+    ASSERT_EQ(second, FileId{1});
+    EXPECT_EQ(readLine(second, TextEncoding::Ansi), u"held");
+    close(second);
     EXPECT_EQ(openReadWrite(path, FileId{1}), FileId::none);
     EXPECT_EQ(create(path, FileId::assign), FileId::none);
     EXPECT_EQ(readLine(held, TextEncoding::Ansi), u"held");
     close(held);
     EXPECT_EQ(readBytes(path), "held") << "a failed create must not empty the file";
 
-    FileId writer = create(path, FileId{2});
-    ASSERT_EQ(writer, FileId{2});
-    EXPECT_EQ(openRead(path, FileId{1}), FileId::none);
-    close(writer);
+    for (bool creating : {true, false}) {
+        FileId writer = creating ? create(path, FileId{2}) : openReadWrite(path, FileId{2});
+        ASSERT_EQ(writer, FileId{2});
+        EXPECT_EQ(openRead(path, FileId{1}), FileId::none);
+        EXPECT_EQ(openReadWrite(path, FileId{1}), FileId::none);
+        close(writer);
+    }
     FileId again = openRead(path, FileId{1});
     EXPECT_EQ(again, FileId{1});
     close(again);

@@ -139,4 +139,9 @@ bool writeFailed(FileId file) {
     return f && f->writeFailed;
 }
 
+bool readFailed(FileId file) {
+    TextFile* f = lookup(file);
+    return f && f->readFailed;
+}
+
 }  // namespace text_file

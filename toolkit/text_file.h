@@ -2,8 +2,9 @@
 // mark detection, line readers for ANSI, UTF-8 and UTF-16 and writers for
 // every encoding. Text inside the program is UTF-16; this is the boundary.
 //
-// Every file is opened without sharing: a second open of an open file fails,
-// also within this program.
+// A file opened for reading shares it with other readers; a file opened for
+// writing shares it with nobody. An open that would break this fails, also
+// within this program.
 //
 // The operations live in namespace text_file: close, truncate and create are
 // also POSIX functions, and a qualified call cannot reach the wrong one. The
@@ -85,6 +86,10 @@ bool ansiCanHold(std::u16string_view text);
 // True once any system write on this file came back short or failed (a full
 // disk, a lost network share). Stays set until the file is closed.
 bool writeFailed(FileId file);
+
+// True once a system read on this file failed; the file then reads as ended,
+// so a reading loop stops, and the caller asks here whether it saw the end.
+bool readFailed(FileId file);
 
 // --- Pipes and reasons (text_file_streams.cpp) ------------------------------
 

@@ -28,6 +28,15 @@ std::int32_t writeToSystem(TextFile& f, const unsigned char* bytes, std::int32_t
     return total;
 }
 
+// A failed system read is remembered, and nothing is read after it.
+std::int32_t readFromSystem(TextFile& f, unsigned char* bytes, std::int32_t count) {
+    if (f.readFailed) return 0;
+    const std::int32_t got = platform_file::read(f.handle, bytes, count);
+    if (got >= 0) return got;
+    f.readFailed = true;
+    return 0;
+}
+
 }  // namespace
 
 std::int32_t writeOutBuffer(TextFile& f) {
@@ -58,14 +67,23 @@ void switchToWriting(TextFile& f) {
 }
 
 bool refill(TextFile& f) {
-    f.filled = platform_file::read(f.handle, f.buffer.get(), systemChunkSize);
+    f.filled = readFromSystem(f, f.buffer.get(), systemChunkSize);
     while (f.standardStream && f.filled > 0 && f.filled < systemChunkSize) {
-        const std::int32_t more = platform_file::read(f.handle, f.buffer.get() + f.filled, systemChunkSize - f.filled);
+        const std::int32_t more = readFromSystem(f, f.buffer.get() + f.filled, systemChunkSize - f.filled);
         if (more <= 0) break;
         f.filled += more;
     }
     f.remaining = f.filled;
     return f.filled > 0;
+}
+
+bool refillKeeping(TextFile& f) {
+    const std::int32_t keep = f.remaining;
+    std::memmove(f.buffer.get(), unread(f), static_cast<std::size_t>(keep));
+    const std::int32_t got = readFromSystem(f, f.buffer.get() + keep, systemChunkSize - keep);
+    f.filled = keep + got;
+    f.remaining = f.filled;
+    return got > 0;
 }
 
 std::int64_t logicalPosition(const TextFile& f) {
@@ -99,7 +117,7 @@ std::int32_t readBytes(TextFile& f, unsigned char* bytes, std::int32_t count) {
         f.remaining -= take;
         return delivered + take;
     }
-    return delivered + platform_file::read(f.handle, bytes + delivered, rest);
+    return delivered + readFromSystem(f, bytes + delivered, rest);
 }
 
 // The bytes are normally still in the buffer; when a read straddled a refill

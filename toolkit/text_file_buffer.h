@@ -7,8 +7,10 @@
 // still hold is counted separately: that count is what `flush` reports.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "toolkit/text_file.h"
@@ -38,6 +40,8 @@ struct TextFile {
     // A standard stream: a pipe gives what has arrived, so reads wait for
     // whole chunks, and the handle is not ours to close.
     bool standardStream = false;
+    // A system read failed; the file reads as ended from then on.
+    bool readFailed = false;
 };
 
 // The numbered files (text_file.cpp); a slot is empty when its number is free.
@@ -76,8 +80,12 @@ inline void enterWritingState(TextFile& f) {
     if (f.readingState) switchToWriting(f);
 }
 
-// Reads the next chunk from the system; false at the end of the file.
+// Reads the next chunk from the system; false at the end of the file and
+// after a failed read.
 bool refill(TextFile& f);
+// The same, keeping the unread bytes: they move to the buffer's start and the
+// chunk is read behind them. False when nothing more came.
+bool refillKeeping(TextFile& f);
 
 inline const unsigned char* unread(const TextFile& f) {
     return f.buffer.get() + (f.filled - f.remaining);
@@ -92,5 +100,27 @@ std::int32_t readBytes(TextFile& f, unsigned char* bytes, std::int32_t count);
 // Un-reads bytes just read.
 void pushBack(TextFile& f, std::int32_t count);
 std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t count);
+
+// --- Lines too long to gather whole (text_file_long_line.cpp) --------------
+
+// A line whose bytes outgrow this many is read by readLongByteLine; a line
+// whose text outgrows as many code units gets its room by makeRoomForRest.
+constexpr std::size_t longLineBytes = std::size_t(1) << 18;
+// Room left behind a long line's text, so that a caller can append a short
+// ending without moving the whole line.
+constexpr std::size_t longLineSlack = 256;
+// What readByteLine gives as the terminator of a line it stopped gathering.
+constexpr unsigned char longLineMark = 0xFE;
+
+// Reads the rest of a line in a byte encoding (Ansi or Utf8) whose first
+// bytes `head` holds, decoding all of it into `line` with its room made at
+// once. Returns the terminator (CR, LF or NUL), or 0xFF at the end of the
+// file.
+unsigned char readLongByteLine(TextFile& f, std::vector<unsigned char>& head,
+                               TextEncoding encoding, std::u16string& line);
+
+// Gives `line` room at once for the rest of a line in a unit encoding
+// (UTF-16 or UTF-32), measured ahead from the current position.
+void makeRoomForRest(TextFile& f, std::u16string& line, std::int32_t unitSize, bool bigEndian);
 
 }  // namespace text_file

@@ -1,7 +1,7 @@
-// POSIX file primitives. Windows' no-sharing opens are emulated with a
-// non-blocking exclusive flock, which also conflicts between two opens of one
-// file inside this process. The ANSI code page is Windows-1252, mapped
-// exactly as Windows maps it.
+// POSIX file primitives. Windows' sharing rules are emulated with
+// non-blocking flocks, which also conflict between two opens of one file
+// inside this process: a reader takes a shared lock, a writer an exclusive
+// one. The ANSI code page is Windows-1252, mapped exactly as Windows maps it.
 #include "toolkit/text_file_platform.h"
 
 #include <cerrno>
@@ -46,10 +46,10 @@ unsigned char cp1252Byte(char16_t c) {
 
 int descriptor(Handle handle) { return static_cast<int>(handle); }
 
-bool lockExclusively(int fd) {
+bool lock(int fd, int kind) {
     int result;
     do {
-        result = flock(fd, LOCK_EX | LOCK_NB);
+        result = flock(fd, kind | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     return result == 0;
 }
@@ -59,7 +59,7 @@ bool isRegularFile(int fd) {
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int openLocked(const std::string& path, int flags) {
+int openLocked(const std::string& path, int flags, int lockKind = LOCK_EX) {
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -70,7 +70,7 @@ int openLocked(const std::string& path, int flags) {
     // Devices and pipes (/dev/null, /dev/stdout) are shared by nature and
     // are not locked.
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
-        (S_ISREG(info.st_mode) && !lockExclusively(fd))) {
+        (S_ISREG(info.st_mode) && !lock(fd, lockKind))) {
         const int reason = S_ISDIR(info.st_mode) ? EISDIR : errno;
         ::close(fd);
         errno = reason;
@@ -79,15 +79,13 @@ int openLocked(const std::string& path, int flags) {
     return fd;
 }
 
-}  // namespace
-
-bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
+bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     std::string nativePath = utf8FromText(path);
     if (nativePath.empty()) return false;
     int fd = -1;
     switch (mode) {
     case OpenMode::ReadOnly:
-        fd = openLocked(nativePath, O_RDONLY);
+        fd = openLocked(nativePath, O_RDONLY, LOCK_SH);
         break;
     case OpenMode::ReadWrite:
         fd = openLocked(nativePath, O_RDWR | O_CREAT);
@@ -108,17 +106,17 @@ bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
     return true;
 }
 
-void close(Handle handle) { ::close(descriptor(handle)); }
+void closeFile(Handle handle) { ::close(descriptor(handle)); }
 
-std::int32_t read(Handle handle, void* bytes, std::int32_t count) {
+std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     ssize_t got;
     do {
         got = ::read(descriptor(handle), bytes, static_cast<size_t>(count));
     } while (got < 0 && errno == EINTR);
-    return got < 0 ? 0 : static_cast<std::int32_t>(got);
+    return got < 0 ? -1 : static_cast<std::int32_t>(got);
 }
 
-std::int32_t write(Handle handle, const void* bytes, std::int32_t count) {
+std::int32_t writeFile(Handle handle, const void* bytes, std::int32_t count) {
     ssize_t put;
     do {
         put = ::write(descriptor(handle), bytes, static_cast<size_t>(count));
@@ -126,19 +124,26 @@ std::int32_t write(Handle handle, const void* bytes, std::int32_t count) {
     return put < 0 ? 0 : static_cast<std::int32_t>(put);
 }
 
-bool seekTo(Handle handle, std::int64_t position) {
+bool seekFile(Handle handle, std::int64_t position) {
     return lseek(descriptor(handle), static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
-std::int64_t tell(Handle handle) {
+std::int64_t tellFile(Handle handle) {
     off_t at = lseek(descriptor(handle), 0, SEEK_CUR);
     return at < 0 ? -1 : static_cast<std::int64_t>(at);
 }
 
-bool setEndHere(Handle handle) {
+bool cutFileHere(Handle handle) {
     off_t at = lseek(descriptor(handle), 0, SEEK_CUR);
     return at >= 0 && ftruncate(descriptor(handle), at) == 0;
 }
+
+const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
+                            seekFile, tellFile,  cutFileHere, identifySystemFile};
+
+}  // namespace
+
+const Backend& systemFiles() { return systemBackend; }
 
 const char16_t* ansiDecodeTable() { return cp1252.wide; }
 

@@ -97,6 +97,7 @@ ByteLine readByteLine(TextFile& f) {
         if (at == end) {
             spill.insert(spill.end(), start, end);
             f.remaining = 0;
+            if (spill.size() >= longLineBytes) return {spill.data(), spill.size(), longLineMark};
             continue;
         }
         f.remaining -= static_cast<std::int32_t>(at - start) + 1;
@@ -163,6 +164,10 @@ void appendSingleByteText(const unsigned char* bytes, std::size_t count,
 
 void readAnsiLine(TextFile& f, std::u16string& line) {
     ByteLine bytes = readByteLine(f);
+    if (bytes.terminator == longLineMark) {
+        if (readLongByteLine(f, spill, TextEncoding::Ansi, line) == 0x0D) skipLineFeed(f, 1, false);
+        return;
+    }
     const AnsiDecoding& decoding = ansiDecoding();
     if (decoding.table) {
         appendSingleByteText(bytes.bytes, bytes.count, decoding, line);
@@ -174,6 +179,10 @@ void readAnsiLine(TextFile& f, std::u16string& line) {
 
 void readUtf8Line(TextFile& f, std::u16string& line) {
     ByteLine bytes = readByteLine(f);
+    if (bytes.terminator == longLineMark) {
+        if (readLongByteLine(f, spill, TextEncoding::Utf8, line) == 0x0D) skipLineFeed(f, 1, false);
+        return;
+    }
     // A sequence broken by the terminator is damaged (U+FFFD); one cut by
     // the end of the file is dropped.
     appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF},
@@ -216,7 +225,12 @@ inline int storeUnit(char16_t* d, std::uint32_t value, std::int32_t unitSize) {
 void readUnitLine(TextFile& f, std::u16string& line, std::int32_t unitSize, bool bigEndian) {
     enterReadingState(f);
     std::uint32_t terminator = 0xFFFFFFFF;
+    bool roomMade = false;
     while (terminator == 0xFFFFFFFF) {
+        if (!roomMade && line.size() >= longLineBytes) {
+            makeRoomForRest(f, line, unitSize, bigEndian);
+            roomMade = true;
+        }
         if (f.remaining == 0 && !refill(f)) return;
         if (f.remaining < unitSize) {
             unsigned char unit[4];

@@ -1,4 +1,5 @@
-// Win32 file primitives (no sharing at all) and the system ANSI code page.
+// Win32 file primitives and the system ANSI code page. A reader shares the
+// file with other readers (FILE_SHARE_READ); a writer shares it with nobody.
 #include "toolkit/text_file_platform.h"
 
 #include <windows.h>
@@ -11,8 +12,9 @@ namespace {
 
 HANDLE winHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 
-HANDLE openHandle(const std::u16string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(wide(path), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+HANDLE openHandle(const std::u16string& path, DWORD access, DWORD disposition,
+                  DWORD sharing = 0) {
+    return CreateFileW(wide(path), access, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
 
@@ -39,14 +41,12 @@ const AnsiTable& ansiTable() {
     return table;
 }
 
-}  // namespace
-
-bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
+bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     if (path.empty()) return false;
     HANDLE h = INVALID_HANDLE_VALUE;
     switch (mode) {
     case OpenMode::ReadOnly:
-        h = openHandle(path, GENERIC_READ, OPEN_EXISTING);
+        h = openHandle(path, GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
         break;
     case OpenMode::ReadWrite:
         h = openHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
@@ -63,27 +63,27 @@ bool open(const std::u16string& path, OpenMode mode, Handle& handle) {
     return true;
 }
 
-void close(Handle handle) { CloseHandle(winHandle(handle)); }
+void closeFile(Handle handle) { CloseHandle(winHandle(handle)); }
 
-std::int32_t read(Handle handle, void* bytes, std::int32_t count) {
+std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     DWORD got = 0;
-    if (!ReadFile(winHandle(handle), bytes, static_cast<DWORD>(count), &got, nullptr)) return 0;
+    if (!ReadFile(winHandle(handle), bytes, static_cast<DWORD>(count), &got, nullptr)) return -1;
     return static_cast<std::int32_t>(got);
 }
 
-std::int32_t write(Handle handle, const void* bytes, std::int32_t count) {
+std::int32_t writeFile(Handle handle, const void* bytes, std::int32_t count) {
     DWORD put = 0;
     if (!WriteFile(winHandle(handle), bytes, static_cast<DWORD>(count), &put, nullptr)) return 0;
     return static_cast<std::int32_t>(put);
 }
 
-bool seekTo(Handle handle, std::int64_t position) {
+bool seekFile(Handle handle, std::int64_t position) {
     LARGE_INTEGER to;
     to.QuadPart = position;
     return SetFilePointerEx(winHandle(handle), to, nullptr, FILE_BEGIN) != 0;
 }
 
-std::int64_t tell(Handle handle) {
+std::int64_t tellFile(Handle handle) {
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
     LARGE_INTEGER at;
@@ -91,7 +91,14 @@ std::int64_t tell(Handle handle) {
     return at.QuadPart;
 }
 
-bool setEndHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
+bool cutFileHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
+
+const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
+                            seekFile, tellFile,  cutFileHere, identifySystemFile};
+
+}  // namespace
+
+const Backend& systemFiles() { return systemBackend; }
 
 const char16_t* ansiDecodeTable() {
     const AnsiTable& table = ansiTable();
