@@ -1,11 +1,16 @@
 #include "shell/settings_store.h"
 
+#include <limits>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "toolkit/paths.h"
 #include "toolkit/strings.h"
 
 namespace {
+
+using View = std::u16string_view;
 
 // Closes the settings file on every way out of load and save.
 struct OpenFile {
@@ -18,42 +23,130 @@ struct OpenFile {
     }
 };
 
-bool sameName(const std::u16string& a, const std::u16string& b) {
-    return a.size() == b.size() && lowerCase(a) == lowerCase(b);
+// --- Text blocks -------------------------------------------------------------
+
+// Blocks grow from small (a usual file has a few hundred characters) to a
+// size where the room left unused in the last one does not matter.
+constexpr std::size_t firstBlockUnits = 1024;
+constexpr std::size_t largestBlockUnits = std::size_t(1) << 19;
+// A line this long becomes a block of its own, taken over rather than copied.
+constexpr std::size_t lineBlockUnits = std::size_t(1) << 16;
+
+std::uint32_t length32(std::size_t length) {
+    if (length > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("settings line");
+    return static_cast<std::uint32_t>(length);
 }
 
-// The find-or-register step shared by selectGroup and load. Every new name
-// gets a slot of its own, however many there are, so that save can write
-// each section back under its own header.
-std::int32_t groupNumber(SettingsStore& store, const std::u16string& name) {
-    if (name.empty()) return 0;
-    for (size_t slot = 1; slot < store.groupNames.size(); ++slot) {
-        if (sameName(store.groupNames[slot], name)) return static_cast<std::int32_t>(slot);
+// Copies `text` into the store's blocks; the copy stays where it is.
+const char16_t* keepText(SettingsStore& store, View text) {
+    std::vector<std::u16string>& blocks = store.textBlocks;
+    if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < text.size()) {
+        std::size_t units = blocks.empty() ? firstBlockUnits : 2 * blocks.back().capacity();
+        if (units > largestBlockUnits) units = largestBlockUnits;
+        if (units < text.size()) units = text.size();
+        std::u16string block;
+        block.reserve(units);
+        blocks.push_back(std::move(block));
     }
-    store.groupNames.push_back(name);
-    return static_cast<std::int32_t>(store.groupNames.size() - 1);
+    std::u16string& block = blocks.back();
+    const std::size_t at = block.size();
+    block.append(text);
+    return block.data() + at;
 }
 
-bool isComment(const std::u16string& line) { return firstCharCode(line) == u';'; }
+// Keeps a long line by taking over its string.
+const char16_t* keepLine(SettingsStore& store, std::u16string& line) {
+    store.textBlocks.push_back(std::move(line));
+    line.clear();
+    return store.textBlocks.back().data();
+}
 
-void addLine(SettingsStore& store, std::int32_t& group, const std::u16string& line) {
-    if (firstCharCode(line) == u'[') {
-        int close = findText(line, u"]", 2);
-        if (close > 0) {
-            group = groupNumber(store, midPart(line, 2, close - 2));
+// --- Group names -------------------------------------------------------------
+
+std::uint32_t hashOf(View folded) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a over the code units
+    for (char16_t c : folded) {
+        hash = (hash ^ (c & 0xFF)) * 16777619u;
+        hash = (hash ^ (c >> 8)) * 16777619u;
+    }
+    return hash;
+}
+
+View nameOf(const GroupName& group) { return View(group.text, group.length); }
+
+void indexGroup(std::vector<std::int32_t>& index, const std::deque<GroupName>& groups, std::int32_t slot) {
+    const std::size_t mask = index.size() - 1;
+    std::size_t at = groups[static_cast<std::size_t>(slot)].hash & mask;
+    while (index[at] != 0) at = (at + 1) & mask;
+    index[at] = slot;
+}
+
+// Keeps the index at most half full, so that a search meets a free place soon.
+void makeIndexRoom(SettingsStore& store) {
+    const std::size_t names = store.groups.size();  // slot 0 included: one more than needed
+    if (2 * names <= store.groupIndex.size()) return;
+    std::vector<std::int32_t> index(store.groupIndex.empty() ? 64 : 2 * store.groupIndex.size(), 0);
+    for (std::size_t slot = 1; slot < names; ++slot) indexGroup(index, store.groups, static_cast<std::int32_t>(slot));
+    store.groupIndex.swap(index);
+}
+
+// The find-or-register step shared by selectGroup and load. Names match
+// regardless of case; every new name gets a slot of its own, however many
+// there are, so that save can write each section back under its own header.
+std::int32_t groupNumber(SettingsStore& store, View name) {
+    if (name.empty()) return 0;
+    const std::u16string folded = lowerCase(name);
+    const std::uint32_t hash = hashOf(folded);
+    if (!store.groupIndex.empty()) {
+        const std::size_t mask = store.groupIndex.size() - 1;
+        for (std::size_t at = hash & mask; store.groupIndex[at] != 0; at = (at + 1) & mask) {
+            const std::int32_t slot = store.groupIndex[at];
+            const GroupName& group = store.groups[static_cast<std::size_t>(slot)];
+            if (group.hash == hash && group.length == folded.size() && lowerCase(nameOf(group)) == folded) {
+                return slot;
+            }
+        }
+    }
+    makeIndexRoom(store);
+    const std::uint32_t length = length32(name.size());
+    store.groups.push_back(GroupName{keepText(store, name), length, hash});
+    const std::int32_t slot = static_cast<std::int32_t>(store.groups.size() - 1);
+    indexGroup(store.groupIndex, store.groups, slot);
+    return slot;
+}
+
+// --- Lines -------------------------------------------------------------------
+
+bool isComment(View line) { return !line.empty() && line.front() == u';'; }
+
+// One line of the file, already without its blanks at both ends: a group
+// header changes the load's group, any other line becomes an entry.
+void addLine(SettingsStore& store, std::int32_t& group, std::u16string& line, std::size_t start,
+             std::size_t end) {
+    const View trimmed = View(line).substr(start, end - start);
+    if (trimmed.front() == u'[') {
+        const std::size_t close = trimmed.find(u']', 1);
+        if (close != View::npos) {
+            group = groupNumber(store, trimmed.substr(1, close - 1));
             return;
         }
     }
     SettingsEntry entry;
     entry.group = group;
-    int equals = findText(line, u"=", 1);
-    if (!isComment(line) && findText(line, u"=", 2) > 0) {
-        entry.key = trimTrailingBlanks(leftPart(line, equals - 1));
-        entry.value = trimLeadingBlanks(midPart(line, equals + 1));
-    } else {
-        entry.key = line;
+    std::size_t keyLength = trimmed.size();
+    std::size_t valueStart = trimmed.size();
+    if (!isComment(trimmed) && trimmed.find(u'=', 1) != View::npos) {
+        const std::size_t equals = trimmed.find(u'=');
+        keyLength = equals;
+        while (keyLength > 0 && trimmed[keyLength - 1] == u' ') --keyLength;
+        valueStart = equals + 1;
+        while (valueStart < trimmed.size() && trimmed[valueStart] == u' ') ++valueStart;
     }
-    store.entries.push_back(std::move(entry));
+    entry.keyLength = length32(keyLength);
+    entry.valueStart = length32(valueStart);
+    entry.valueLength = length32(trimmed.size() - valueStart);
+    entry.text = trimmed.size() >= lineBlockUnits ? keepLine(store, line) + start : keepText(store, trimmed);
+    store.entries.push_back(entry);
 }
 
 template <typename Entries>
@@ -67,16 +160,26 @@ struct KeyPlace {
 template <typename Entries>
 KeyPlace<Entries> findKey(Entries& entries, std::int32_t group, const std::u16string& key) {
     bool inGroup = group == 0;
-    std::u16string wanted = lowerCase(key);
+    const std::u16string wanted = lowerCase(key);
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         if (it->group != group) {
             if (inGroup) return {it, false};
             continue;
         }
         inGroup = true;
-        if (it->key.size() == wanted.size() && lowerCase(it->key) == wanted) return {it, true};
+        if (it->keyLength == wanted.size() && lowerCase(entryKey(*it)) == wanted) return {it, true};
     }
     return {entries.end(), false};
+}
+
+// An entry whose value is set anew gets a fresh copy of its key and value.
+void setText(SettingsStore& store, SettingsEntry& entry, View key, View value) {
+    std::u16string line(key);
+    line += value;
+    entry.text = keepText(store, line);
+    entry.keyLength = length32(key.size());
+    entry.valueStart = entry.keyLength;
+    entry.valueLength = length32(value.size());
 }
 
 // A file without a mark whose first written bytes looked like one would be
@@ -86,21 +189,57 @@ KeyPlace<Entries> findKey(Entries& entries, std::int32_t group, const std::u16st
 bool needsGuardLine(const SettingsStore& store) {
     if (store.settingsEncoding != TextEncoding::Ansi || store.entries.empty()) return false;
     const SettingsEntry& first = store.entries.front();
-    return first.group == 0 && firstCharCode(first.key) >= 0x80;
+    return first.group == 0 && firstCharCode(entryKey(first)) >= 0x80;
 }
 
 // Whether the ANSI code page can hold everything save would write.
 bool ansiHoldsAll(const SettingsStore& store) {
-    for (const std::u16string& name : store.groupNames) {
-        if (!text_file::ansiCanHold(name)) return false;
+    for (const GroupName& group : store.groups) {
+        if (!text_file::ansiCanHold(nameOf(group))) return false;
     }
     for (const SettingsEntry& entry : store.entries) {
-        if (!text_file::ansiCanHold(entry.key) || !text_file::ansiCanHold(entry.value)) return false;
+        if (!text_file::ansiCanHold(entryKey(entry)) || !text_file::ansiCanHold(entryValue(entry))) return false;
     }
     return true;
 }
 
+// Reads the open file into `loaded`; false when a system read failed or
+// memory ran out.
+bool readEntries(FileId file, SettingsStore& loaded) {
+    try {
+        loaded.settingsEncoding = text_file::detectEncoding(file);
+        std::int32_t group = 0;
+        std::u16string line;
+        while (!text_file::atEnd(file)) {
+            text_file::readLine(file, line, loaded.settingsEncoding);
+            std::size_t start = 0;
+            std::size_t end = line.size();
+            while (start < end && line[start] == u' ') ++start;
+            while (end > start && line[end - 1] == u' ') --end;
+            if (start < end) addLine(loaded, group, line, start, end);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return !text_file::readFailed(file);
+}
+
 }  // namespace
+
+std::u16string_view entryKey(const SettingsEntry& entry) { return View(entry.text, entry.keyLength); }
+
+std::u16string_view entryValue(const SettingsEntry& entry) {
+    return View(entry.text + entry.valueStart, entry.valueLength);
+}
+
+std::u16string_view groupName(const SettingsStore& store, std::int32_t group) {
+    if (group < 0 || static_cast<std::size_t>(group) >= store.groups.size()) return View();
+    return nameOf(store.groups[static_cast<std::size_t>(group)]);
+}
+
+std::int32_t groupCount(const SettingsStore& store) { return static_cast<std::int32_t>(store.groups.size() - 1); }
 
 int load(SettingsStore& store) {
     store.settingsEncoding = TextEncoding::Utf8;
@@ -109,19 +248,20 @@ int load(SettingsStore& store) {
         store.loadRefused = pathExists(store.settingsPath);
         return 0;
     }
-    store.loadRefused = false;
-    store.entries.clear();
-    store.groupNames.assign(1, std::u16string());
-    store.currentGroup = 0;
-    std::int32_t group = 0;
-
-    store.settingsEncoding = text_file::detectEncoding(file.id);
-    std::u16string line;
-    while (!text_file::atEnd(file.id)) {
-        text_file::readLine(file.id, line, store.settingsEncoding);
-        std::u16string trimmed = trimBlanks(line);
-        if (!trimmed.empty()) addLine(store, group, trimmed);
+    // Built aside, so that a load that fails part of the way leaves the store
+    // as it was, as a file that cannot be opened does.
+    SettingsStore loaded;
+    if (!readEntries(file.id, loaded)) {
+        store.loadRefused = true;
+        return 0;
     }
+    store.settingsEncoding = loaded.settingsEncoding;
+    store.currentGroup = 0;
+    store.loadRefused = false;
+    store.textBlocks = std::move(loaded.textBlocks);
+    store.groups = std::move(loaded.groups);
+    store.groupIndex = std::move(loaded.groupIndex);
+    store.entries = std::move(loaded.entries);
     return 1;
 }
 
@@ -133,16 +273,21 @@ std::int32_t selectGroup(SettingsStore& store, const std::u16string& name) {
 std::u16string readValue(const SettingsStore& store, const std::u16string& key,
                          const std::u16string& defaultValue) {
     auto place = findKey(store.entries, store.currentGroup, key);
-    return place.found ? place.entry->value : defaultValue;
+    return place.found ? std::u16string(entryValue(*place.entry)) : defaultValue;
 }
 
 std::u16string writeValue(SettingsStore& store, const std::u16string& key,
                           const std::u16string& value) {
     auto place = findKey(store.entries, store.currentGroup, key);
     if (place.found) {
-        place.entry->value = value;
+        // The key keeps its spelling from the file.
+        const std::u16string fileKey(entryKey(*place.entry));
+        setText(store, *place.entry, fileKey, value);
     } else {
-        store.entries.insert(place.entry, SettingsEntry{store.currentGroup, key, value});
+        SettingsEntry entry;
+        entry.group = store.currentGroup;
+        setText(store, entry, key, value);
+        store.entries.insert(place.entry, entry);
     }
     return value;
 }
@@ -169,25 +314,24 @@ int save(SettingsStore& store) {
     if (store.settingsEncoding == TextEncoding::Ansi && !ansiHoldsAll(store)) {
         store.settingsEncoding = TextEncoding::Utf8;
     }
-    TextEncoding encoding = store.settingsEncoding;
+    const TextEncoding encoding = store.settingsEncoding;
     text_file::writeByteOrderMark(file.id, encoding);
     if (needsGuardLine(store)) text_file::writeLine(file.id, u"", encoding);
 
+    // Each line goes out in its pieces, which meet at ASCII characters and so
+    // encode as the whole line would, without a copy of a long value.
     std::int32_t previousGroup = 0;
-    std::u16string line;
     for (const SettingsEntry& entry : store.entries) {
         if (entry.group != previousGroup) {
             text_file::writeLine(file.id, u"", encoding);
-            line = u"[";
-            line += store.groupNames[static_cast<size_t>(entry.group)];
-            line += u']';
-            text_file::writeLine(file.id, line, encoding);
+            text_file::writeString(file.id, u"[", encoding);
+            text_file::writeString(file.id, groupName(store, entry.group), encoding);
+            text_file::writeLine(file.id, u"]", encoding);
             previousGroup = entry.group;
         }
-        line = entry.key;
-        if (!isComment(entry.key)) line += u'=';
-        line += entry.value;
-        text_file::writeLine(file.id, line, encoding);
+        text_file::writeString(file.id, entryKey(entry), encoding);
+        if (!isComment(entryKey(entry))) text_file::writeString(file.id, u"=", encoding);
+        text_file::writeLine(file.id, entryValue(entry), encoding);
     }
     bool cut = text_file::truncate(file.id);
     return cut && !text_file::writeFailed(file.id) ? 1 : 0;
