@@ -1,14 +1,11 @@
 // Random settings and lines through the line converter, checked against a
 // plain rendering of the same rules (three successive replacements, pieces
 // built as strings), so the fast scan and the streaming escapes cannot drift
-// from them. The page lists must also close to depth 0.
-#include <unistd.h>
-
+// from them. The page lists must also close to depth 0. The product file
+// lives in memory.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "converter/conversion_run.h"
@@ -18,6 +15,7 @@
 #include "toolkit/date_format.h"
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
+#include "toolkit/text_file_memory.h"
 
 namespace {
 
@@ -143,12 +141,14 @@ char16_t unitOf(std::uint8_t byte) {
     }
 }
 
-std::string productPath() {
-    static const std::string path = "/tmp/pagesmith-line-fuzz-" + std::to_string(getpid()) + ".htm";
-    return path;
-}
+const std::u16string productPath = u"product.htm";
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    platform_file::useBackend(memory_files::backend());
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 5) return 0;
@@ -163,8 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     listDepth = 0;
     headingWritten = 0;
 
-    const std::u16string path = textFromUtf8(productPath());
-    if (text_file::create(path, ProductFile) == FileId::none) std::abort();
+    memory_files::clear();
+    if (text_file::create(productPath, ProductFile) == FileId::none) std::abort();
     Reference reference;
     std::u16string line;
     for (std::size_t i = 5; i <= size; ++i) {
@@ -183,8 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text_file::close(ProductFile);
     if (listDepth != 0) std::abort();
 
-    std::ifstream in(productPath(), std::ios::binary);
-    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (written != reference.out) std::abort();
+    std::string written;
+    if (!memory_files::get(productPath, written) || written != reference.out) std::abort();
     return 0;
 }

@@ -1,24 +1,22 @@
-// Any bytes as a text file, read with every line reader from several start
-// offsets: no line holds a terminator, every line moves the position on, and
-// the reading ends exactly at the end of the file. Short inputs are also
-// repeated past the buffer size so that characters straddle refills.
-#include <unistd.h>
-
+// Any bytes as a text file in memory, read with every line reader from several
+// start offsets: no line holds a terminator, every line moves the position
+// on, and the reading ends exactly at the end of the file. Each reading is
+// done twice, the second time with a small long-line limit and reads of a few
+// bytes each: lines measured ahead and decoded in place, and characters that
+// straddle refills, must come out as whole lines read at once do.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "toolkit/strings.h"
 #include "toolkit/text_file.h"
+#include "toolkit/text_file_memory.h"
 
 namespace {
 
-const std::u16string& scratchPath() {
-    static const std::u16string path = textFromUtf8(
-        "/tmp/pagesmith-line-reader-fuzz-" + std::to_string(getpid()));
-    return path;
-}
+const std::u16string scratchPath = u"input.txt";
 
 void fail(const char* what, TextEncoding encoding, std::int64_t at) {
     std::fprintf(stderr, "%s (encoding %d, position %lld)\n", what, static_cast<int>(encoding),
@@ -30,13 +28,16 @@ bool holdsTerminator(const std::u16string& line) {
     return line.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos;
 }
 
-void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding) {
-    FileId file = text_file::openRead(scratchPath(), FileId{0});
+using Reading = std::vector<std::pair<std::u16string, std::int64_t>>;  // each line and the position after it
+
+Reading readEverything(std::size_t size, std::int64_t start, TextEncoding encoding) {
+    FileId file = text_file::openRead(scratchPath, FileId{0});
     if (file == FileId::none) fail("cannot open the input", encoding, 0);
     text_file::seek(file, start);
     if (encoding == TextEncoding::Ansi && start == 0) {
         encoding = text_file::detectEncoding(file);
     }
+    Reading reading;
     std::u16string line;
     std::int64_t before = text_file::position(file);
     while (!text_file::atEnd(file)) {
@@ -45,39 +46,48 @@ void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding)
         if (after <= before) fail("a line did not move the position on", encoding, before);
         if (holdsTerminator(line)) fail("a line holds a terminator", encoding, before);
         if (line.size() > size) fail("a line is longer than the file", encoding, before);
+        reading.emplace_back(line, after);
         before = after;
     }
     if (before != static_cast<std::int64_t>(size) && !(start > static_cast<std::int64_t>(size))) {
         fail("reading stopped before the end", encoding, before);
     }
     text_file::close(file);
+    return reading;
 }
 
-void check(const std::string& bytes) {
-    std::FILE* out = std::fopen(utf8FromText(scratchPath()).c_str(), "wb");
-    if (!out) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
+void check(const std::string& bytes, std::size_t longLine, int readSize) {
+    memory_files::put(scratchPath, bytes);
     const TextEncoding encodings[] = {TextEncoding::Ansi,    TextEncoding::Utf8,
                                       TextEncoding::Utf16LE, TextEncoding::Utf16BE,
                                       TextEncoding::Utf32LE, TextEncoding::Utf32BE};
     for (TextEncoding encoding : encodings) {
-        for (std::int64_t start = 0; start < 4; ++start) {
-            readEverything(bytes.size(), start, encoding);
+        // A byte encoding has no units to fall out of step with.
+        const std::int64_t starts = encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8 ? 2 : 4;
+        for (std::int64_t start = 0; start < starts; ++start) {
+            text_file::setLongLineLimit(std::size_t(1) << 30);
+            memory_files::setReadSize(0);
+            const Reading gathered = readEverything(bytes.size(), start, encoding);
+            text_file::setLongLineLimit(longLine);
+            memory_files::setReadSize(readSize);
+            if (readEverything(bytes.size(), start, encoding) != gathered) {
+                fail("a long line reads otherwise than a gathered one", encoding, start);
+            }
         }
     }
 }
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    platform_file::useBackend(memory_files::backend());
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    check(bytes);
-    if (size > 0 && size < 2 * fileBufferSize) {
-        std::string repeated;
-        while (repeated.size() <= 2 * fileBufferSize + 3) repeated += bytes;
-        check(repeated);
-    }
-    std::remove(utf8FromText(scratchPath()).c_str());
+    if (size == 0) return 0;
+    const std::size_t longLine = 1 + (data[0] & 0x0F);
+    const int readSize = 4 + (data[0] >> 4);
+    check(std::string(reinterpret_cast<const char*>(data + 1), size - 1), longLine, readSize);
     return 0;
 }

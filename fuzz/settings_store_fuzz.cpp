@@ -1,40 +1,22 @@
-// Any bytes as a settings file: load and save must keep every non-empty line
-// (in the form save writes it back), and repeated rounds must settle.
-#include <unistd.h>
-
+// Any bytes as a settings file in memory: load and save must keep every
+// non-empty line (in the form save writes it back), and repeated rounds must
+// settle.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "shell/settings_store.h"
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
+#include "toolkit/text_file_memory.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::u16string scratchPath(const char* name) {
-    static const fs::path dir = [] {
-        fs::path path = fs::temp_directory_path() / ("pagesmith-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(path);
-        return path;
-    }();
-    return (dir / name).u16string();
-}
-
-void writeFile(const std::u16string& path, const std::string& bytes) {
-    std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::string readFile(const std::u16string& path) {
-    std::ifstream in(fs::path(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!memory_files::get(path, bytes)) std::abort();
+    return bytes;
 }
 
 bool isHeader(const std::u16string& line) {
@@ -100,11 +82,20 @@ std::string loadAndSave(const std::u16string& path) {
 // it comes back as "=  x=", which the next load reads as a key line with the
 // value "x=". So the second round is checked against the rules as well, and
 // only from then on must the bytes stay the same.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    platform_file::useBackend(memory_files::backend());
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::u16string path = scratchPath("settings.ini");
-    writeFile(path, std::string(reinterpret_cast<const char*>(data), size));
+    const std::u16string path = u"Pagesmith.ini";
+    memory_files::clear();
+    memory_files::put(path, std::string(reinterpret_cast<const char*>(data), size));
     loadAndSave(path);
     const std::string second = loadAndSave(path);
-    check(loadAndSave(path) == second);
+    SettingsStore store;
+    store.settingsPath = path;
+    check(load(store) == 1 && save(store) == 1);
+    check(readFile(path) == second);
     return 0;
 }

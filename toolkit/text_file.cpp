@@ -4,6 +4,7 @@
 #include "toolkit/text_file.h"
 
 #include <new>
+#include <utility>
 
 #include "toolkit/text_file_buffer.h"
 #include "toolkit/text_file_streams.h"
@@ -21,11 +22,16 @@ constexpr int firstAssignedNumber = 64;
 // without limit.
 constexpr int largestFileNumber = 65535;
 
+// The buffer of a closed file waits for the next open, which then costs no
+// allocation of its 64 KB.
+std::unique_ptr<unsigned char[]> spareBuffer;
+
 void closeFile(int number) {
     std::unique_ptr<TextFile>& slot = openFiles[static_cast<std::size_t>(number)];
     if (!slot) return;
     writeOutBuffer(*slot);
     if (!slot->standardStream) platform_file::close(slot->handle);
+    if (!spareBuffer) spareBuffer = std::move(slot->buffer);
     slot.reset();
 }
 
@@ -45,12 +51,14 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
 
     auto file = std::unique_ptr<TextFile>(new (std::nothrow) TextFile);
     if (!file) return FileId::none;
-    file->buffer.reset(new (std::nothrow) unsigned char[systemChunkSize]);
+    file->buffer = std::move(spareBuffer);
+    if (!file->buffer) file->buffer.reset(new (std::nothrow) unsigned char[systemChunkSize]);
     if (!file->buffer) return FileId::none;
     if (boundHandle(number, file->handle)) {
         file->standardStream = true;
     } else if (!platform_file::open(path, mode, file->handle)) {
         noteFailure();
+        spareBuffer = std::move(file->buffer);
         return FileId::none;
     }
     file->readOnly = mode == platform_file::OpenMode::ReadOnly;

@@ -18,6 +18,7 @@
 // failure), and the platform's primitives behind text_file_platform.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -86,6 +87,12 @@ bool ansiCanHold(std::u16string_view text);
 // True once any system write on this file came back short or failed (a full
 // disk, a lost network share). Stays set until the file is closed.
 bool writeFailed(FileId file);
+
+// Lines longer than this many bytes (or UTF-16 code units) are measured
+// ahead and decoded in place, so that their text is made once at its final
+// size (256 KB unless changed). Tests and fuzzers lower it to reach that way
+// with small files; lines read the same either way.
+void setLongLineLimit(std::size_t bytes);
 
 // True once a system read on this file failed; the file then reads as ended,
 // so a reading loop stops, and the caller asks here whether it saw the end.

@@ -105,7 +105,8 @@ std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t co
 
 // A line whose bytes outgrow this many is read by readLongByteLine; a line
 // whose text outgrows as many code units gets its room by makeRoomForRest.
-constexpr std::size_t longLineBytes = std::size_t(1) << 18;
+// 256 KB unless setLongLineLimit changed it.
+extern std::size_t longLineBytes;
 // Room left behind a long line's text, so that a caller can append a short
 // ending without moving the whole line.
 constexpr std::size_t longLineSlack = 256;

@@ -12,6 +12,10 @@
 
 namespace text_file {
 
+std::size_t longLineBytes = std::size_t(1) << 18;
+
+void setLongLineLimit(std::size_t bytes) { longLineBytes = bytes > 0 ? bytes : 1; }
+
 namespace {
 
 // The first CR, LF or NUL in [p, end), or end.
@@ -38,6 +42,12 @@ std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndi
 // of the file; the position is back where it was afterwards. -1 when the
 // file cannot tell its position or go back to it.
 std::int64_t measureRestOfLine(TextFile& f, std::int32_t unitSize, bool bigEndian) {
+    if (unitSize == 1 && f.remaining > 0) {
+        // The line may end within what was read ahead already.
+        const unsigned char* p = unread(f);
+        const unsigned char* at = findLineEnd(p, p + f.remaining);
+        if (at != p + f.remaining) return at - p;
+    }
     const std::int64_t start = logicalPosition(f);
     if (start < 0) return -1;
     std::int64_t count = 0;

@@ -28,6 +28,7 @@ struct Opened {
 std::vector<File> files;
 std::vector<std::pair<std::u16string, int>> names;
 std::vector<Opened> opened;
+int readSize = 0;
 
 int find(const std::u16string& path) {
     for (const auto& name : names) {
@@ -88,6 +89,7 @@ std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     const std::string& data = files[static_cast<std::size_t>(o->file)].bytes;
     const std::int64_t size = static_cast<std::int64_t>(data.size());
     if (o->position >= size || count <= 0) return 0;
+    if (readSize > 0 && count > readSize) count = readSize;
     const std::int64_t take = count < size - o->position ? count : size - o->position;
     std::memcpy(bytes, data.data() + o->position, static_cast<std::size_t>(take));
     o->position += take;
@@ -156,6 +158,8 @@ bool get(const std::u16string& path, std::string& bytes) {
     bytes = files[static_cast<std::size_t>(number)].bytes;
     return true;
 }
+
+void setReadSize(int bytes) { readSize = bytes <= 0 ? 0 : bytes < 4 ? 4 : bytes; }
 
 void clear() {
     files.clear();

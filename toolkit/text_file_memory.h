@@ -26,4 +26,9 @@ bool get(const std::u16string& path, std::string& bytes);
 // Forgets every file. No file may be open.
 void clear();
 
+// Reads deliver at most this many bytes each (at least 4; 0 for no limit),
+// as a pipe or a network share may: every refill boundary then falls within
+// a small file.
+void setReadSize(int bytes);
+
 }  // namespace memory_files
