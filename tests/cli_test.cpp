@@ -231,6 +231,9 @@ TEST(CommandLine, Invocations) {
         {"-q keeps warnings back", {"-q", "notes.txt", "notes.md"}, here, "", 0, "", ""},
         {"the product must differ from the source", {"notes.txt", "-o", "notes.txt"}, here, "", 1, "",
          "pagesmith: Product file must differ from source and template: notes.txt\n"},
+        {"the product must differ from the settings file", {"--settings", "more.txt", "notes.txt", "-o", "more.txt"},
+         here, "", 1, "", "pagesmith: Product file must differ from the settings file: more.txt\n",
+         {{"more.txt", "x"}}},
         {"the settings give the defaults", {"-t", "Standard", "notes.txt"}, dated.c_str(), "", 0, "", "",
          {{"notes.htm", "\xEF\xBB\xBF<title>Stored</title>\r\n<body><ul><li><h1>A</h1>\r\ntext<br>\r\n"
                         "<ul><li><h2>B</h2>\r\n</li></ul></li></ul></body>"}}},

@@ -1,0 +1,347 @@
+// Bad inputs that once lost data or reported a failure as success, grouped by
+// fault, each with the outcome it has now: a product that is an input under
+// another name, inputs held open by other readers and writers, and system
+// reads that fail part of the way. (Memory and settings size are measured by
+// bench/, parallel runs by parallel_runs_test.sh, hostile inputs by fuzz/.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "converter/conversion_run.h"
+#include "converter/job_settings.h"
+#include "shell/settings_store.h"
+#include "tests/test_support.h"
+#include "toolkit/paths.h"
+#include "toolkit/strings.h"
+#include "toolkit/text_file.h"
+#include "toolkit/text_file_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string sourceText = "[.A]\r\ntext\r\n";
+const std::string templateText = "<p>[...]</p>";
+const std::string settingsText = "[Settings]\r\nTitleRange=1\r\n";
+
+// A run over three real files in a scratch folder.
+struct RunFiles {
+    ScratchDir dir;
+    CapturedErrors errors;
+
+    RunFiles() {
+        clearJobSettings();
+        applyDefaultSettings(job);
+        currentLine.clear();
+        listDepth = 0;
+        job.templateDirectory = dir.directory();
+        job.templateName = u"Plain";
+        job.templatePath = templatePathOf(job);
+        job.sourcePath = dir.path(u"notes.txt");
+        job.settingsPath = dir.path(u"Pagesmith.ini");
+        job.productPath = dir.path(u"notes.htm");
+        writeBytes(job.templatePath, templateText);
+        writeBytes(job.sourcePath, sourceText);
+        writeBytes(job.settingsPath, settingsText);
+    }
+    std::string messages() const {
+        std::string all;
+        for (const std::u16string& m : errors.messages) all += (all.empty() ? "" : "|") + utf8FromText(m);
+        return all;
+    }
+    bool inputsIntact() const {
+        return readBytes(job.sourcePath) == sourceText && readBytes(job.templatePath) == templateText &&
+               readBytes(job.settingsPath) == settingsText;
+    }
+};
+
+// --- A product that is an input under another name -------------------------
+
+enum class Input { Source, Template, Settings };
+
+const std::u16string& pathOf(Input input) {
+    return input == Input::Source ? job.sourcePath : input == Input::Template ? job.templatePath : job.settingsPath;
+}
+
+std::u16string nameOf(const RunFiles& run, Input input) { return pathOf(input).substr(run.dir.directory().size()); }
+
+// Each alias maker returns another path of the input, or "" where the
+// platform offers no such alias here.
+using AliasMaker = std::u16string (*)(const RunFiles& run, Input input);
+
+std::u16string symbolicLink(const RunFiles& run, Input input) {
+    std::error_code error;
+    fs::create_symlink(fs::path(pathOf(input)), fs::path(run.dir.path(u"link.htm")), error);
+    return error ? u"" : run.dir.path(u"link.htm");
+}
+
+std::u16string hardLink(const RunFiles& run, Input input) {
+    std::error_code error;
+    fs::create_hard_link(fs::path(pathOf(input)), fs::path(run.dir.path(u"hard.htm")), error);
+    return error ? u"" : run.dir.path(u"hard.htm");
+}
+
+std::u16string linkedFolder(const RunFiles& run, Input input) {
+    std::error_code error;
+    fs::create_directory_symlink(fs::path(run.dir.directory()), fs::path(run.dir.path(u"linked")), error);
+    return error ? u"" : run.dir.path(u"linked") + pathSeparator + nameOf(run, input);
+}
+
+std::u16string dotStep(const RunFiles& run, Input input) {
+    return run.dir.directory() + u"." + pathSeparator + nameOf(run, input);
+}
+
+std::u16string dotDotStep(const RunFiles& run, Input input) {
+    fs::create_directory(fs::path(run.dir.path(u"sub")));
+    return run.dir.path(u"sub") + pathSeparator + u".." + pathSeparator + nameOf(run, input);
+}
+
+#ifdef _WIN32
+std::u16string letterCase(const RunFiles&, Input input) {
+    std::u16string upper = pathOf(input);
+    for (char16_t& c : upper) {
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return upper;
+}
+
+std::u16string shortName(const RunFiles&, Input input) {
+    wchar_t buffer[MAX_PATH];
+    const std::u16string& path = pathOf(input);
+    const DWORD length = GetShortPathNameW(reinterpret_cast<const wchar_t*>(path.c_str()), buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return u"";
+    const std::u16string shortPath(reinterpret_cast<const char16_t*>(buffer), length);
+    return shortPath == path ? u"" : shortPath;
+}
+
+std::u16string extendedPrefix(const RunFiles&, Input input) { return u"\\\\?\\" + pathOf(input); }
+#else
+// Needs the scratch folder as the current one; restores it afterwards.
+struct InFolder {
+    fs::path before = fs::current_path();
+    explicit InFolder(const std::u16string& folder) { fs::current_path(fs::path(folder)); }
+    ~InFolder() { fs::current_path(before); }
+};
+
+std::u16string procSelfCwd(const RunFiles& run, Input input) { return u"/proc/self/cwd/" + nameOf(run, input); }
+#endif
+
+TEST(ProductAlias, EveryOtherNameOfAnInputIsRefused) {
+    struct Alias {
+        const char* name;
+        AliasMaker make;
+    };
+    static const Alias aliases[] = {
+        {"symbolic link", symbolicLink},
+        {"hard link", hardLink},
+        {"linked folder", linkedFolder},
+        {"\".\" step", dotStep},
+        {"\"..\" step", dotDotStep},
+#ifdef _WIN32
+        {"letter case", letterCase},
+        {"8.3 short name", shortName},
+        {"\\\\?\\ prefix", extendedPrefix},
+#else
+        {"/proc/self/cwd", procSelfCwd},
+#endif
+    };
+    struct Target {
+        Input input;
+        const char* name;
+        const char* message;
+    };
+    static const Target targets[] = {
+        {Input::Source, "source", "Product file must differ from source and template"},
+        {Input::Template, "template", "Product file must differ from source and template"},
+        {Input::Settings, "settings", "Product file must differ from the settings file"},
+    };
+    for (const Alias& alias : aliases) {
+        for (const Target& target : targets) {
+            RunFiles run;
+#ifndef _WIN32
+            InFolder here(run.dir.directory());
+#endif
+            job.productPath = alias.make(run, target.input);
+            if (job.productPath.empty()) {
+                std::printf("note: no %s here\n", alias.name);
+                continue;
+            }
+            EXPECT_EQ(writeProduct(), 0) << alias.name << " of the " << target.name;
+            EXPECT_EQ(run.messages(), target.message) << alias.name << " of the " << target.name;
+            EXPECT_TRUE(run.inputsIntact()) << alias.name << " of the " << target.name;
+        }
+    }
+}
+
+// A product that does not exist is no input, whatever its name looks like;
+// one that cannot be identified is compared by its path.
+TEST(ProductAlias, NewProductsAndUnidentifiedPaths) {
+    {
+        RunFiles run;
+        job.productPath = run.dir.path(u"notes.txt.htm");
+        EXPECT_EQ(writeProduct(), 1);
+        EXPECT_EQ(run.messages(), "");
+    }
+    {
+        RunFiles run;
+        fs::remove(fs::path(job.sourcePath));
+        job.productPath = run.dir.directory() + u"." + pathSeparator + u"notes.txt";
+        EXPECT_EQ(writeProduct(), 0);
+        EXPECT_EQ(run.messages(), "Product file must differ from source and template");
+        EXPECT_FALSE(fileExists(job.sourcePath));
+    }
+}
+
+// --- Inputs held open elsewhere ---------------------------------------------
+
+// A reader of an input no longer stands in a run's way; a writer still does,
+// with the messages a locked file always had. The product, once created, is
+// held alone.
+TEST(SharedReading, ReadersShareAndWritersShutOut) {
+    struct Case {
+        const char* name;
+        Input input;
+        bool writer;
+        int result;
+        const char* messages;
+    };
+    static const Case cases[] = {
+        {"source read elsewhere", Input::Source, false, 1, ""},
+        {"template read elsewhere", Input::Template, false, 1, ""},
+        {"source written elsewhere", Input::Source, true, 0, "Source not found"},
+        {"template written elsewhere", Input::Template, true, 0, "Cannot read template file"},
+    };
+    for (const Case& c : cases) {
+        RunFiles run;
+        const FileId holder = c.writer ? text_file::openReadWrite(pathOf(c.input)) : text_file::openRead(pathOf(c.input));
+        ASSERT_NE(holder, FileId::none) << c.name;
+        EXPECT_EQ(writeProduct(), c.result) << c.name;
+        EXPECT_EQ(run.messages(), c.messages) << c.name;
+        text_file::close(holder);
+        EXPECT_TRUE(run.inputsIntact()) << c.name;
+    }
+}
+
+TEST(SharedReading, SettingsLoadBesideAReaderButSaveAlone) {
+    RunFiles run;
+    SettingsStore store;
+    store.settingsPath = job.settingsPath;
+    const FileId reader = text_file::openRead(store.settingsPath);
+    ASSERT_NE(reader, FileId::none);
+    EXPECT_EQ(load(store), 1);
+    selectGroup(store, u"Settings");
+    EXPECT_EQ(readNumber(store, u"TitleRange", 7), 1);
+    writeNumber(store, u"TitleRange", 2);
+    EXPECT_EQ(save(store), 0);
+    text_file::close(reader);
+    EXPECT_EQ(readBytes(store.settingsPath), settingsText);
+}
+
+// --- System reads that fail -------------------------------------------------
+
+// The system's files, except that reads of one path fail once `allowed`
+// bytes of it have been read.
+struct FailingReads {
+    static std::u16string path;
+    static std::int64_t allowed;
+    static platform_file::Handle failing;
+
+    static bool open(const std::u16string& name, platform_file::OpenMode mode, platform_file::Handle& handle) {
+        if (!platform_file::systemFiles().open(name, mode, handle)) return false;
+        if (name == path) failing = handle;
+        return true;
+    }
+    static void close(platform_file::Handle handle) {
+        if (handle == failing) failing = -1;
+        platform_file::systemFiles().close(handle);
+    }
+    static std::int32_t read(platform_file::Handle handle, void* bytes, std::int32_t count) {
+        if (handle == failing) {
+            if (allowed <= 0) return -1;
+            if (count > allowed) count = static_cast<std::int32_t>(allowed);
+        }
+        const std::int32_t got = platform_file::systemFiles().read(handle, bytes, count);
+        if (handle == failing && got > 0) allowed -= got;
+        return got;
+    }
+
+    const platform_file::Backend backend;
+    const platform_file::Backend& previous;
+
+    FailingReads(const std::u16string& failingPath, std::int64_t bytesBeforeFailure)
+        : backend(failingBackend()), previous(platform_file::useBackend(backend)) {
+        path = failingPath;
+        allowed = bytesBeforeFailure;
+        failing = -1;
+    }
+    ~FailingReads() { platform_file::useBackend(previous); }
+
+    static platform_file::Backend failingBackend() {
+        platform_file::Backend b = platform_file::systemFiles();
+        b.open = open;
+        b.close = close;
+        b.read = read;
+        return b;
+    }
+};
+
+std::u16string FailingReads::path;
+std::int64_t FailingReads::allowed = 0;
+platform_file::Handle FailingReads::failing = -1;
+
+TEST(ReadFailure, AFailedReadIsAnErrorNotTheEnd) {
+    struct Case {
+        const char* name;
+        Input input;
+        std::int64_t allowed;
+        const char* messages;
+        const char* product;  // what stays after the mark
+    };
+    static const Case cases[] = {
+        {"source at once", Input::Source, 0, "Cannot read source file", "<p>"},
+        {"source part of the way", Input::Source, 6, "Cannot read source file", "<p><ul><li><h1>A</h1>\r\n</li></ul>"},
+        {"template at once", Input::Template, 0, "Cannot read template file", ""},
+        {"template part of the way", Input::Template, 4, "Cannot read template file", "<p>[\r\n"},
+    };
+    for (const Case& c : cases) {
+        RunFiles run;
+        int result;
+        {
+            FailingReads failing(pathOf(c.input), c.allowed);
+            result = writeProduct();
+        }
+        EXPECT_EQ(result, 0) << c.name;
+        EXPECT_EQ(run.messages(), c.messages) << c.name;
+        EXPECT_EQ(escapeBytes(readBytes(job.productPath)), escapeBytes("\xEF\xBB\xBF" + std::string(c.product))) << c.name;
+        EXPECT_TRUE(run.inputsIntact()) << c.name;
+    }
+}
+
+// A settings file that fails to read is treated as one that cannot be
+// opened: nothing of it is taken, and save leaves it alone.
+TEST(ReadFailure, SettingsThatFailToReadAreLeftAlone) {
+    RunFiles run;
+    SettingsStore store;
+    store.settingsPath = job.settingsPath;
+    {
+        FailingReads failing(store.settingsPath, 12);
+        EXPECT_EQ(load(store), 0);
+    }
+    EXPECT_TRUE(store.loadRefused);
+    EXPECT_EQ(groupCount(store), 0);
+    selectGroup(store, u"Settings");
+    EXPECT_EQ(readNumber(store, u"TitleRange", 5), 5);
+    writeNumber(store, u"TitleRange", 2);
+    EXPECT_EQ(save(store), 0);
+    EXPECT_EQ(readBytes(store.settingsPath), settingsText);
+}
+
+}  // namespace
