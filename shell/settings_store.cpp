@@ -74,19 +74,34 @@ std::uint32_t hashOf(View folded) {
 
 View nameOf(const GroupName& group) { return View(group.text, group.length); }
 
-void indexGroup(std::vector<std::int32_t>& index, const std::deque<GroupName>& groups, std::int32_t slot) {
-    const std::size_t mask = index.size() - 1;
-    std::size_t at = groups[static_cast<std::size_t>(slot)].hash & mask;
-    while (index[at] != 0) at = (at + 1) & mask;
-    index[at] = slot;
+// An index place holds a slot number in its low bits and the top bits of the
+// slot's hash above them, so that a search passes other names without
+// looking them up. 0 marks a free place.
+constexpr int slotBits = 26;
+constexpr std::uint32_t slotMask = (std::uint32_t(1) << slotBits) - 1;
+
+std::uint32_t placeOf(std::int32_t slot, std::uint32_t hash) {
+    return static_cast<std::uint32_t>(slot) | (hash & ~slotMask);
 }
 
-// Keeps the index at most half full, so that a search meets a free place soon.
+void indexGroup(std::vector<std::uint32_t>& index, std::int32_t slot, std::uint32_t hash) {
+    const std::size_t mask = index.size() - 1;
+    std::size_t at = hash & mask;
+    while (index[at] != 0) at = (at + 1) & mask;
+    index[at] = placeOf(slot, hash);
+}
+
+// Keeps the index at most three quarters full: a search still meets a free
+// place within a few steps, and a file of millions of groups spends little
+// on it.
 void makeIndexRoom(SettingsStore& store) {
     const std::size_t names = store.groups.size();  // slot 0 included: one more than needed
-    if (2 * names <= store.groupIndex.size()) return;
-    std::vector<std::int32_t> index(store.groupIndex.empty() ? 64 : 2 * store.groupIndex.size(), 0);
-    for (std::size_t slot = 1; slot < names; ++slot) indexGroup(index, store.groups, static_cast<std::int32_t>(slot));
+    if (names > slotMask) throw std::length_error("settings groups");
+    if (4 * names <= 3 * store.groupIndex.size()) return;
+    std::vector<std::uint32_t> index(store.groupIndex.empty() ? 64 : 2 * store.groupIndex.size(), 0);
+    for (std::size_t slot = 1; slot < names; ++slot) {
+        indexGroup(index, static_cast<std::int32_t>(slot), store.groups[slot].hash);
+    }
     store.groupIndex.swap(index);
 }
 
@@ -100,7 +115,9 @@ std::int32_t groupNumber(SettingsStore& store, View name) {
     if (!store.groupIndex.empty()) {
         const std::size_t mask = store.groupIndex.size() - 1;
         for (std::size_t at = hash & mask; store.groupIndex[at] != 0; at = (at + 1) & mask) {
-            const std::int32_t slot = store.groupIndex[at];
+            const std::uint32_t place = store.groupIndex[at];
+            if ((place & ~slotMask) != (hash & ~slotMask)) continue;
+            const std::int32_t slot = static_cast<std::int32_t>(place & slotMask);
             const GroupName& group = store.groups[static_cast<std::size_t>(slot)];
             if (group.hash == hash && group.length == folded.size() && lowerCase(nameOf(group)) == folded) {
                 return slot;
@@ -111,7 +128,7 @@ std::int32_t groupNumber(SettingsStore& store, View name) {
     const std::uint32_t length = length32(name.size());
     store.groups.push_back(GroupName{keepText(store, name), length, hash});
     const std::int32_t slot = static_cast<std::int32_t>(store.groups.size() - 1);
-    indexGroup(store.groupIndex, store.groups, slot);
+    indexGroup(store.groupIndex, slot, hash);
     return slot;
 }
 

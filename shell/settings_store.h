@@ -50,8 +50,8 @@ struct SettingsStore {
     // Slot 0 is group 0; every other name gets the next slot, spelled as
     // first seen, with no limit on their number.
     std::deque<GroupName> groups{GroupName()};
-    // Open addressing over the slots by their hash; 0 marks a free place.
-    std::vector<std::int32_t> groupIndex;
+    // Open addressing over the slots by their hash (settings_store.cpp).
+    std::vector<std::uint32_t> groupIndex;
     std::deque<SettingsEntry> entries;
 };
 
