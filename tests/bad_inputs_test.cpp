@@ -1,8 +1,9 @@
 // Bad inputs that once lost data or reported a failure as success, grouped by
 // fault, each with the outcome it has now: a product that is an input under
-// another name, inputs held open by other readers and writers, and system
-// reads that fail part of the way. (Memory and settings size are measured by
-// bench/, parallel runs by parallel_runs_test.sh, hostile inputs by fuzz/.)
+// another name, inputs held open by other readers and writers, system reads
+// that fail part of the way, and memory that runs out. (Memory and settings
+// size are measured by bench/, parallel runs by parallel_runs_test.sh,
+// hostile inputs by fuzz/.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,7 +13,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <fstream>
 #endif
 
 #include "converter/conversion_run.h"
@@ -343,5 +347,37 @@ TEST(ReadFailure, SettingsThatFailToReadAreLeftAlone) {
     EXPECT_EQ(save(store), 0);
     EXPECT_EQ(readBytes(store.settingsPath), settingsText);
 }
+
+// --- Memory that runs out ----------------------------------------------------
+
+// An address-space limit just above what the process holds makes the long
+// line's text impossible to allocate. (A sanitizer reserves far more address
+// space than any limit could leave; Windows shows this with bench/memory.)
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+TEST(OutOfMemory, ARunThatRunsOutEndsWithAMessage) {
+    RunFiles run;
+    {
+        std::ofstream source(fs::path(job.sourcePath), std::ios::binary | std::ios::trunc);
+        const std::string block(1 << 20, 'x');
+        for (int i = 0; i < 48; ++i) source << block;
+    }
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (48u << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    const int result = writeProduct();
+    setrlimit(RLIMIT_AS, &saved);
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(run.messages(), "Not enough memory");
+    EXPECT_EQ(escapeBytes(readBytes(job.productPath)), escapeBytes("\xEF\xBB\xBF<p>"));
+    // Nothing stays open: the inputs can be written again.
+    EXPECT_NE(text_file::create(job.sourcePath, FileId{1}), FileId::none);
+    text_file::close(FileId{1});
+}
+#endif
 
 }  // namespace
