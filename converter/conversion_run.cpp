@@ -1,7 +1,6 @@
 #include "converter/conversion_run.h"
 
 #include <new>
-#include <stdexcept>
 
 #include "converter/job_settings.h"
 #include "converter/template_assembly.h"
@@ -55,11 +54,12 @@ bool productIs(const std::u16string& input) {
 
 int assembleInProduct() {
     text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
+    // The shipped programs also throw std::bad_alloc for a text longer than
+    // a string can hold (toolkit/lean_runtime_win32.cpp): memory by another
+    // name.
     try {
         return assembleProduct();
     } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-        // A text longer than a string can hold: memory by another name.
     }
     // The run ends where memory ran out; the inputs it held are let go.
     text_file::close(TemplateFile);

@@ -2,7 +2,6 @@
 
 #include <limits>
 #include <new>
-#include <stdexcept>
 #include <utility>
 
 #include "toolkit/paths.h"
@@ -32,8 +31,10 @@ constexpr std::size_t largestBlockUnits = std::size_t(1) << 19;
 // A line this long becomes a block of its own, taken over rather than copied.
 constexpr std::size_t lineBlockUnits = std::size_t(1) << 16;
 
+// A line too long for an entry's record cannot be kept, as if memory had
+// run out.
 std::uint32_t length32(std::size_t length) {
-    if (length > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("settings line");
+    if (length > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
     return static_cast<std::uint32_t>(length);
 }
 
@@ -96,7 +97,7 @@ void indexGroup(std::vector<std::uint32_t>& index, std::int32_t slot, std::uint3
 // on it.
 void makeIndexRoom(SettingsStore& store) {
     const std::size_t names = store.groups.size();  // slot 0 included: one more than needed
-    if (names > slotMask) throw std::length_error("settings groups");
+    if (names > slotMask) throw std::bad_alloc();  // more groups than an index place can name
     if (4 * names <= 3 * store.groupIndex.size()) return;
     std::vector<std::uint32_t> index(store.groupIndex.empty() ? 64 : 2 * store.groupIndex.size(), 0);
     for (std::size_t slot = 1; slot < names; ++slot) {
@@ -236,8 +237,6 @@ bool readEntries(FileId file, SettingsStore& loaded) {
             if (start < end) addLine(loaded, group, line, start, end);
         }
     } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
         return false;
     }
     return !text_file::readFailed(file);

@@ -185,6 +185,21 @@ TEST(ProductAlias, EveryOtherNameOfAnInputIsRefused) {
     }
 }
 
+// An input that another program holds for writing is still identified.
+TEST(ProductAlias, AHeldInputIsStillIdentified) {
+    RunFiles run;
+    std::error_code error;
+    fs::create_hard_link(fs::path(job.sourcePath), fs::path(run.dir.path(u"hard.htm")), error);
+    ASSERT_FALSE(error) << error.message();
+    const FileId holder = text_file::openReadWrite(job.sourcePath);
+    ASSERT_NE(holder, FileId::none);
+    job.productPath = run.dir.path(u"hard.htm");
+    EXPECT_EQ(writeProduct(), 0);
+    text_file::close(holder);
+    EXPECT_EQ(run.messages(), "Product file must differ from source and template");
+    EXPECT_TRUE(run.inputsIntact());
+}
+
 // A product that does not exist is no input, whatever its name looks like;
 // one that cannot be identified is compared by its path.
 TEST(ProductAlias, NewProductsAndUnidentifiedPaths) {
