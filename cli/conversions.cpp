@@ -37,6 +37,8 @@ const KnownMessage knownMessages[] = {
     {u"Cannot make product file", Names::Product, true},
     {u"Cannot write product file", Names::Product, true},
     {u"Product file must differ from source and template", Names::Product, false},
+    {u"Product file must differ from the settings file", Names::Product, false},
+    {u"Cannot read source file", Names::Source, false},
 };
 
 void reportNamingTheFile(std::u16string_view message) {
@@ -66,17 +68,6 @@ std::u16string secondsText(double seconds) {
     return textFromUtf8(text);
 }
 
-// Creating the product first empties it, so it must be neither input.
-bool productNamesAnInput(const std::u16string& product) {
-    std::u16string productFull;
-    if (!fullPath(product, productFull)) return false;
-    for (const std::u16string* input : {&job.sourcePath, &job.templatePath}) {
-        std::u16string inputFull;
-        if (!input->empty() && fullPath(*input, inputFull) && samePath(productFull, inputFull)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
@@ -98,8 +89,11 @@ bool runConversion(const Conversion& conversion, bool replaceAtomically) {
     const long long pagesBefore = pageTitlesWritten;
     bool done = false;
     if (replaceAtomically && !conversion.toStandardOutput) {
-        if (productNamesAnInput(conversion.productPath)) {
-            reportError(u"Product file must differ from source and template");
+        // The page is written beside the product and then replaces it, so
+        // the product is checked here, as writeProduct checks what it writes.
+        const std::u16string_view conflict = productConflict(conversion.productPath);
+        if (!conflict.empty()) {
+            reportError(conflict);
         } else {
             const std::u16string temporary = conversion.productPath + u".pagesmith-tmp";
             job.productPath = temporary;

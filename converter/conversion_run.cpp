@@ -42,14 +42,14 @@ std::u16string openedAs(const std::u16string& path) {
 // so that a link, a linked folder or another spelling of the same file is
 // found; a product that does not exist yet is no input. The text of the
 // paths decides only when a file cannot be identified.
-bool productIs(const std::u16string& input) {
+bool productIs(const std::u16string& productPath, const std::u16string& input) {
     if (input.empty()) return false;
-    switch (compareFiles(job.productPath, input)) {
+    switch (compareFiles(productPath, input)) {
     case FileMatch::Same: return true;
     case FileMatch::Different: return false;
     case FileMatch::Unknown: break;
     }
-    return samePath(openedAs(job.productPath), openedAs(input));
+    return samePath(openedAs(productPath), openedAs(input));
 }
 
 int assembleInProduct() {
@@ -70,16 +70,20 @@ int assembleInProduct() {
 
 }  // namespace
 
+std::u16string_view productConflict(const std::u16string& productPath) {
+    if (productPath.empty()) return {};
+    if (productIs(productPath, job.sourcePath) || productIs(productPath, job.templatePath)) {
+        return u"Product file must differ from source and template";
+    }
+    if (productIs(productPath, job.settingsPath)) return u"Product file must differ from the settings file";
+    return {};
+}
+
 int writeProduct() {
-    if (!job.productPath.empty()) {
-        if (productIs(job.sourcePath) || productIs(job.templatePath)) {
-            reportError(u"Product file must differ from source and template");
-            return 0;
-        }
-        if (productIs(job.settingsPath)) {
-            reportError(u"Product file must differ from the settings file");
-            return 0;
-        }
+    const std::u16string_view conflict = productConflict(job.productPath);
+    if (!conflict.empty()) {
+        reportError(conflict);
+        return 0;
     }
     if (text_file::create(job.productPath, ProductFile) == FileId::none) {
         reportError(u"Cannot make product file");

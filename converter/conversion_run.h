@@ -22,6 +22,12 @@ std::u16string completeProductPath(std::u16string_view path);
 // templateDirectory + templateName + ".tpl.txt".
 std::u16string templatePathOf(const struct JobSettings& settings);
 
+// The refusal that keeps a run from destroying an input: the message when
+// `productPath` is the same file as the source, the template or
+// `job.settingsPath` (by the files' identity; by the text of their full paths
+// only where a file cannot be identified), or "" when it is none of them.
+std::u16string_view productConflict(const std::u16string& productPath);
+
 // Creates the product file at `job.productPath` with the UTF-8 mark, assembles
 // it, flushes and closes it. Refuses, before anything is created, a product
 // that is the same file as the source, the template or `job.settingsPath`.

@@ -16,7 +16,8 @@ native() { if [ -n "$runner" ]; then winepath -w "$1"; else printf '%s' "$1"; fi
 
 printf '<html><title>T</title>\r\n<body>[...]</body></html>\r\n' >"$dir/Shared.tpl.txt"
 for i in $(seq 200); do printf '[.Page %d]\r\ntext of page %d with a < b\r\n\r\n' "$i" "$i"; done >"$dir/notes.txt"
-settings="$(native "$dir/none.ini")"
+: >"$dir/empty.ini"  # every setting at its default
+settings="$(native "$dir/empty.ini")"
 templates="$(native "$dir")"
 source="$(native "$dir/notes.txt")"
 
@@ -25,7 +26,7 @@ for round in $(seq "$rounds"); do
   pids=()
   for n in $(seq "$runs"); do
     $runner "$cli" --settings "$settings" --template-dir "$templates" --template Shared \
-      "$source" "$(native "$dir/out-$n.htm")" >"$dir/err-$n" 2>&1 &
+      "$source" -o "$(native "$dir/out-$n.htm")" >"$dir/err-$n" 2>&1 &
     pids+=("$!")
   done
   for n in $(seq "$runs"); do
