@@ -6,6 +6,7 @@
 // size, and the bytes are decoded straight from the file buffer into it. A
 // file that cannot go back (a pipe) grows the text as before.
 #include <cstring>
+#include <new>
 
 #include "toolkit/text_file_buffer.h"
 #include "toolkit/utf8_coder.h"
@@ -85,6 +86,9 @@ std::int64_t measureRestOfLine(TextFile& f, std::int32_t unitSize, bool bigEndia
 void makeRoom(std::u16string& line, std::size_t units) {
     const std::size_t needed = line.size() + units + longLineSlack;
     if (line.capacity() >= needed) return;
+    // Longer than a string can be (a 32-bit program's limit is a little
+    // over a billion units): memory runs out, as the caller sees it.
+    if (needed > line.max_size()) throw std::bad_alloc();
     // A fresh string takes exactly what it is asked for; growing the old one
     // might double it. An empty line lets go of its old room first.
     if (line.empty()) std::u16string().swap(line);
