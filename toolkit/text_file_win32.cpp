@@ -67,7 +67,12 @@ void closeFile(Handle handle) { CloseHandle(winHandle(handle)); }
 
 std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     DWORD got = 0;
-    if (!ReadFile(winHandle(handle), bytes, static_cast<DWORD>(count), &got, nullptr)) return -1;
+    if (!ReadFile(winHandle(handle), bytes, static_cast<DWORD>(count), &got, nullptr)) {
+        // A pipe whose writer has gone, and a file at its end, have ended;
+        // anything else is a failed read.
+        const DWORD error = GetLastError();
+        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : -1;
+    }
     return static_cast<std::int32_t>(got);
 }
 
