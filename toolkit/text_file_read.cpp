@@ -125,51 +125,85 @@ const AnsiDecoding& ansiDecoding() {
     return decoding;
 }
 
-void appendSingleByteText(const unsigned char* bytes, std::size_t count,
-                          const AnsiDecoding& decoding, std::u16string& line) {
-    const std::size_t base = line.size();
-    line.resize(base + count);
-    char16_t* d = &line[0] + base;
-    const char16_t* const table = decoding.table;
-    std::size_t i = 0;
-    if (decoding.asciiUnchanged) {
+// Line text is gathered here on its way into the line, a few hundred units
+// at a time: appending a filled block copies it once, where growing the line
+// first would also clear the room it is about to fill.
+constexpr std::size_t blockUnits = 256;
+
+// One line in a single-byte code page that leaves ASCII as it is: the
+// terminator is looked for and the bytes before it widened in the same pass,
+// sixteen at a time, looking up only the bytes above 0x7F in the table.
+// Returns the terminator, or 0xFF at the end of the file.
+unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16string& line) {
+    for (;;) {
+        if (f.remaining == 0 && !refill(f)) return 0xFF;
+        const unsigned char* p = unread(f);
+        const unsigned char* const end = p + f.remaining;
+        const unsigned char* at = end;  // the terminator, once found
+        while (p < end && at == end) {
+            char16_t block[blockUnits];
+            char16_t* d = block;
 #if defined(__SSE2__)
-        // Widen sixteen bytes, then look up the few that are not ASCII.
-        const __m128i zero = _mm_setzero_si128();
-        for (; count - i >= 16; i += 16) {
-            const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(plain, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(plain, zero));
-            for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(plain)); high != 0;
-                 high &= high - 1) {
-                const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(high));
-                d[k] = table[bytes[k]];
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i lineFeed = _mm_set1_epi8(0x0A);
+            const __m128i carriageReturn = _mm_set1_epi8(0x0D);
+            while (end - p >= 16 && block + blockUnits - d >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(bytes, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(bytes, zero));
+                for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)); high != 0; high &= high - 1) {
+                    const int k = __builtin_ctz(high);
+                    d[k] = table[p[k]];
+                }
+                const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_cmpeq_epi8(bytes, zero),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)))));
+                if (stops != 0) {
+                    const int k = __builtin_ctz(stops);
+                    at = p + k;
+                    d += k;
+                    break;
+                }
+                p += 16;
+                d += 16;
             }
-        }
-#else
-        for (; count - i >= 8; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            if ((word & 0x8080808080808080ull) != 0) {
-                for (std::size_t k = i; k < i + 8; ++k) d[k] = table[bytes[k]];
-            } else {
-                for (std::size_t k = i; k < i + 8; ++k) d[k] = bytes[k];
-            }
-        }
 #endif
+            if (at == end) {
+                while (p < end && d < block + blockUnits) {
+                    if (isTerminator(*p)) {
+                        at = p;
+                        break;
+                    }
+                    *d++ = table[*p++];
+                }
+            }
+            line.append(block, static_cast<std::size_t>(d - block));
+        }
+        if (at == end) {
+            f.remaining = 0;
+            continue;
+        }
+        f.remaining = static_cast<std::int32_t>(end - at) - 1;
+        return *at;
     }
-    for (; i < count; ++i) d[i] = table[bytes[i]];
 }
 
 void readAnsiLine(TextFile& f, std::u16string& line) {
-    ByteLine bytes = readByteLine(f);
+    enterReadingState(f);
     const AnsiDecoding& decoding = ansiDecoding();
-    if (decoding.table) {
-        appendSingleByteText(bytes.bytes, bytes.count, decoding, line);
+    unsigned char terminator;
+    if (decoding.table && decoding.asciiUnchanged) {
+        terminator = readSingleByteLine(f, decoding.table, line);
     } else {
-        platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+        ByteLine bytes = readByteLine(f);
+        terminator = bytes.terminator;
+        if (decoding.table) {
+            for (std::size_t i = 0; i < bytes.count; ++i) line += decoding.table[bytes.bytes[i]];
+        } else {
+            platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+        }
     }
-    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
+    if (terminator == 0x0D) skipLineFeed(f, 1, false);
 }
 
 void readUtf8Line(TextFile& f, std::u16string& line) {
@@ -234,16 +268,42 @@ void readUnitLine(TextFile& f, std::u16string& line, std::int32_t unitSize, bool
         const unsigned char* end = start + (f.remaining - f.remaining % unitSize);
         // Find the terminator first, so that the line grows by what it gets.
         const unsigned char* p = start;
+        const bool littleEndian16 = unitSize == 2 && !bigEndian;
+#if defined(__SSE2__)
+        if (littleEndian16) {
+            // Eight units per compare; two mask bits per unit, the lower
+            // one at the unit's first byte.
+            const __m128i nul = _mm_setzero_si128();
+            const __m128i lineFeed = _mm_set1_epi16(0x0A);
+            const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+            while (end - p >= 16) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const int mask = _mm_movemask_epi8(_mm_or_si128(
+                    _mm_cmpeq_epi16(units, nul),
+                    _mm_or_si128(_mm_cmpeq_epi16(units, lineFeed), _mm_cmpeq_epi16(units, carriageReturn))));
+                if (mask != 0) {
+                    p += __builtin_ctz(static_cast<unsigned>(mask));
+                    break;
+                }
+                p += 16;
+            }
+        }
+#endif
         while (p < end && !isTerminator(unitAt(p, unitSize, bigEndian))) p += unitSize;
         const std::size_t units = static_cast<std::size_t>(p - start) / static_cast<std::size_t>(unitSize);
-        // UTF-32 may need two code units per value.
-        const std::size_t base = line.size();
-        line.resize(base + (unitSize == 2 ? units : 2 * units));
-        char16_t* d = &line[0] + base;
-        for (const unsigned char* q = start; q < p; q += unitSize) {
-            d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
+        if (littleEndian16 && reinterpret_cast<std::uintptr_t>(start) % alignof(char16_t) == 0) {
+            // The file's units are the line's as they stand.
+            line.append(reinterpret_cast<const char16_t*>(start), units);
+        } else {
+            // UTF-32 may need two code units per value.
+            const std::size_t base = line.size();
+            line.resize(base + (unitSize == 2 ? units : 2 * units));
+            char16_t* d = &line[0] + base;
+            for (const unsigned char* q = start; q < p; q += unitSize) {
+                d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
+            }
+            line.resize(static_cast<std::size_t>(d - line.data()));
         }
-        line.resize(static_cast<std::size_t>(d - line.data()));
         std::int32_t consumed = static_cast<std::int32_t>(p - start);
         if (p < end) {
             terminator = unitAt(p, unitSize, bigEndian);
