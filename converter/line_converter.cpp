@@ -107,21 +107,57 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
 
 int interpretTag(std::u16string_view tagText) {
     headingWritten = 0;
-    if (startsWithFolded(tagText, u"date=")) return dateTag(tagText);
+    // An ASCII first character other than the prefixes' own letters rules
+    // them out at once; any other character is folded as the prefix test
+    // folds it.
+    const char16_t first = tagText.empty() ? u'\0' : tagText[0];
+    const bool otherAscii = first < 0x80;
+    if ((!otherAscii || (first | 0x20) == u'd') && startsWithFolded(tagText, u"date=")) return dateTag(tagText);
     // The first character against the whole symbol: a longer symbol never
     // matches, and an empty one matches only the empty tag.
     if (tagText.substr(0, 1) == std::u16string_view(job.levelSymbol)) return titleTag(tagText);
-    if (startsWithFolded(tagText, u"http:") || startsWithFolded(tagText, u"https:")) {
+    if ((!otherAscii || (first | 0x20) == u'h') &&
+        (startsWithFolded(tagText, u"http:") || startsWithFolded(tagText, u"https:"))) {
         return linkTag(tagText);
     }
     return 0;
 }
 
-void convertLine() {
-    const std::u16string_view line = currentLine;
+namespace {
+
+// Whether the line-break tag gives "<br>" when converted apart from the line
+// it ends, provided the line's scan never looks past the line's own end:
+// one-character symbols, neither of them "b" or "r" (which would cut the tag
+// apart), and a level symbol other than "b" (which would make it a title).
+bool breakCanStandApart(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    if (startSymbol.size() != 1 || endSymbol.size() != 1 || job.levelSymbol == u"b") return false;
+    const char16_t start = startSymbol[0];
+    const char16_t end = endSymbol[0];
+    return start != u'b' && start != u'r' && end != u'b' && end != u'r';
+}
+
+void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    currentLine += startSymbol;
+    currentLine += u"br";
+    currentLine += endSymbol;
+}
+
+// The scan of convertLine. With `lineBreak`, the line-break tag belongs at
+// the end of the line. It joins the line only when the scan would look past
+// the line's end, that is when a start symbol finds no end symbol in the
+// line: up to that point the scan of the line with and without the tag is
+// the same, and from there on it goes on over the line with the tag. A scan
+// that never looks past the end leaves the tag to stand apart, as "<br>".
+void convertScan(bool lineBreak) {
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
     constexpr std::size_t none = std::u16string_view::npos;
+    bool breakApart = false;
+    if (lineBreak) {
+        breakApart = breakCanStandApart(startSymbol, endSymbol);
+        if (!breakApart) appendBreakTag(startSymbol, endSymbol);
+    }
+    std::u16string_view line = currentLine;
 
     // Both symbols count as one character wide when the scan moves on, so a
     // longer symbol's other characters belong to the tag text or are scanned
@@ -137,12 +173,12 @@ void convertLine() {
             // The text before the tag is written while the tag is looked for:
             // one pass over the plain text instead of two.
             start = position < line.size() ? position + writeTextUntil(line.substr(position), startSymbol[0]) : line.size();
-            if (start == line.size()) return;
+            if (start == line.size()) break;
         } else {
             start = findSymbol(line, startSymbol, position);
             if (start == none) {
                 if (position < line.size()) writeText(line.substr(position));
-                return;
+                break;
             }
             if (start > position) writeText(line.substr(position, start - position));
         }
@@ -158,6 +194,14 @@ void convertLine() {
         const std::size_t end =
             position + 1 >= noEndFrom ? none : findSymbol(line, endSymbol, position + 1);
         if (end == none) {
+            if (breakApart) {
+                // The scan looks past the line's end: the tag joins the line
+                // and this start symbol is looked at again.
+                breakApart = false;
+                appendBreakTag(startSymbol, endSymbol);
+                line = currentLine;
+                continue;
+            }
             noEndFrom = position + 1;
             writeText(line.substr(position, 1));
             position += 1;
@@ -177,4 +221,18 @@ void convertLine() {
         }
         position += step;
     }
+    if (breakApart) {
+        // What the tag would write, with the line end; the tag clears the
+        // heading flag as every tag does.
+        headingWritten = 0;
+        text_file::writeString(ProductFile, u"<br>\r\n");
+    } else if (lineBreak) {
+        text_file::writeString(ProductFile, u"\r\n");
+    }
 }
+
+}  // namespace
+
+void convertLine() { convertScan(false); }
+
+void convertLineAndBreak() { convertScan(true); }

@@ -2,8 +2,14 @@
 // encodings, and the check whether the ANSI code page can hold a text.
 #include "toolkit/text_file.h"
 
+#include <cstring>
+
 #include "toolkit/text_file_buffer.h"
 #include "toolkit/utf8_coder.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace text_file {
 
@@ -60,34 +66,282 @@ std::size_t encode(TextEncoding encoding, const char16_t** text, const char16_t*
 // The largest number of bytes one encoder step may need at once.
 constexpr std::int32_t largestCharacter = 8;
 
+// Counts a finished piece as one write of that many bytes: the count of a
+// 4096-byte buffer, and a piece of a buffer's size or more goes to the
+// system at once.
+inline void endPiece(TextFile& f, std::int64_t bytes) {
+    notePending(f, bytes < f.bufferSize ? static_cast<std::int32_t>(bytes) : f.bufferSize);
+    if (bytes >= f.bufferSize) writeOutBuffer(f);
+}
+
+int replacementIndex(const Replacements& replacements, char16_t c) {
+    for (int i = 0; i < replacements.count; ++i) {
+        if (replacements.characters[i] == c) return i;
+    }
+    return -1;
+}
+
+#if defined(__SSE2__)
+// The bytes of v moved down by `count` places (0 to 15); the shift takes its
+// count from the instruction itself.
+inline __m128i shiftBytesRight(__m128i v, int count) {
+    switch (count) {
+    case 1: return _mm_srli_si128(v, 1);
+    case 2: return _mm_srli_si128(v, 2);
+    case 3: return _mm_srli_si128(v, 3);
+    case 4: return _mm_srli_si128(v, 4);
+    case 5: return _mm_srli_si128(v, 5);
+    case 6: return _mm_srli_si128(v, 6);
+    case 7: return _mm_srli_si128(v, 7);
+    case 8: return _mm_srli_si128(v, 8);
+    case 9: return _mm_srli_si128(v, 9);
+    case 10: return _mm_srli_si128(v, 10);
+    case 11: return _mm_srli_si128(v, 11);
+    case 12: return _mm_srli_si128(v, 12);
+    case 13: return _mm_srli_si128(v, 13);
+    case 14: return _mm_srli_si128(v, 14);
+    case 15: return _mm_srli_si128(v, 15);
+    default: return v;
+    }
+}
+
+// UTF-8 straight into the file's buffer in one pass. Sixteen units per step
+// are packed to bytes and stored; the pass stops only at a unit beyond ASCII
+// and, when replacing, at a replaced character or the stop. Each run between
+// replaced characters counts as one piece and each replacement text as one.
+// Returns the units taken (a stop ends the pass before it) and adds the
+// bytes produced to `written`.
+template <bool Replacing>
+std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* const end,
+                     const Replacements& replacements, bool stopping, char16_t stop,
+                     std::int64_t& written) {
+    unsigned char* const base = f.buffer.get();
+    unsigned char* d = base + f.held;
+    unsigned char* runStart = d;
+    std::int64_t runHandedOut = 0;  // bytes of the current run in earlier, full buffers
+    const char16_t* s = begin;
+
+    // The replaced characters and an ASCII stop, compared with the packed
+    // bytes; a slot not in use holds 0x80, which only a unit beyond ASCII
+    // gives, and such a unit is of interest anyway.
+    const bool asciiStop = Replacing && stopping && stop < 0x80;
+    const __m128i wanted0 = _mm_set1_epi8(static_cast<char>(replacements.characters[0]));
+    const __m128i wanted1 = _mm_set1_epi8(static_cast<char>(replacements.characters[1]));
+    const __m128i wanted2 = _mm_set1_epi8(static_cast<char>(replacements.characters[2]));
+    const __m128i wanted3 = _mm_set1_epi8(static_cast<char>(replacements.characters[3]));
+    const __m128i wanted4 = _mm_set1_epi8(static_cast<char>(asciiStop ? stop : 0x80));
+
+    // Units of interest among sixteen packed ones: packus keeps ASCII and
+    // gives a byte with its top bit set for 0x80..0x7FFF (0 above); packs
+    // sets the top bit exactly for 0x8000 and above.
+    auto interesting = [&](__m128i packed, __m128i signedPacked) {
+        __m128i marks = packed;
+        if (Replacing) {
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2), _mm_cmpeq_epi8(packed, wanted3)),
+                             _mm_cmpeq_epi8(packed, wanted4)));
+            marks = _mm_or_si128(marks, hits);
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(marks) | _mm_movemask_epi8(signedPacked));
+    };
+
+    for (;;) {
+        // Room for the worst case of the units this segment may take (a
+        // replacement text: eight bytes for one unit) and for a whole
+        // step's store beyond them.
+        std::size_t room = static_cast<std::size_t>(base + systemChunkSize - d);
+        if (room < 64) {
+            runHandedOut += d - runStart;
+            f.held = static_cast<std::int32_t>(d - base);
+            writeOutBuffer(f);
+            d = runStart = base;
+            room = systemChunkSize;
+        }
+        const std::size_t segmentUnits = (room - 32) / (Replacing ? 8 : 3);
+        const char16_t* const segmentEnd =
+            static_cast<std::size_t>(end - s) > segmentUnits ? s + segmentUnits : end;
+        while (s < segmentEnd) {
+            const std::size_t left = static_cast<std::size_t>(segmentEnd - s);
+            unsigned mask;
+            if (left >= 16) {
+                const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
+                const __m128i packed = _mm_packus_epi16(low, high);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
+                mask = interesting(packed, _mm_packs_epi16(low, high));
+                if (mask == 0) {
+                    s += 16;
+                    d += 16;
+                    continue;
+                }
+            } else {
+                // The last few units in one more step, through the widest
+                // window that the text holds: the units that end the
+                // segment, those before them shifted out, or, when more are
+                // left than the window holds, the first of them.
+                const std::ptrdiff_t length = segmentEnd - begin;
+                const int width = length >= 16 ? 16 : length >= 8 ? 8 : length >= 4 ? 4 : 0;
+                if (width == 0) {
+                    // Under four units in all.
+                    while (s < segmentEnd && *s < 0x80 &&
+                           !(Replacing && (replacementIndex(replacements, *s) >= 0 || (stopping && *s == stop)))) {
+                        *d++ = static_cast<unsigned char>(*s++);
+                    }
+                    if (s == segmentEnd) break;
+                    mask = 1;  // the unit at s is of interest
+                } else {
+                    const int take = static_cast<int>(left) < width ? static_cast<int>(left) : width;
+                    const char16_t* const from = static_cast<int>(left) > width ? s : segmentEnd - width;
+                    const int skip = static_cast<int>(left) > width ? 0 : width - take;
+                    __m128i low;
+                    __m128i high;
+                    if (width == 16) {
+                        low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+                        high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8));
+                    } else if (width == 8) {
+                        low = high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+                    } else {
+                        low = high = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+                    }
+                    const __m128i packed = _mm_packus_epi16(low, high);
+                    mask = (interesting(packed, _mm_packs_epi16(low, high)) >> skip) & ((1u << take) - 1);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), shiftBytesRight(packed, skip));
+                    if (mask == 0) {
+                        s += take;
+                        d += take;
+                        continue;
+                    }
+                }
+            }
+            const int plain = __builtin_ctz(mask);
+            s += plain;
+            d += plain;
+            if (s == segmentEnd) break;
+            std::uint32_t c = *s;
+            if (Replacing && stopping && c == stop) {
+                const std::int64_t runBytes = runHandedOut + (d - runStart);
+                written += runBytes;
+                f.held = static_cast<std::int32_t>(d - base);
+                if (runBytes != 0) endPiece(f, runBytes);
+                return static_cast<std::size_t>(s - begin);
+            }
+            if (Replacing && c < 0x80) {
+                const int i = replacementIndex(replacements, static_cast<char16_t>(c));
+                const std::int64_t runBytes = runHandedOut + (d - runStart);
+                f.held = static_cast<std::int32_t>(d - base);
+                if (runBytes != 0) endPiece(f, runBytes);
+                d = base + f.held;
+                std::memcpy(d, &replacements.textBytes[i], 8);
+                d += replacements.textLengths[i];
+                f.held = static_cast<std::int32_t>(d - base);
+                endPiece(f, replacements.textLengths[i]);
+                written += runBytes + replacements.textLengths[i];
+                d = runStart = base + f.held;
+                runHandedOut = 0;
+                ++s;
+                continue;
+            }
+            // Beyond ASCII. A pair is whole only when its second unit
+            // belongs to the same piece, that is, is not the stop.
+            if (c < 0x800) {
+                d[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+                d[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                d += 2;
+                ++s;
+            } else if (c >= 0xD800 && c <= 0xDBFF && end - s >= 2 && s[1] >= 0xDC00 && s[1] <= 0xDFFF &&
+                       !(Replacing && stopping && s[1] == stop)) {
+                const std::uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s[1] - 0xDC00u);
+                d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+                d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+                d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                d += 4;
+                s += 2;
+            } else {
+                if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
+                d[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+                d[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                d[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+                d += 3;
+                ++s;
+            }
+        }
+        if (s == end) break;
+    }
+    const std::int64_t runBytes = runHandedOut + (d - runStart);
+    written += runBytes;
+    f.held = static_cast<std::int32_t>(d - base);
+    if (runBytes != 0) endPiece(f, runBytes);
+    return static_cast<std::size_t>(end - begin);
+}
+
+const Replacements noReplacements{};
+#endif
+
 std::int64_t writeEncoded(TextFile& f, std::u16string_view text, TextEncoding encoding) {
     enterWritingState(f);
     const char16_t* s = text.data();
     const char16_t* const end = s + text.size();
     std::int64_t total = 0;
-    if (encoding == TextEncoding::Utf8 &&
-        text.size() <= static_cast<std::size_t>(systemChunkSize - f.held) / 3) {
-        // The usual piece of a line: it fits whole, three bytes a unit at most.
-        total = static_cast<std::int64_t>(
-            encodeUtf8(&s, end, f.buffer.get() + f.held,
-                       static_cast<std::size_t>(systemChunkSize - f.held)));
-        f.held += static_cast<std::int32_t>(total);
-    } else {
-        // Encoded straight into the buffer; a full buffer is written out.
-        while (s < end) {
-            if (systemChunkSize - f.held < largestCharacter) writeOutBuffer(f);
-            unsigned char* room = f.buffer.get() + f.held;
-            const std::size_t free = static_cast<std::size_t>(systemChunkSize - f.held);
-            const std::size_t put = encode(encoding, &s, end, room, free);
-            if (put == 0) break;  // the code page converter failed
-            f.held += static_cast<std::int32_t>(put);
-            total += static_cast<std::int64_t>(put);
-        }
+#if defined(__SSE2__)
+    if (encoding == TextEncoding::Utf8) {
+        utf8Pass<false>(f, s, end, noReplacements, false, u'\0', total);
+        return total;
     }
-    notePending(f, total < f.bufferSize ? static_cast<std::int32_t>(total) : f.bufferSize);
-    // A write of a buffer's size or more reaches the system at once.
-    if (total >= f.bufferSize) writeOutBuffer(f);
+#endif
+    // Encoded straight into the buffer; a full buffer is written out.
+    while (s < end) {
+        if (systemChunkSize - f.held < largestCharacter) writeOutBuffer(f);
+        unsigned char* room = f.buffer.get() + f.held;
+        const std::size_t free = static_cast<std::size_t>(systemChunkSize - f.held);
+        const std::size_t put = encode(encoding, &s, end, room, free);
+        if (put == 0) break;  // the code page converter failed
+        f.held += static_cast<std::int32_t>(put);
+        total += static_cast<std::int64_t>(put);
+    }
+    endPiece(f, total);
     return total;
+}
+
+// Runs and replacement texts through writeEncoded, one piece each; with no
+// file, only the stop is looked for.
+std::size_t replaceByPieces(TextFile* f, const char16_t* begin, const char16_t* end,
+                            const Replacements& replacements, bool stopping, char16_t stop) {
+    const char16_t* run = begin;
+    for (const char16_t* p = begin;; ++p) {
+        if (p == end || (stopping && *p == stop)) {
+            if (f && p != run) writeEncoded(*f, std::u16string_view(run, static_cast<std::size_t>(p - run)), f->defaultEncoding);
+            return static_cast<std::size_t>(p - begin);
+        }
+        const int i = replacementIndex(replacements, *p);
+        if (i < 0) continue;
+        if (f) {
+            if (p != run) writeEncoded(*f, std::u16string_view(run, static_cast<std::size_t>(p - run)), f->defaultEncoding);
+            char16_t text[8];
+            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&replacements.textBytes[i]);
+            for (int k = 0; k < replacements.textLengths[i]; ++k) text[k] = bytes[k];
+            writeEncoded(*f, std::u16string_view(text, replacements.textLengths[i]), f->defaultEncoding);
+        }
+        run = p + 1;
+    }
+}
+
+std::size_t replacingWrite(FileId file, std::u16string_view text, const Replacements& replacements,
+                           bool stopping, char16_t stop) {
+    if (text.empty()) return 0;
+    TextFile* f = lookup(file);
+    if (f && f->readOnly) f = nullptr;
+    const char16_t* const begin = text.data();
+    const char16_t* const end = begin + text.size();
+#if defined(__SSE2__)
+    if (f && f->defaultEncoding == TextEncoding::Utf8) {
+        enterWritingState(*f);
+        std::int64_t written = 0;
+        return utf8Pass<true>(*f, begin, end, replacements, stopping, stop, written);
+    }
+#endif
+    return replaceByPieces(f, begin, end, replacements, stopping, stop);
 }
 
 }  // namespace
@@ -107,6 +361,24 @@ std::int64_t writeString(FileId file, std::u16string_view text) {
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding) {
     writeString(file, text, encoding);
     return writeString(file, u"\r\n", encoding);
+}
+
+void addReplacement(Replacements& replacements, char16_t character, std::string_view text) {
+    if (replacements.count == 4 || character >= 0x80 || text.size() > 8) return;
+    const int i = replacements.count++;
+    replacements.characters[i] = character;
+    replacements.textBytes[i] = 0;
+    std::memcpy(&replacements.textBytes[i], text.data(), text.size());
+    replacements.textLengths[i] = static_cast<unsigned char>(text.size());
+}
+
+std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacements& replacements) {
+    return replacingWrite(file, text, replacements, false, u'\0');
+}
+
+std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
+                                const Replacements& replacements) {
+    return replacingWrite(file, text, replacements, true, stop);
 }
 
 bool ansiCanHold(std::u16string_view text) {
