@@ -14,12 +14,6 @@
 
 namespace {
 
-// Generated markup is assembled here and written with one call; the buffer
-// keeps its capacity, so a tag costs no allocation once the run is warm.
-std::u16string markupPiece;
-
-void writeMarkup() { text_file::writeString(ProductFile, markupPiece); }
-
 // Tag prefixes are compared without regard to case. ASCII folds inline; any
 // other character goes through the platform's mapping.
 bool startsWithFolded(std::u16string_view text, std::u16string_view lowerPrefix) {
@@ -64,33 +58,29 @@ int titleTag(std::u16string_view tagText) {
     // rather than a heading tag with a negative number.
     const int range = std::max(job.titleRange, 0);
     if (level > range) level = range;
-    markupPiece.clear();
+    // Generated markup goes out in its pieces, with no string assembled:
+    // the same bytes, as every piece boundary lies next to ASCII markup.
     if (level != 0) {
-        markupPiece += u"<h";
-        appendNumberText(markupPiece, level);
-        markupPiece += u'>';
-        markupPiece += title;
-        markupPiece += u"</h";
-        appendNumberText(markupPiece, level);
-        markupPiece += u'>';
-        writeMarkup();
+        // The usual levels have their tags ready.
+        static const std::u16string_view opening[] = {u"", u"<h1>", u"<h2>", u"<h3>", u"<h4>", u"<h5>", u"<h6>"};
+        static const std::u16string_view closing[] = {u"", u"</h1>", u"</h2>", u"</h3>", u"</h4>", u"</h5>", u"</h6>"};
+        if (level <= 6) {
+            text_file::writeStrings(ProductFile, {opening[level], title, closing[level]});
+        } else {
+            static std::u16string levelText;
+            levelText.clear();
+            appendNumberText(levelText, level);
+            text_file::writeStrings(ProductFile, {u"<h", levelText, u">", title, u"</h", levelText, u">"});
+        }
         headingWritten = 1;
     } else {
-        markupPiece += u"<b>";
-        markupPiece += title;
-        markupPiece += u"</b><br>";
-        writeMarkup();
+        text_file::writeStrings(ProductFile, {u"<b>", title, u"</b><br>"});
     }
     return 1;
 }
 
 int linkTag(std::u16string_view tagText) {
-    markupPiece.assign(u"<a href=\"");
-    markupPiece += tagText;
-    markupPiece += u"\"target=\"_blank\">";
-    markupPiece += tagText;
-    markupPiece += u"</a>";
-    writeMarkup();
+    text_file::writeStrings(ProductFile, {u"<a href=\"", tagText, u"\"target=\"_blank\">", tagText, u"</a>"});
     return 1;
 }
 
@@ -172,7 +162,9 @@ void convertScan(bool lineBreak) {
         if (startSymbol.size() == 1) {
             // The text before the tag is written while the tag is looked for:
             // one pass over the plain text instead of two.
-            start = position < line.size() ? position + writeTextUntil(line.substr(position), startSymbol[0]) : line.size();
+            if (position == line.size()) break;
+            start = line[position] == startSymbol[0] ? position
+                                                     : position + writeTextUntil(line.substr(position), startSymbol[0]);
             if (start == line.size()) break;
         } else {
             start = findSymbol(line, startSymbol, position);
@@ -211,10 +203,16 @@ void convertScan(bool lineBreak) {
         const std::u16string_view tagText = line.substr(position + 1, end - position - 1);
         if (interpretTag(tagText) == 0) {
             if (inSource == 1) {
-                markupPiece.assign(u"<");
-                markupPiece += tagText;
-                markupPiece += u'>';
-                writeMarkup();
+                if (tagText.size() <= 14) {
+                    // A short tag, as most raw tags are, goes out in one piece.
+                    char16_t rawTag[16];
+                    rawTag[0] = u'<';
+                    for (std::size_t i = 0; i < tagText.size(); ++i) rawTag[i + 1] = tagText[i];
+                    rawTag[tagText.size() + 1] = u'>';
+                    text_file::writeString(ProductFile, std::u16string_view(rawTag, tagText.size() + 2));
+                } else {
+                    text_file::writeStrings(ProductFile, {u"<", tagText, u">"});
+                }
             } else {
                 writeText(line.substr(position, step));
             }

@@ -1,7 +1,5 @@
 #include "converter/page_lists.h"
 
-#include <string>
-
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
 #include "toolkit/text_file.h"
@@ -18,22 +16,12 @@ void nestLevel(int level) {
     if (level <= 0) return;
     ++pageTitlesWritten;
 
-    static std::u16string markup;
-    markup.clear();
-    if (separator) markup += u"<hr><br>";
     if (level == listDepth) {
-        markup += u"</li><li>";
-    } else {
-        // A title several levels below the open lists opens one list per level
-        // passed over, so the closing tags written later balance them. A very
-        // deep one goes out in parts rather than as one string in memory.
-        for (; listDepth < level; ++listDepth) {
-            markup += u"<ul><li>";
-            if (markup.size() >= static_cast<std::size_t>(fileBufferSize)) {
-                text_file::writeString(ProductFile, markup);
-                markup.clear();
-            }
-        }
+        text_file::writeString(ProductFile, separator ? u"<hr><br></li><li>" : u"</li><li>");
+        return;
     }
-    text_file::writeString(ProductFile, markup);
+    // A title several levels below the open lists opens one list per level
+    // passed over, so the closing tags written later balance them.
+    text_file::writeString(ProductFile, separator ? u"<hr><br><ul><li>" : u"<ul><li>");
+    for (++listDepth; listDepth < level; ++listDepth) text_file::writeString(ProductFile, u"<ul><li>");
 }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -66,6 +67,9 @@ std::u16string readLine(FileId file);
 std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding encoding);
 std::int64_t writeString(FileId file, std::u16string_view text);
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding);
+// writeString of each text in turn, in the default encoding; returns the
+// bytes of all of them.
+std::int64_t writeStrings(FileId file, std::initializer_list<std::u16string_view> texts);
 
 // Up to four ASCII characters that writeReplacing writes as ASCII texts of
 // up to eight bytes instead (as a writer of HTML replaces "<" by "&lt;").
@@ -74,6 +78,15 @@ struct Replacements {
     char16_t characters[4] = {0x80, 0x80, 0x80, 0x80};  // 0x80: not in use
     std::uint64_t textBytes[4] = {};  // the text's bytes, zero-padded
     unsigned char textLengths[4] = {};
+    // Each character repeated, as a vector compare wants it.
+    unsigned char patterns[4][16] = {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}};
 };
 void addReplacement(Replacements& replacements, char16_t character, std::string_view text);
 

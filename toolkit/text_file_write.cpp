@@ -82,29 +82,6 @@ int replacementIndex(const Replacements& replacements, char16_t c) {
 }
 
 #if defined(__SSE2__)
-// The bytes of v moved down by `count` places (0 to 15); the shift takes its
-// count from the instruction itself.
-inline __m128i shiftBytesRight(__m128i v, int count) {
-    switch (count) {
-    case 1: return _mm_srli_si128(v, 1);
-    case 2: return _mm_srli_si128(v, 2);
-    case 3: return _mm_srli_si128(v, 3);
-    case 4: return _mm_srli_si128(v, 4);
-    case 5: return _mm_srli_si128(v, 5);
-    case 6: return _mm_srli_si128(v, 6);
-    case 7: return _mm_srli_si128(v, 7);
-    case 8: return _mm_srli_si128(v, 8);
-    case 9: return _mm_srli_si128(v, 9);
-    case 10: return _mm_srli_si128(v, 10);
-    case 11: return _mm_srli_si128(v, 11);
-    case 12: return _mm_srli_si128(v, 12);
-    case 13: return _mm_srli_si128(v, 13);
-    case 14: return _mm_srli_si128(v, 14);
-    case 15: return _mm_srli_si128(v, 15);
-    default: return v;
-    }
-}
-
 // UTF-8 straight into the file's buffer in one pass. Sixteen units per step
 // are packed to bytes and stored; the pass stops only at a unit beyond ASCII
 // and, when replacing, at a replaced character or the stop. Each run between
@@ -125,99 +102,81 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     // bytes; a slot not in use holds 0x80, which only a unit beyond ASCII
     // gives, and such a unit is of interest anyway.
     const bool asciiStop = Replacing && stopping && stop < 0x80;
-    const __m128i wanted0 = _mm_set1_epi8(static_cast<char>(replacements.characters[0]));
-    const __m128i wanted1 = _mm_set1_epi8(static_cast<char>(replacements.characters[1]));
-    const __m128i wanted2 = _mm_set1_epi8(static_cast<char>(replacements.characters[2]));
-    const __m128i wanted3 = _mm_set1_epi8(static_cast<char>(replacements.characters[3]));
+    const __m128i wanted0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[0]));
+    const __m128i wanted1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[1]));
+    const __m128i wanted2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[2]));
+    const __m128i wanted3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[3]));
     const __m128i wanted4 = _mm_set1_epi8(static_cast<char>(asciiStop ? stop : 0x80));
 
-    // Units of interest among sixteen packed ones: packus keeps ASCII and
-    // gives a byte with its top bit set for 0x80..0x7FFF (0 above); packs
-    // sets the top bit exactly for 0x8000 and above.
-    auto interesting = [&](__m128i packed, __m128i signedPacked) {
-        __m128i marks = packed;
-        if (Replacing) {
-            const __m128i hits = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2), _mm_cmpeq_epi8(packed, wanted3)),
-                             _mm_cmpeq_epi8(packed, wanted4)));
-            marks = _mm_or_si128(marks, hits);
-        }
-        return static_cast<unsigned>(_mm_movemask_epi8(marks) | _mm_movemask_epi8(signedPacked));
-    };
-
+    // A replacement text takes at most eight bytes for its one unit, any
+    // other unit at most three, and a step stores sixteen bytes ahead.
+    constexpr std::size_t mostBytesPerUnit = Replacing ? 8 : 3;
+    const char16_t* limit = end;
     for (;;) {
-        // Room for the worst case of the units this segment may take (a
-        // replacement text: eight bytes for one unit) and for a whole
-        // step's store beyond them.
-        std::size_t room = static_cast<std::size_t>(base + systemChunkSize - d);
+        const std::size_t room = static_cast<std::size_t>(base + systemChunkSize - d);
         if (room < 64) {
             runHandedOut += d - runStart;
             f.held = static_cast<std::int32_t>(d - base);
             writeOutBuffer(f);
             d = runStart = base;
-            room = systemChunkSize;
+            continue;
         }
-        const std::size_t segmentUnits = (room - 32) / (Replacing ? 8 : 3);
-        const char16_t* const segmentEnd =
-            static_cast<std::size_t>(end - s) > segmentUnits ? s + segmentUnits : end;
-        while (s < segmentEnd) {
-            const std::size_t left = static_cast<std::size_t>(segmentEnd - s);
-            unsigned mask;
-            if (left >= 16) {
-                const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
-                const __m128i packed = _mm_packus_epi16(low, high);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
-                mask = interesting(packed, _mm_packs_epi16(low, high));
-                if (mask == 0) {
-                    s += 16;
-                    d += 16;
-                    continue;
-                }
+        // Only as much of the text as surely fits.
+        const std::size_t fits = (room - 32) / mostBytesPerUnit;
+        limit = static_cast<std::size_t>(end - s) > fits ? s + fits : end;
+        while (s < limit) {
+            // Sixteen units, or the last few followed by units beyond ASCII,
+            // which end the step there.
+            __m128i low;
+            __m128i high;
+            if (limit - s >= 16) {
+                low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
             } else {
-                // The last few units in one more step, through the widest
-                // window that the text holds: the units that end the
-                // segment, those before them shifted out, or, when more are
-                // left than the window holds, the first of them.
-                const std::ptrdiff_t length = segmentEnd - begin;
-                const int width = length >= 16 ? 16 : length >= 8 ? 8 : length >= 4 ? 4 : 0;
-                if (width == 0) {
-                    // Under four units in all.
-                    while (s < segmentEnd && *s < 0x80 &&
-                           !(Replacing && (replacementIndex(replacements, *s) >= 0 || (stopping && *s == stop)))) {
-                        *d++ = static_cast<unsigned char>(*s++);
-                    }
-                    if (s == segmentEnd) break;
-                    mask = 1;  // the unit at s is of interest
+                alignas(16) char16_t padded[16];
+                const std::size_t left = static_cast<std::size_t>(limit - s);
+                _mm_store_si128(reinterpret_cast<__m128i*>(padded), _mm_set1_epi16(-1));
+                _mm_store_si128(reinterpret_cast<__m128i*>(padded + 8), _mm_set1_epi16(-1));
+                if (left >= 8) {
+                    _mm_store_si128(reinterpret_cast<__m128i*>(padded),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(padded + left - 8),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + left - 8)));
+                } else if (left >= 4) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(padded),
+                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(padded + left - 4),
+                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + left - 4)));
                 } else {
-                    const int take = static_cast<int>(left) < width ? static_cast<int>(left) : width;
-                    const char16_t* const from = static_cast<int>(left) > width ? s : segmentEnd - width;
-                    const int skip = static_cast<int>(left) > width ? 0 : width - take;
-                    __m128i low;
-                    __m128i high;
-                    if (width == 16) {
-                        low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-                        high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8));
-                    } else if (width == 8) {
-                        low = high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-                    } else {
-                        low = high = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
-                    }
-                    const __m128i packed = _mm_packus_epi16(low, high);
-                    mask = (interesting(packed, _mm_packs_epi16(low, high)) >> skip) & ((1u << take) - 1);
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), shiftBytesRight(packed, skip));
-                    if (mask == 0) {
-                        s += take;
-                        d += take;
-                        continue;
-                    }
+                    for (std::size_t i = 0; i < left; ++i) padded[i] = s[i];
                 }
+                low = _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
+                high = _mm_load_si128(reinterpret_cast<const __m128i*>(padded + 8));
+            }
+            // packus keeps ASCII and gives a byte with its top bit set for
+            // 0x80..0x7FFF (0 above); packs sets the top bit exactly for
+            // 0x8000 and above.
+            const __m128i packed = _mm_packus_epi16(low, high);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
+            __m128i marks = packed;
+            if (Replacing) {
+                marks = _mm_or_si128(
+                    marks, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
+                                        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2),
+                                                                  _mm_cmpeq_epi8(packed, wanted3)),
+                                                     _mm_cmpeq_epi8(packed, wanted4))));
+            }
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(marks) |
+                                                        _mm_movemask_epi8(_mm_packs_epi16(low, high)));
+            if (mask == 0) {
+                s += 16;
+                d += 16;
+                continue;
             }
             const int plain = __builtin_ctz(mask);
             s += plain;
             d += plain;
-            if (s == segmentEnd) break;
+            if (s >= limit) break;
             std::uint32_t c = *s;
             if (Replacing && stopping && c == stop) {
                 const std::int64_t runBytes = runHandedOut + (d - runStart);
@@ -267,7 +226,7 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
                 ++s;
             }
         }
-        if (s == end) break;
+        if (s >= end) break;
     }
     const std::int64_t runBytes = runHandedOut + (d - runStart);
     written += runBytes;
@@ -277,6 +236,41 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
 }
 
 const Replacements noReplacements{};
+
+// A short piece of ASCII, as most markup is, stored through two loads and
+// two stores that overlap; false when it is longer than sixteen units, holds
+// a unit beyond ASCII, or the buffer lacks the room.
+inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
+    if (n > 16 || systemChunkSize - f.held < 16) return false;
+    unsigned char* const d = f.buffer.get() + f.held;
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    if (n >= 8) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 8));
+        const __m128i beyond = _mm_and_si128(_mm_or_si128(first, last), highBits);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) != 0xFFFF) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(first, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n - 8), _mm_packus_epi16(last, last));
+    } else if (n >= 4) {
+        const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
+        const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 4));
+        const __m128i beyond = _mm_and_si128(_mm_or_si128(first, last), highBits);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) != 0xFFFF) return false;
+        const std::int32_t firstBytes = _mm_cvtsi128_si32(_mm_packus_epi16(first, first));
+        const std::int32_t lastBytes = _mm_cvtsi128_si32(_mm_packus_epi16(last, last));
+        std::memcpy(d, &firstBytes, 4);
+        std::memcpy(d + n - 4, &lastBytes, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (s[i] >= 0x80) return false;
+        }
+        for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(s[i]);
+    }
+    f.held += static_cast<std::int32_t>(n);
+    notePending(f, static_cast<std::int32_t>(n));
+    return true;
+}
 #endif
 
 std::int64_t writeEncoded(TextFile& f, std::u16string_view text, TextEncoding encoding) {
@@ -355,7 +349,31 @@ std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding enc
 std::int64_t writeString(FileId file, std::u16string_view text) {
     TextFile* f = lookup(file);
     if (!f || f->readOnly || text.empty()) return 0;
+#if defined(__SSE2__)
+    if (f->defaultEncoding == TextEncoding::Utf8 && !f->readingState &&
+        storeShortAscii(*f, text.data(), text.size())) {
+        return static_cast<std::int64_t>(text.size());
+    }
+#endif
     return writeEncoded(*f, text, f->defaultEncoding);
+}
+
+std::int64_t writeStrings(FileId file, std::initializer_list<std::u16string_view> texts) {
+    TextFile* f = lookup(file);
+    if (!f || f->readOnly) return 0;
+    std::int64_t total = 0;
+    for (std::u16string_view text : texts) {
+        if (text.empty()) continue;
+#if defined(__SSE2__)
+        if (f->defaultEncoding == TextEncoding::Utf8 && !f->readingState &&
+            storeShortAscii(*f, text.data(), text.size())) {
+            total += static_cast<std::int64_t>(text.size());
+            continue;
+        }
+#endif
+        total += writeEncoded(*f, text, f->defaultEncoding);
+    }
+    return total;
 }
 
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding) {
@@ -367,6 +385,7 @@ void addReplacement(Replacements& replacements, char16_t character, std::string_
     if (replacements.count == 4 || character >= 0x80 || text.size() > 8) return;
     const int i = replacements.count++;
     replacements.characters[i] = character;
+    std::memset(replacements.patterns[i], character, sizeof replacements.patterns[i]);
     replacements.textBytes[i] = 0;
     std::memcpy(&replacements.textBytes[i], text.data(), text.size());
     replacements.textLengths[i] = static_cast<unsigned char>(text.size());
