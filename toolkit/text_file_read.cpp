@@ -203,7 +203,14 @@ void readAnsiLine(TextFile& f, std::u16string& line) {
             platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
         }
     }
-    if (terminator == 0x0D) skipLineFeed(f, 1, false);
+    if (terminator == 0x0D) {
+        // CR LF, the usual line end, while both are in the buffer.
+        if (f.remaining > 0) {
+            if (*unread(f) == 0x0A) --f.remaining;
+        } else {
+            skipLineFeed(f, 1, false);
+        }
+    }
 }
 
 void readUtf8Line(TextFile& f, std::u16string& line) {

@@ -108,6 +108,21 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     const __m128i wanted3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[3]));
     const __m128i wanted4 = _mm_set1_epi8(static_cast<char>(asciiStop ? stop : 0x80));
 
+    // Units of interest among sixteen packed ones: packus keeps ASCII and
+    // gives a byte with its top bit set for 0x80..0x7FFF (0 above); packs
+    // sets the top bit exactly for 0x8000 and above.
+    auto interesting = [&](__m128i packed, __m128i signedPacked) {
+        __m128i marks = packed;
+        if (Replacing) {
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2), _mm_cmpeq_epi8(packed, wanted3)),
+                             _mm_cmpeq_epi8(packed, wanted4)));
+            marks = _mm_or_si128(marks, hits);
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(marks) | _mm_movemask_epi8(signedPacked));
+    };
+
     // A replacement text takes at most eight bytes for its one unit, any
     // other unit at most three, and a step stores sixteen bytes ahead.
     constexpr std::size_t mostBytesPerUnit = Replacing ? 8 : 3;
@@ -125,53 +140,62 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
         const std::size_t fits = (room - 32) / mostBytesPerUnit;
         limit = static_cast<std::size_t>(end - s) > fits ? s + fits : end;
         while (s < limit) {
-            // Sixteen units, or the last few followed by units beyond ASCII,
-            // which end the step there.
-            __m128i low;
-            __m128i high;
-            if (limit - s >= 16) {
-                low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
-            } else {
-                alignas(16) char16_t padded[16];
-                const std::size_t left = static_cast<std::size_t>(limit - s);
-                _mm_store_si128(reinterpret_cast<__m128i*>(padded), _mm_set1_epi16(-1));
-                _mm_store_si128(reinterpret_cast<__m128i*>(padded + 8), _mm_set1_epi16(-1));
-                if (left >= 8) {
-                    _mm_store_si128(reinterpret_cast<__m128i*>(padded),
-                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(padded + left - 8),
-                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + left - 8)));
-                } else if (left >= 4) {
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(padded),
-                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(padded + left - 4),
-                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + left - 4)));
-                } else {
-                    for (std::size_t i = 0; i < left; ++i) padded[i] = s[i];
+            unsigned mask;
+            const std::size_t left = static_cast<std::size_t>(limit - s);
+            if (left >= 16) {
+                const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
+                const __m128i packed = _mm_packus_epi16(low, high);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
+                mask = interesting(packed, _mm_packs_epi16(low, high));
+                if (mask == 0) {
+                    s += 16;
+                    d += 16;
+                    continue;
                 }
-                low = _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
-                high = _mm_load_si128(reinterpret_cast<const __m128i*>(padded + 8));
-            }
-            // packus keeps ASCII and gives a byte with its top bit set for
-            // 0x80..0x7FFF (0 above); packs sets the top bit exactly for
-            // 0x8000 and above.
-            const __m128i packed = _mm_packus_epi16(low, high);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
-            __m128i marks = packed;
-            if (Replacing) {
-                marks = _mm_or_si128(
-                    marks, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
-                                        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2),
-                                                                  _mm_cmpeq_epi8(packed, wanted3)),
-                                                     _mm_cmpeq_epi8(packed, wanted4))));
-            }
-            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(marks) |
-                                                        _mm_movemask_epi8(_mm_packs_epi16(low, high)));
-            if (mask == 0) {
-                s += 16;
-                d += 16;
-                continue;
+            } else if (left >= 4) {
+                // The last few units through two loads that overlap: the
+                // first eight (or four) and the last eight (or four). Each
+                // half is stored where its units belong, and a unit that
+                // both hold gives the same byte and the same mask bit.
+                const std::size_t half = left >= 8 ? 8 : 4;
+                const std::size_t second = left - half;
+                __m128i first;
+                __m128i last;
+                if (half == 8) {
+                    first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                    last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + second));
+                } else {
+                    first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
+                    last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + second));
+                    first = _mm_unpacklo_epi64(first, last);
+                    last = first;
+                }
+                const __m128i packed = _mm_packus_epi16(first, last);
+                const unsigned both = interesting(packed, _mm_packs_epi16(first, last));
+                if (half == 8) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), packed);
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + second), _mm_unpackhi_epi64(packed, packed));
+                    mask = (both & 0xFFu) | ((both >> 8) << second) | (1u << left);
+                } else {
+                    const std::int32_t firstBytes = _mm_cvtsi128_si32(packed);
+                    const std::int32_t lastBytes = _mm_cvtsi128_si32(_mm_srli_si128(packed, 4));
+                    std::memcpy(d, &firstBytes, 4);
+                    std::memcpy(d + second, &lastBytes, 4);
+                    mask = (both & 0xFu) | (((both >> 4) & 0xFu) << second) | (1u << left);
+                }
+            } else {
+                // Under four units: one at a time.
+                mask = 1u << left;
+                for (std::size_t i = 0; i < left; ++i) {
+                    const char16_t c = s[i];
+                    if (c >= 0x80 ||
+                        (Replacing && (replacementIndex(replacements, c) >= 0 || (asciiStop && c == stop)))) {
+                        mask = 1u << i;
+                        break;
+                    }
+                    d[i] = static_cast<unsigned char>(c);
+                }
             }
             const int plain = __builtin_ctz(mask);
             s += plain;
