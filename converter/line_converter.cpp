@@ -12,6 +12,8 @@
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
 
+using namespace std::literals;  // u""sv: views of known length
+
 namespace {
 
 // Tag prefixes are compared without regard to case. ASCII folds inline; any
@@ -62,25 +64,25 @@ int titleTag(std::u16string_view tagText) {
     // the same bytes, as every piece boundary lies next to ASCII markup.
     if (level != 0) {
         // The usual levels have their tags ready.
-        static const std::u16string_view opening[] = {u"", u"<h1>", u"<h2>", u"<h3>", u"<h4>", u"<h5>", u"<h6>"};
-        static const std::u16string_view closing[] = {u"", u"</h1>", u"</h2>", u"</h3>", u"</h4>", u"</h5>", u"</h6>"};
+        static const std::u16string_view opening[] = {u""sv, u"<h1>"sv, u"<h2>"sv, u"<h3>"sv, u"<h4>"sv, u"<h5>"sv, u"<h6>"sv};
+        static const std::u16string_view closing[] = {u""sv, u"</h1>"sv, u"</h2>"sv, u"</h3>"sv, u"</h4>"sv, u"</h5>"sv, u"</h6>"sv};
         if (level <= 6) {
             text_file::writeStrings(ProductFile, {opening[level], title, closing[level]});
         } else {
             static std::u16string levelText;
             levelText.clear();
             appendNumberText(levelText, level);
-            text_file::writeStrings(ProductFile, {u"<h", levelText, u">", title, u"</h", levelText, u">"});
+            text_file::writeStrings(ProductFile, {u"<h"sv, levelText, u">"sv, title, u"</h"sv, levelText, u">"sv});
         }
         headingWritten = 1;
     } else {
-        text_file::writeStrings(ProductFile, {u"<b>", title, u"</b><br>"});
+        text_file::writeStrings(ProductFile, {u"<b>"sv, title, u"</b><br>"sv});
     }
     return 1;
 }
 
 int linkTag(std::u16string_view tagText) {
-    text_file::writeStrings(ProductFile, {u"<a href=\"", tagText, u"\"target=\"_blank\">", tagText, u"</a>"});
+    text_file::writeStrings(ProductFile, {u"<a href=\""sv, tagText, u"\"target=\"_blank\">"sv, tagText, u"</a>"sv});
     return 1;
 }
 
@@ -102,12 +104,12 @@ int interpretTag(std::u16string_view tagText) {
     // folds it.
     const char16_t first = tagText.empty() ? u'\0' : tagText[0];
     const bool otherAscii = first < 0x80;
-    if ((!otherAscii || (first | 0x20) == u'd') && startsWithFolded(tagText, u"date=")) return dateTag(tagText);
+    if ((!otherAscii || (first | 0x20) == u'd') && startsWithFolded(tagText, u"date="sv)) return dateTag(tagText);
     // The first character against the whole symbol: a longer symbol never
     // matches, and an empty one matches only the empty tag.
     if (tagText.substr(0, 1) == std::u16string_view(job.levelSymbol)) return titleTag(tagText);
     if ((!otherAscii || (first | 0x20) == u'h') &&
-        (startsWithFolded(tagText, u"http:") || startsWithFolded(tagText, u"https:"))) {
+        (startsWithFolded(tagText, u"http:"sv) || startsWithFolded(tagText, u"https:"sv))) {
         return linkTag(tagText);
     }
     return 0;
@@ -120,7 +122,7 @@ namespace {
 // one-character symbols, neither of them "b" or "r" (which would cut the tag
 // apart), and a level symbol other than "b" (which would make it a title).
 bool breakCanStandApart(std::u16string_view startSymbol, std::u16string_view endSymbol) {
-    if (startSymbol.size() != 1 || endSymbol.size() != 1 || job.levelSymbol == u"b") return false;
+    if (startSymbol.size() != 1 || endSymbol.size() != 1 || (job.levelSymbol.size() == 1 && job.levelSymbol[0] == u'b')) return false;
     const char16_t start = startSymbol[0];
     const char16_t end = endSymbol[0];
     return start != u'b' && start != u'r' && end != u'b' && end != u'r';
@@ -211,7 +213,7 @@ void convertScan(bool lineBreak) {
                     rawTag[tagText.size() + 1] = u'>';
                     text_file::writeString(ProductFile, std::u16string_view(rawTag, tagText.size() + 2));
                 } else {
-                    text_file::writeStrings(ProductFile, {u"<", tagText, u">"});
+                    text_file::writeStrings(ProductFile, {u"<"sv, tagText, u">"sv});
                 }
             } else {
                 writeText(line.substr(position, step));
@@ -223,9 +225,9 @@ void convertScan(bool lineBreak) {
         // What the tag would write, with the line end; the tag clears the
         // heading flag as every tag does.
         headingWritten = 0;
-        text_file::writeString(ProductFile, u"<br>\r\n");
+        text_file::writeString(ProductFile, u"<br>\r\n"sv);
     } else if (lineBreak) {
-        text_file::writeString(ProductFile, u"\r\n");
+        text_file::writeString(ProductFile, u"\r\n"sv);
     }
 }
 
