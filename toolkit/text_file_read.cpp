@@ -213,13 +213,83 @@ void readAnsiLine(TextFile& f, std::u16string& line) {
     }
 }
 
-void readUtf8Line(TextFile& f, std::u16string& line) {
+// The rest of a UTF-8 line the plain way: its bytes gathered, across
+// refills when need be, and decoded as a whole. A sequence broken by the
+// terminator is damaged (U+FFFD); one cut by the end of the file is dropped.
+unsigned char readUtf8Rest(TextFile& f, std::u16string& line) {
     ByteLine bytes = readByteLine(f);
-    // A sequence broken by the terminator is damaged (U+FFFD); one cut by
-    // the end of the file is dropped.
-    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF},
-                     line);
-    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
+    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF}, line);
+    return bytes.terminator;
+}
+
+// One UTF-8 line, found and decoded in the same pass: sixteen bytes per step
+// are widened while they are ASCII, and a character beyond ASCII is decoded
+// where it stands. Only a character that runs past the bytes read so far
+// leaves the rest of the line to readUtf8Rest.
+unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
+    if (f.remaining == 0 && !refill(f)) return 0xFF;
+    const unsigned char* p = unread(f);
+    const unsigned char* const end = p + f.remaining;
+    char16_t block[blockUnits + 2];
+    for (;;) {
+        char16_t* d = block;
+        while (d < block + blockUnits) {
+#if defined(__SSE2__)
+            if (end - p >= 16 && block + blockUnits - d >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(bytes, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(bytes, zero));
+                const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x0A))),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x0D)), _mm_cmpgt_epi8(zero, bytes)))));
+                if (stops == 0) {
+                    p += 16;
+                    d += 16;
+                    continue;
+                }
+                const int plain = __builtin_ctz(stops);
+                p += plain;
+                d += plain;
+            }
+#endif
+            if (p == end) {
+                // The line goes on past what was read: the rest the plain way.
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = 0;
+                return readUtf8Rest(f, line);
+            }
+            if (isTerminator(*p)) {
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = static_cast<std::int32_t>(end - p) - 1;
+                return *p;
+            }
+            int units;
+            bool cut;
+            const std::size_t taken = decodeUtf8Character(p, static_cast<std::size_t>(end - p), u'?', d, units, cut);
+            if (cut) {
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = static_cast<std::int32_t>(end - p);
+                return readUtf8Rest(f, line);
+            }
+            p += taken;
+            d += units;
+        }
+        line.append(block, static_cast<std::size_t>(d - block));
+    }
+}
+
+void readUtf8Line(TextFile& f, std::u16string& line) {
+    enterReadingState(f);
+    const unsigned char terminator = readUtf8LineInPlace(f, line);
+    if (terminator == 0x0D) {
+        // CR LF, the usual line end, while both are in the buffer.
+        if (f.remaining > 0) {
+            if (*unread(f) == 0x0A) --f.remaining;
+        } else {
+            skipLineFeed(f, 1, false);
+        }
+    }
 }
 
 inline std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {

@@ -28,54 +28,15 @@ void appendUtf8AsText(const unsigned char* bytes, std::size_t count, const Utf8D
             }
             if (i == count || d >= block + blockUnits) break;
 #endif
-            unsigned c = bytes[i];
-            if (c < 0x80) {
-                *d++ = static_cast<char16_t>(c);
-                ++i;
-                continue;
+            int units;
+            bool cut;
+            const std::size_t taken = decodeUtf8Character(bytes + i, count - i, rules.strayByte, d, units, cut);
+            if (cut && rules.dropCutTail) {
+                cutShort = true;
+                break;
             }
-            std::size_t length;
-            std::uint32_t cp;
-            if (c < 0xC0 || c >= 0xF8) {
-                *d++ = rules.strayByte;
-                ++i;
-                continue;
-            } else if (c < 0xE0) {
-                length = 2;
-                cp = c & 0x1F;
-            } else if (c < 0xF0) {
-                length = 3;
-                cp = c & 0x0F;
-            } else {
-                length = 4;
-                cp = c & 0x07;
-            }
-            std::size_t k = 1;
-            for (; k < length && i + k < count; ++k) {
-                unsigned next = bytes[i + k];
-                if ((next & 0xC0) != 0x80) break;
-                cp = (cp << 6) | (next & 0x3F);
-            }
-            if (k < length) {
-                if (i + k == count && rules.dropCutTail) {
-                    cutShort = true;
-                    break;
-                }
-                *d++ = u'\uFFFD';
-                i += k;
-                continue;
-            }
-            i += length;
-            static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-            if (cp < smallest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-                *d++ = u'\uFFFD';
-            } else if (cp >= 0x10000) {
-                cp -= 0x10000;
-                *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-                *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-            } else {
-                *d++ = static_cast<char16_t>(cp);
-            }
+            d += units;
+            i += taken;
         }
         out.append(block, static_cast<std::size_t>(d - block));
     }
