@@ -11,9 +11,21 @@
 namespace platform_date {
 
 CalendarDate localToday() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return CalendarDate{now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
+    // The local date of the last second asked about: the system clock is a
+    // cheap read, the conversion to local time is not (it consults the time
+    // zone), and a date tag on every page asks many times a second.
+    static ULONGLONG lastSecond = ~0ULL;
+    static CalendarDate lastDate{};
+    FILETIME clock;
+    GetSystemTimeAsFileTime(&clock);
+    const ULONGLONG second = ((static_cast<ULONGLONG>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime) / 10000000;
+    if (second != lastSecond) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        lastDate = CalendarDate{now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
+        lastSecond = second;
+    }
+    return lastDate;
 }
 
 int format(std::u16string_view picture, int bufferChars, const CalendarDate& date, std::u16string& out) {

@@ -261,15 +261,31 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
 
 const Replacements noReplacements{};
 
-// A short piece of ASCII, as most markup is, stored through two loads and
-// two stores that overlap; false when it is longer than sixteen units, holds
-// a unit beyond ASCII, or the buffer lacks the room.
+// A short piece of ASCII, as most markup is, stored through loads and
+// stores that overlap at its end; false when it is longer than 96 units,
+// holds a unit beyond ASCII, or the buffer lacks the room.
 inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
-    if (n > 16 || systemChunkSize - f.held < 16) return false;
+    if (n > 96 || systemChunkSize - f.held < 96) return false;
     unsigned char* const d = f.buffer.get() + f.held;
     const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i zero = _mm_setzero_si128();
-    if (n >= 8) {
+    if (n > 16) {
+        // Sixteen units a step, the last step ending with the last unit; a
+        // unit beyond ASCII leaves the piece to the full pass, and what was
+        // stored so far lies beyond what the buffer counts.
+        auto storeSixteen = [&](std::size_t at) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at + 8));
+            const __m128i beyond = _mm_and_si128(_mm_or_si128(low, high), highBits);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at), _mm_packus_epi16(low, high));
+            return _mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) == 0xFFFF;
+        };
+        std::size_t at = 0;
+        for (; at + 16 < n; at += 16) {
+            if (!storeSixteen(at)) return false;
+        }
+        if (!storeSixteen(n - 16)) return false;
+    } else if (n >= 8) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
         const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 8));
         const __m128i beyond = _mm_and_si128(_mm_or_si128(first, last), highBits);
