@@ -1,16 +1,21 @@
 // Any bytes as a text file, read with every line reader from several start
 // offsets: no line holds a terminator, every line moves the position on, and
-// the reading ends exactly at the end of the file. Short inputs are also
-// repeated past the buffer size so that characters straddle refills.
+// the reading ends exactly at the end of the file. The ANSI, UTF-8 and
+// UTF-16LE lines must also be those of the plain rules, a byte or a unit at a
+// time, which the block paths stand in for. Short inputs are also repeated
+// past the buffer size so that characters straddle refills.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
+#include "toolkit/text_file_platform.h"
+#include "toolkit/utf8_coder.h"
 
 namespace {
 
@@ -30,17 +35,70 @@ bool holdsTerminator(const std::u16string& line) {
     return line.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos;
 }
 
-void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding) {
+// The lines of the plain rules: the encoding's units one at a time up to
+// CR, LF or NUL (CR LF is one line end) or the end; a line's bytes decoded
+// as a whole.
+std::vector<std::u16string> plainLines(const std::string& bytes, std::size_t at, TextEncoding encoding) {
+    const std::size_t unit = encoding == TextEncoding::Utf16LE ? 2 : 1;
+    auto unitAt = [&](std::size_t i) -> unsigned {
+        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+        return unit == 2 ? b(i) | b(i + 1) << 8 : b(i);
+    };
+    std::vector<std::u16string> lines;
+    while (at < bytes.size()) {
+        const std::size_t from = at;
+        unsigned terminator = 0xFFFFFFFF;
+        while (at + unit <= bytes.size()) {
+            const unsigned c = unitAt(at);
+            at += unit;
+            if (c == 0x0A || c == 0x0D || c == 0x00) {
+                terminator = c;
+                break;
+            }
+        }
+        const std::size_t end = terminator == 0xFFFFFFFF ? at : at - unit;
+        if (terminator == 0xFFFFFFFF) at = bytes.size();  // a partial unit is dropped
+        std::u16string line;
+        const unsigned char* first = reinterpret_cast<const unsigned char*>(bytes.data()) + from;
+        if (encoding == TextEncoding::Ansi) {
+            platform_file::appendAnsiAsText(first, end - from, line);
+        } else if (encoding == TextEncoding::Utf8) {
+            appendUtf8AsText(first, end - from, Utf8DecodeRules{u'?', terminator == 0xFFFFFFFF}, line);
+        } else {
+            for (std::size_t i = from; i < end; i += 2) line += static_cast<char16_t>(unitAt(i));
+        }
+        lines.push_back(line);
+        if (terminator == 0x0D && at + unit <= bytes.size() && unitAt(at) == 0x0A) at += unit;
+    }
+    return lines;
+}
+
+// Where detectEncoding leaves a file at its start, and what it names.
+std::size_t afterMark(const std::string& bytes, TextEncoding& encoding) {
+    auto starts = [&](const char* mark, std::size_t length) {
+        return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
+    };
+    if (starts("\xFF\xFE\x00\x00", 4)) return encoding = TextEncoding::Utf32LE, 4;
+    if (starts("\xFF\xFE", 2)) return encoding = TextEncoding::Utf16LE, 2;
+    if (starts("\xEF\xBB\xBF", 3)) return encoding = TextEncoding::Utf8, 3;
+    if (starts("\xFE\xFF", 2)) return encoding = TextEncoding::Utf16BE, 2;
+    if (starts("\x00\x00\xFE\xFF", 4)) return encoding = TextEncoding::Utf32BE, 4;
+    return encoding = TextEncoding::Ansi, 0;
+}
+
+void readEverything(const std::string& bytes, std::int64_t start, TextEncoding encoding) {
+    const std::size_t size = bytes.size();
     FileId file = text_file::openRead(scratchPath(), FileId{0});
     if (file == FileId::none) fail("cannot open the input", encoding, 0);
     text_file::seek(file, start);
-    if (encoding == TextEncoding::Ansi && start == 0) {
-        encoding = text_file::detectEncoding(file);
-    }
+    const bool detected = encoding == TextEncoding::Ansi && start == 0;
+    if (detected) encoding = text_file::detectEncoding(file);
     std::u16string line;
+    std::vector<std::u16string> lines;
     std::int64_t before = text_file::position(file);
     while (!text_file::atEnd(file)) {
         if (!text_file::readLine(file, line, encoding)) fail("readLine refused an open file", encoding, before);
+        lines.push_back(line);
         std::int64_t after = text_file::position(file);
         if (after <= before) fail("a line did not move the position on", encoding, before);
         if (holdsTerminator(line)) fail("a line holds a terminator", encoding, before);
@@ -51,6 +109,11 @@ void readEverything(std::size_t size, std::int64_t start, TextEncoding encoding)
         fail("reading stopped before the end", encoding, before);
     }
     text_file::close(file);
+    if (encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf16LE) {
+        TextEncoding named;
+        const std::size_t from = detected ? afterMark(bytes, named) : static_cast<std::size_t>(start);
+        if (from <= size && lines != plainLines(bytes, from, encoding)) fail("lines differ from the plain rules", encoding, start);
+    }
 }
 
 void check(const std::string& bytes) {
@@ -63,7 +126,7 @@ void check(const std::string& bytes) {
                                       TextEncoding::Utf32LE, TextEncoding::Utf32BE};
     for (TextEncoding encoding : encodings) {
         for (std::int64_t start = 0; start < 4; ++start) {
-            readEverything(bytes.size(), start, encoding);
+            readEverything(bytes, start, encoding);
         }
     }
 }
