@@ -91,7 +91,7 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
     if (symbol.size() != 1) return symbol.empty() ? std::u16string_view::npos : line.find(symbol, from);
     if (from >= line.size()) return std::u16string_view::npos;
     const char16_t* end = line.data() + line.size();
-    const char16_t* hit = findChar(line.data() + from, end, symbol[0]);
+    const char16_t* hit = findCharWithin(line.data(), line.data() + from, end, symbol[0]);
     return hit == end ? std::u16string_view::npos : static_cast<std::size_t>(hit - line.data());
 }
 
