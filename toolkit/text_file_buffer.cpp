@@ -58,6 +58,7 @@ void switchToWriting(TextFile& f) {
 }
 
 bool refill(TextFile& f) {
+    ++f.refills;
     f.filled = platform_file::read(f.handle, f.buffer.get(), systemChunkSize);
     while (f.standardStream && f.filled > 0 && f.filled < systemChunkSize) {
         const std::int32_t more = platform_file::read(f.handle, f.buffer.get() + f.filled, systemChunkSize - f.filled);

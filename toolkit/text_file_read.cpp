@@ -130,61 +130,94 @@ const AnsiDecoding& ansiDecoding() {
 // first would also clear the room it is about to fill.
 constexpr std::size_t blockUnits = 256;
 
-// One line in a single-byte code page that leaves ASCII as it is: the
-// terminator is looked for and the bytes before it widened in the same pass,
-// sixteen at a time, looking up only the bytes above 0x7F in the table.
+// A single-byte code page that leaves ASCII as it is is read a refill at a
+// time: the whole refill is widened in one pass, 64 bytes per step with only
+// the bytes above 0x7F looked up in the table, and its CR, LF and NUL bytes
+// are marked in a bitmap on the way. A line is then a look for the next mark
+// and one copy, with no loop that ends where the line ends.
+void widenRefill(TextFile& f, const char16_t* table) {
+    if (!f.wideText) {
+        f.wideText.reset(new char16_t[systemChunkSize]);
+        f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
+    }
+    const unsigned char* const bytes = f.buffer.get();
+    char16_t* const wide = f.wideText.get();
+    std::uint64_t* const ends = f.lineEnds.get();
+    const std::int32_t filled = f.filled;
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi8(0x0D);
+    auto widenSixteen = [&](__m128i plain, std::int32_t at) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + at), _mm_unpacklo_epi8(plain, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + at + 8), _mm_unpackhi_epi8(plain, zero));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(plain, zero),
+            _mm_or_si128(_mm_cmpeq_epi8(plain, lineFeed), _mm_cmpeq_epi8(plain, carriageReturn)))));
+    };
+    for (; filled - i >= 64; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 48));
+        const std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
+        const std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
+        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
+            const std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+                                            static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
+            const std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
+                                             static_cast<std::uint32_t>(_mm_movemask_epi8(d)) << 16;
+            for (std::uint32_t bits = firstHalf; bits != 0; bits &= bits - 1) {
+                const std::int32_t k = i + __builtin_ctz(bits);
+                wide[k] = table[bytes[k]];
+            }
+            for (std::uint32_t bits = secondHalf; bits != 0; bits &= bits - 1) {
+                const std::int32_t k = i + 32 + __builtin_ctz(bits);
+                wide[k] = table[bytes[k]];
+            }
+        }
+    }
+#endif
+    // The rest a byte at a time; a mark just past the last byte ends every
+    // search for the next line end.
+    std::uint64_t word = 0;
+    for (; i < filled; ++i) {
+        wide[i] = table[bytes[i]];
+        if (isTerminator(bytes[i])) word |= std::uint64_t{1} << (i % 64);
+        if (i % 64 == 63) {
+            ends[i / 64] = word;
+            word = 0;
+        }
+    }
+    ends[filled / 64] = word | std::uint64_t{1} << (filled % 64);
+    f.wideTextOf = f.refills;
+}
+
+// The first line end at or after `from`, or `filled` when there is none.
+inline std::int32_t nextLineEnd(const TextFile& f, std::int32_t from) {
+    const std::uint64_t* ends = f.lineEnds.get();
+    std::int32_t w = from / 64;
+    std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
+    while (word == 0) word = ends[++w];
+    return w * 64 + __builtin_ctzll(word);
+}
+
 // Returns the terminator, or 0xFF at the end of the file.
 unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16string& line) {
     for (;;) {
         if (f.remaining == 0 && !refill(f)) return 0xFF;
-        const unsigned char* p = unread(f);
-        const unsigned char* const end = p + f.remaining;
-        const unsigned char* at = end;  // the terminator, once found
-        while (p < end && at == end) {
-            char16_t block[blockUnits];
-            char16_t* d = block;
-#if defined(__SSE2__)
-            const __m128i zero = _mm_setzero_si128();
-            const __m128i lineFeed = _mm_set1_epi8(0x0A);
-            const __m128i carriageReturn = _mm_set1_epi8(0x0D);
-            while (end - p >= 16 && block + blockUnits - d >= 16) {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(bytes, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(bytes, zero));
-                for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)); high != 0; high &= high - 1) {
-                    const int k = __builtin_ctz(high);
-                    d[k] = table[p[k]];
-                }
-                const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                    _mm_cmpeq_epi8(bytes, zero),
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)))));
-                if (stops != 0) {
-                    const int k = __builtin_ctz(stops);
-                    at = p + k;
-                    d += k;
-                    break;
-                }
-                p += 16;
-                d += 16;
-            }
-#endif
-            if (at == end) {
-                while (p < end && d < block + blockUnits) {
-                    if (isTerminator(*p)) {
-                        at = p;
-                        break;
-                    }
-                    *d++ = table[*p++];
-                }
-            }
-            line.append(block, static_cast<std::size_t>(d - block));
-        }
-        if (at == end) {
+        if (f.wideTextOf != f.refills) widenRefill(f, table);
+        const std::int32_t from = f.filled - f.remaining;
+        const std::int32_t at = nextLineEnd(f, from);
+        line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
+        if (at == f.filled) {
             f.remaining = 0;
             continue;
         }
-        f.remaining = static_cast<std::int32_t>(end - at) - 1;
-        return *at;
+        f.remaining = f.filled - at - 1;
+        return f.buffer[static_cast<std::size_t>(at)];
     }
 }
 
