@@ -201,7 +201,9 @@ inline std::int32_t nextLineEnd(const TextFile& f, std::int32_t from) {
     std::int32_t w = from / 64;
     std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
     while (word == 0) word = ends[++w];
-    return w * 64 + __builtin_ctzll(word);
+    // Two 32-bit halves: a 64-bit count is a library call in 32-bit code.
+    const std::uint32_t low = static_cast<std::uint32_t>(word);
+    return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
 }
 
 // Returns the terminator, or 0xFF at the end of the file.
