@@ -21,7 +21,8 @@ endif()
 # Each shipped .exe stays below 300 KB with the C and C++ runtimes inside.
 # -Os makes most of the difference; the sections let the linker drop what no
 # one calls. The conversion's hot path (converter, text files, string and
-# UTF-8 primitives) keeps full optimisation: at -Os it ran a third slower.
+# UTF-8 primitives) keeps full optimisation, as in the native build: at -Os
+# it ran a third slower, at -O2 5 % slower than at -O3 for 10 KB less.
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_link_options(-Wl,--gc-sections)
 file(GLOB conversion_hot_path CONFIGURE_DEPENDS
@@ -29,7 +30,7 @@ file(GLOB conversion_hot_path CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/toolkit/text_file*.cpp
      ${CMAKE_SOURCE_DIR}/toolkit/strings.cpp
      ${CMAKE_SOURCE_DIR}/toolkit/utf8_coder.cpp)
-set_source_files_properties(${conversion_hot_path} PROPERTIES COMPILE_OPTIONS -O2)
+set_source_files_properties(${conversion_hot_path} PROPERTIES COMPILE_OPTIONS -O3)
 
 set(PAGESMITH_GENERATED ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${PAGESMITH_GENERATED})

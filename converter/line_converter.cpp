@@ -12,25 +12,9 @@
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
 
+using namespace std::literals;  // u""sv: views of known length
+
 namespace {
-
-// Generated markup is assembled here and written with one call; the buffer
-// keeps its capacity, so a tag costs no allocation once the run is warm.
-std::u16string markupPiece;
-
-void writeMarkup() { text_file::writeString(ProductFile, markupPiece); }
-
-// A tag text this long is written where it stands, in pieces around the
-// markup, instead of being copied into the piece: a copy would cost the
-// memory of a long line once more. The pieces meet at ASCII markup, so the
-// bytes are the same.
-constexpr std::size_t longTagText = 4096;
-
-void writeAround(std::u16string_view before, std::u16string_view tagText, std::u16string_view after) {
-    text_file::writeString(ProductFile, before);
-    text_file::writeString(ProductFile, tagText);
-    text_file::writeString(ProductFile, after);
-}
 
 // Tag prefixes are compared without regard to case. ASCII folds inline; any
 // other character goes through the platform's mapping.
@@ -76,53 +60,29 @@ int titleTag(std::u16string_view tagText) {
     // rather than a heading tag with a negative number.
     const int range = std::max(job.titleRange, 0);
     if (level > range) level = range;
-    markupPiece.clear();
-    if (title.size() >= longTagText) {
-        if (level != 0) {
-            markupPiece += u"<h";
-            appendNumberText(markupPiece, level);
-            markupPiece += u'>';
-            std::u16string closing = u"</h";
-            appendNumberText(closing, level);
-            closing += u'>';
-            writeAround(markupPiece, title, closing);
-            headingWritten = 1;
-        } else {
-            writeAround(u"<b>", title, u"</b><br>");
-        }
-        return 1;
-    }
+    // Generated markup goes out in its pieces, with no string assembled:
+    // the same bytes, as every piece boundary lies next to ASCII markup.
     if (level != 0) {
-        markupPiece += u"<h";
-        appendNumberText(markupPiece, level);
-        markupPiece += u'>';
-        markupPiece += title;
-        markupPiece += u"</h";
-        appendNumberText(markupPiece, level);
-        markupPiece += u'>';
-        writeMarkup();
+        // The usual levels have their tags ready.
+        static const std::u16string_view opening[] = {u""sv, u"<h1>"sv, u"<h2>"sv, u"<h3>"sv, u"<h4>"sv, u"<h5>"sv, u"<h6>"sv};
+        static const std::u16string_view closing[] = {u""sv, u"</h1>"sv, u"</h2>"sv, u"</h3>"sv, u"</h4>"sv, u"</h5>"sv, u"</h6>"sv};
+        if (level <= 6) {
+            text_file::writeStrings(ProductFile, {opening[level], title, closing[level]});
+        } else {
+            static std::u16string levelText;
+            levelText.clear();
+            appendNumberText(levelText, level);
+            text_file::writeStrings(ProductFile, {u"<h"sv, levelText, u">"sv, title, u"</h"sv, levelText, u">"sv});
+        }
         headingWritten = 1;
     } else {
-        markupPiece += u"<b>";
-        markupPiece += title;
-        markupPiece += u"</b><br>";
-        writeMarkup();
+        text_file::writeStrings(ProductFile, {u"<b>"sv, title, u"</b><br>"sv});
     }
     return 1;
 }
 
 int linkTag(std::u16string_view tagText) {
-    if (tagText.size() >= longTagText) {
-        writeAround(u"<a href=\"", tagText, u"\"target=\"_blank\">");
-        writeAround(u"", tagText, u"</a>");
-        return 1;
-    }
-    markupPiece.assign(u"<a href=\"");
-    markupPiece += tagText;
-    markupPiece += u"\"target=\"_blank\">";
-    markupPiece += tagText;
-    markupPiece += u"</a>";
-    writeMarkup();
+    text_file::writeStrings(ProductFile, {u"<a href=\""sv, tagText, u"\"target=\"_blank\">"sv, tagText, u"</a>"sv});
     return 1;
 }
 
@@ -131,7 +91,7 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
     if (symbol.size() != 1) return symbol.empty() ? std::u16string_view::npos : line.find(symbol, from);
     if (from >= line.size()) return std::u16string_view::npos;
     const char16_t* end = line.data() + line.size();
-    const char16_t* hit = findChar(line.data() + from, end, symbol[0]);
+    const char16_t* hit = findCharWithin(line.data(), line.data() + from, end, symbol[0]);
     return hit == end ? std::u16string_view::npos : static_cast<std::size_t>(hit - line.data());
 }
 
@@ -139,21 +99,57 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
 
 int interpretTag(std::u16string_view tagText) {
     headingWritten = 0;
-    if (startsWithFolded(tagText, u"date=")) return dateTag(tagText);
+    // An ASCII first character other than the prefixes' own letters rules
+    // them out at once; any other character is folded as the prefix test
+    // folds it.
+    const char16_t first = tagText.empty() ? u'\0' : tagText[0];
+    const bool otherAscii = first < 0x80;
+    if ((!otherAscii || (first | 0x20) == u'd') && startsWithFolded(tagText, u"date="sv)) return dateTag(tagText);
     // The first character against the whole symbol: a longer symbol never
     // matches, and an empty one matches only the empty tag.
     if (tagText.substr(0, 1) == std::u16string_view(job.levelSymbol)) return titleTag(tagText);
-    if (startsWithFolded(tagText, u"http:") || startsWithFolded(tagText, u"https:")) {
+    if ((!otherAscii || (first | 0x20) == u'h') &&
+        (startsWithFolded(tagText, u"http:"sv) || startsWithFolded(tagText, u"https:"sv))) {
         return linkTag(tagText);
     }
     return 0;
 }
 
-void convertLine() {
-    const std::u16string_view line = currentLine;
+namespace {
+
+// Whether the line-break tag gives "<br>" when converted apart from the line
+// it ends, provided the line's scan never looks past the line's own end:
+// one-character symbols, neither of them "b" or "r" (which would cut the tag
+// apart), and a level symbol other than "b" (which would make it a title).
+bool breakCanStandApart(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    if (startSymbol.size() != 1 || endSymbol.size() != 1 || (job.levelSymbol.size() == 1 && job.levelSymbol[0] == u'b')) return false;
+    const char16_t start = startSymbol[0];
+    const char16_t end = endSymbol[0];
+    return start != u'b' && start != u'r' && end != u'b' && end != u'r';
+}
+
+void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    currentLine += startSymbol;
+    currentLine += u"br";
+    currentLine += endSymbol;
+}
+
+// The scan of convertLine. With `lineBreak`, the line-break tag belongs at
+// the end of the line. It joins the line only when the scan would look past
+// the line's end, that is when a start symbol finds no end symbol in the
+// line: up to that point the scan of the line with and without the tag is
+// the same, and from there on it goes on over the line with the tag. A scan
+// that never looks past the end leaves the tag to stand apart, as "<br>".
+void convertScan(bool lineBreak) {
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
     constexpr std::size_t none = std::u16string_view::npos;
+    bool breakApart = false;
+    if (lineBreak) {
+        breakApart = breakCanStandApart(startSymbol, endSymbol);
+        if (!breakApart) appendBreakTag(startSymbol, endSymbol);
+    }
+    std::u16string_view line = currentLine;
 
     // Both symbols count as one character wide when the scan moves on, so a
     // longer symbol's other characters belong to the tag text or are scanned
@@ -168,13 +164,15 @@ void convertLine() {
         if (startSymbol.size() == 1) {
             // The text before the tag is written while the tag is looked for:
             // one pass over the plain text instead of two.
-            start = position < line.size() ? position + writeTextUntil(line.substr(position), startSymbol[0]) : line.size();
-            if (start == line.size()) return;
+            if (position == line.size()) break;
+            start = line[position] == startSymbol[0] ? position
+                                                     : position + writeTextUntil(line.substr(position), startSymbol[0]);
+            if (start == line.size()) break;
         } else {
             start = findSymbol(line, startSymbol, position);
             if (start == none) {
                 if (position < line.size()) writeText(line.substr(position));
-                return;
+                break;
             }
             if (start > position) writeText(line.substr(position, start - position));
         }
@@ -190,6 +188,14 @@ void convertLine() {
         const std::size_t end =
             position + 1 >= noEndFrom ? none : findSymbol(line, endSymbol, position + 1);
         if (end == none) {
+            if (breakApart) {
+                // The scan looks past the line's end: the tag joins the line
+                // and this start symbol is looked at again.
+                breakApart = false;
+                appendBreakTag(startSymbol, endSymbol);
+                line = currentLine;
+                continue;
+            }
             noEndFrom = position + 1;
             writeText(line.substr(position, 1));
             position += 1;
@@ -198,17 +204,35 @@ void convertLine() {
         const std::size_t step = end - position + 1;
         const std::u16string_view tagText = line.substr(position + 1, end - position - 1);
         if (interpretTag(tagText) == 0) {
-            if (inSource == 1 && tagText.size() >= longTagText) {
-                writeAround(u"<", tagText, u">");
-            } else if (inSource == 1) {
-                markupPiece.assign(u"<");
-                markupPiece += tagText;
-                markupPiece += u'>';
-                writeMarkup();
+            if (inSource == 1) {
+                if (tagText.size() <= 14) {
+                    // A short tag, as most raw tags are, goes out in one piece.
+                    char16_t rawTag[16];
+                    rawTag[0] = u'<';
+                    for (std::size_t i = 0; i < tagText.size(); ++i) rawTag[i + 1] = tagText[i];
+                    rawTag[tagText.size() + 1] = u'>';
+                    text_file::writeString(ProductFile, std::u16string_view(rawTag, tagText.size() + 2));
+                } else {
+                    text_file::writeStrings(ProductFile, {u"<"sv, tagText, u">"sv});
+                }
             } else {
                 writeText(line.substr(position, step));
             }
         }
         position += step;
     }
+    if (breakApart) {
+        // What the tag would write, with the line end; the tag clears the
+        // heading flag as every tag does.
+        headingWritten = 0;
+        text_file::writeString(ProductFile, u"<br>\r\n"sv);
+    } else if (lineBreak) {
+        text_file::writeString(ProductFile, u"\r\n"sv);
+    }
 }
+
+}  // namespace
+
+void convertLine() { convertScan(false); }
+
+void convertLineAndBreak() { convertScan(true); }

@@ -1,8 +1,9 @@
 // Random settings and lines through the line converter, checked against a
 // plain rendering of the same rules (three successive replacements, pieces
 // built as strings), so the fast scan and the streaming escapes cannot drift
-// from them. The page lists must also close to depth 0. The product file
-// lives in memory.
+// from them; ordinary source lines also with their line break, which the
+// converter decides during the scan, against the break tag appended. The
+// page lists must also close to depth 0. The product file lives in memory.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -155,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clearJobSettings();
     job.namedEntities = data[0] & 7;
     inSource = (data[0] >> 3) & 1;
+    const bool ordinaryLines = inSource == 1 && ((data[0] >> 5) & 1) != 0;
     job.pageSeparator = (data[0] >> 4) & 1;
     job.titleRange = static_cast<std::int8_t>(data[1]) % 8;
     job.tagStartSymbol = startSymbols[data[2] % 5];
@@ -170,8 +172,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 5; i <= size; ++i) {
         if (i == size || data[i] == '\n') {
             currentLine = line;
-            convertLine();
-            reference.line(line);
+            if (ordinaryLines && !line.empty()) {
+                // A source line with its line break, against the rule: the
+                // break tag appended, the line converted, CR LF.
+                convertLineAndBreak();
+                reference.line(line + job.tagStartSymbol + u"br" + job.tagEndSymbol);
+                reference.out += "\r\n";
+            } else {
+                convertLine();
+                reference.line(line);
+            }
             if (headingWritten != reference.heading || listDepth != reference.depth) std::abort();
             line.clear();
         } else {

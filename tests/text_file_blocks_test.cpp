@@ -4,6 +4,7 @@
 // reports while bytes wait for the system.
 #include "toolkit/text_file.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,55 @@ TEST_F(TextFileBlocksTest, Utf8PiecesMatchTheSharedCoder) {
     const std::string written = readBytes(path);
     ASSERT_EQ(written.size(), expected.size());
     EXPECT_TRUE(written == expected);
+}
+
+TEST_F(TextFileBlocksTest, ReplacingWritesMatchPieceByPiece) {
+    // Random texts with the replaced characters, the stop, characters of
+    // every length and lone halves of pairs, written with replacements up to
+    // a stop, against each run and each replacement encoded by itself. The
+    // stop is "[" or a pair's second half, which must not join the unit
+    // before it. writeStrings is the same as one writeString per text.
+    static const char16_t alphabet[] = {u'a', u' ', u'<', u'>', u'"', u'[', u'\u00E9',
+                                        u'\u20AC', u'\xD83D', u'\xDE00', u'\x7F'};
+    Replacements entities;
+    addReplacement(entities, u'>', "&gt;");
+    addReplacement(entities, u'<', "&lt;");
+    addReplacement(entities, u'"', "&quot;");
+    Lcg random{4242};
+    const std::u16string path = dir.path(u"replacing");
+    FileId file = create(path, FileId{2});
+    std::string expected;
+    for (int n = 0; n < 3000; ++n) {
+        std::u16string text;
+        const std::uint32_t length = n == 0 ? 70000 : random.next(48);
+        for (std::uint32_t i = 0; i < length; ++i) {
+            text += random.next(3) == 0 ? alphabet[random.next(sizeof alphabet / sizeof alphabet[0])] : u'x';
+        }
+        const char16_t stop = n % 2 == 0 ? u'[' : u'\xDE00';
+        const std::size_t end = std::min(text.find(stop), text.size());
+        std::size_t run = 0;
+        for (std::size_t i = 0; i <= end; ++i) {
+            const bool replaced = i < end && (text[i] == u'<' || text[i] == u'>' || text[i] == u'"');
+            if (i < end && !replaced) continue;
+            expected += utf8FromText(text.substr(run, i - run));
+            if (replaced) expected += text[i] == u'<' ? "&lt;" : text[i] == u'>' ? "&gt;" : "&quot;";
+            run = i + 1;
+        }
+        ASSERT_EQ(writeReplacingUntil(file, text, stop, entities), end) << n;
+        const std::u16string piece = text.substr(0, std::min<std::size_t>(text.size(), 20));
+        writeStrings(file, {u"<", piece, u"\xD83D", text.substr(0, 2)});
+        expected += "<" + utf8FromText(piece) + utf8FromText(u"\xD83D") + utf8FromText(text.substr(0, 2));
+    }
+    close(file);
+    const std::string written = readBytes(path);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+
+    // A file that refuses writes still tells where the stop is.
+    FileId readOnly = openRead(path, FileId{3});
+    EXPECT_EQ(writeReplacingUntil(readOnly, u"ab<c[d", u'[', entities), 4u);
+    close(readOnly);
+    EXPECT_EQ(readBytes(path).size(), expected.size());
 }
 
 TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {

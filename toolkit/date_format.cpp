@@ -1,8 +1,27 @@
 #include "toolkit/date_format.h"
 
+#include "toolkit/date_format_platform.h"
 #include "toolkit/strings.h"
 
 namespace {
+
+// Today's results, picture by picture: an export with a date on many pages
+// formats each picture once a day instead of once a tag. The date is part of
+// the key, so the first tag after midnight formats anew.
+struct RememberedDate {
+    std::u16string picture;
+    int bufferChars = 0;
+    CalendarDate date{};
+    int result = 0;
+    std::u16string text;
+};
+constexpr int rememberedCount = 8;
+RememberedDate remembered[rememberedCount];
+int nextToReplace = 0;
+
+bool sameDate(const CalendarDate& a, const CalendarDate& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.dayOfWeek == b.dayOfWeek;
+}
 
 const std::u16string& pick(const std::u16string* table, int size, int index) {
     static const std::u16string none;
@@ -10,6 +29,28 @@ const std::u16string& pick(const std::u16string* table, int size, int index) {
 }
 
 }  // namespace
+
+int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
+               std::u16string& out) {
+    if (!date) date = fixedToday();
+    if (date) return platform_date::format(picture, bufferChars, *date, out);
+    const CalendarDate today = platform_date::localToday();
+    for (const RememberedDate& entry : remembered) {
+        if (entry.bufferChars == bufferChars && sameDate(entry.date, today) && entry.picture == picture) {
+            out = entry.text;
+            return entry.result;
+        }
+    }
+    const int result = platform_date::format(picture, bufferChars, today, out);
+    RememberedDate& entry = remembered[nextToReplace];
+    nextToReplace = (nextToReplace + 1) % rememberedCount;
+    entry.picture.assign(picture);
+    entry.bufferChars = bufferChars;
+    entry.date = today;
+    entry.result = result;
+    entry.text = out;
+    return result;
+}
 
 std::u16string formatDatePicture(std::u16string_view picture, const CalendarDate& date,
                                  const DateNames& names) {

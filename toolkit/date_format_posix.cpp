@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "toolkit/date_format.h"
+#include "toolkit/date_format_platform.h"
 #include "toolkit/strings.h"
 
 namespace {
@@ -61,21 +62,30 @@ const DateNames& localeNames() {
 
 }  // namespace
 
-int formatDate(std::u16string_view picture, int bufferChars, const CalendarDate* date,
-               std::u16string& out) {
-    out.clear();
-    CalendarDate today{};
-    if (!date) date = fixedToday();
-    if (!date) {
-        const std::time_t now = std::time(nullptr);
+namespace platform_date {
+
+CalendarDate localToday() {
+    // The local date of the last second asked about: one conversion a
+    // second, however many tags ask.
+    static std::time_t lastSecond = -1;
+    static CalendarDate lastDate{};
+    const std::time_t now = std::time(nullptr);
+    if (now != lastSecond) {
         std::tm local{};
         localtime_r(&now, &local);
-        today = CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
-        date = &today;
+        lastDate = CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
+        lastSecond = now;
     }
-    std::u16string result = formatDatePicture(picture, *date, localeNames());
+    return lastDate;
+}
+
+int format(std::u16string_view picture, int bufferChars, const CalendarDate& date, std::u16string& out) {
+    out.clear();
+    std::u16string result = formatDatePicture(picture, date, localeNames());
     const int needed = static_cast<int>(result.size()) + 1;
     if (needed > bufferChars) return 0;
     out = std::move(result);
     return needed;
 }
+
+}  // namespace platform_date

@@ -125,17 +125,20 @@ int firstCharCode(View text) { return text.empty() ? 0 : text[0]; }
 
 void appendNumberText(std::u16string& out, std::int64_t number, int minimumDigits) {
     // Work on the unsigned magnitude so that the most negative value needs no
-    // special case.
+    // special case. The digits are written from the back of a local buffer
+    // and appended at once.
     std::uint64_t magnitude = number < 0 ? 0 - static_cast<std::uint64_t>(number)
                                          : static_cast<std::uint64_t>(number);
-    char16_t digits[20];
+    char16_t digits[21];
+    char16_t* first = digits + 21;
     int count = 0;
     do {
-        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
+        *--first = static_cast<char16_t>(u'0' + magnitude % 10);
         magnitude /= 10;
+        ++count;
     } while (magnitude != 0 || (count < minimumDigits && count < 20));
-    if (number < 0) out += u'-';
-    while (count > 0) out += digits[--count];
+    if (number < 0) *--first = u'-';
+    out.append(first, static_cast<std::size_t>(digits + 21 - first));
 }
 
 std::u16string numberToText(std::int64_t number) {

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,39 @@ std::u16string readLine(FileId file);
 std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding encoding);
 std::int64_t writeString(FileId file, std::u16string_view text);
 std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encoding);
+// writeString of each text in turn, in the default encoding; returns the
+// bytes of all of them.
+std::int64_t writeStrings(FileId file, std::initializer_list<std::u16string_view> texts);
+
+// Up to four ASCII characters that writeReplacing writes as ASCII texts of
+// up to eight bytes instead (as a writer of HTML replaces "<" by "&lt;").
+struct Replacements {
+    int count = 0;
+    char16_t characters[4] = {0x80, 0x80, 0x80, 0x80};  // 0x80: not in use
+    std::uint64_t textBytes[4] = {};  // the text's bytes, zero-padded
+    unsigned char textLengths[4] = {};
+    // Each character repeated, as a vector compare wants it.
+    unsigned char patterns[4][16] = {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
+                                     {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                      0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80}};
+};
+void addReplacement(Replacements& replacements, char16_t character, std::string_view text);
+
+// Writes `text` in the file's default encoding as writeString would, except
+// that every character of `replacements` is written as its text. The same
+// bytes as one writeString per run of other characters and one per
+// replacement text, in one pass. writeReplacingUntil stops before the first
+// `stop` unit (which wins over a replacement); both return the units taken:
+// the index of the stop, or the length. The index is also returned for a
+// file that refuses writes.
+std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacements& replacements);
+std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
+                                const Replacements& replacements);
 
 std::int64_t flush(FileId file);
 void seek(FileId file, std::int64_t position);

@@ -67,6 +67,7 @@ void switchToWriting(TextFile& f) {
 }
 
 bool refill(TextFile& f) {
+    ++f.refills;
     f.filled = readFromSystem(f, f.buffer.get(), systemChunkSize);
     while (f.standardStream && f.filled > 0 && f.filled < systemChunkSize) {
         const std::int32_t more = readFromSystem(f, f.buffer.get() + f.filled, systemChunkSize - f.filled);
@@ -78,6 +79,7 @@ bool refill(TextFile& f) {
 }
 
 bool refillKeeping(TextFile& f) {
+    ++f.refills;
     const std::int32_t keep = f.remaining;
     std::memmove(f.buffer.get(), unread(f), static_cast<std::size_t>(keep));
     const std::int32_t got = readFromSystem(f, f.buffer.get() + keep, systemChunkSize - keep);

@@ -34,6 +34,14 @@ struct TextFile {
     std::int32_t held = 0;
     std::int32_t pending = 0;
     bool readingState = true;
+    // Counts the refills, so that what was made from one refill's bytes
+    // knows when they are gone.
+    std::uint32_t refills = 0;
+    // Single-byte code pages: the last refill widened as a whole, with one bit
+    // per byte marking CR, LF and NUL (text_file_read.cpp); made on first use.
+    std::unique_ptr<char16_t[]> wideText;
+    std::unique_ptr<std::uint64_t[]> lineEnds;
+    std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
     bool writeFailed = false;

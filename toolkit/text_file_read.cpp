@@ -126,68 +126,216 @@ const AnsiDecoding& ansiDecoding() {
     return decoding;
 }
 
-void appendSingleByteText(const unsigned char* bytes, std::size_t count,
-                          const AnsiDecoding& decoding, std::u16string& line) {
-    const std::size_t base = line.size();
-    line.resize(base + count);
-    char16_t* d = &line[0] + base;
-    const char16_t* const table = decoding.table;
-    std::size_t i = 0;
-    if (decoding.asciiUnchanged) {
-#if defined(__SSE2__)
-        // Widen sixteen bytes, then look up the few that are not ASCII.
-        const __m128i zero = _mm_setzero_si128();
-        for (; count - i >= 16; i += 16) {
-            const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(plain, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(plain, zero));
-            for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(plain)); high != 0;
-                 high &= high - 1) {
-                const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(high));
-                d[k] = table[bytes[k]];
-            }
-        }
-#else
-        for (; count - i >= 8; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            if ((word & 0x8080808080808080ull) != 0) {
-                for (std::size_t k = i; k < i + 8; ++k) d[k] = table[bytes[k]];
-            } else {
-                for (std::size_t k = i; k < i + 8; ++k) d[k] = bytes[k];
-            }
-        }
-#endif
+// Line text is gathered here on its way into the line, a few hundred units
+// at a time: appending a filled block copies it once, where growing the line
+// first would also clear the room it is about to fill.
+constexpr std::size_t blockUnits = 256;
+
+// A single-byte code page that leaves ASCII as it is is read a refill at a
+// time: the whole refill is widened in one pass, 64 bytes per step with only
+// the bytes above 0x7F looked up in the table, and its CR, LF and NUL bytes
+// are marked in a bitmap on the way. A line is then a look for the next mark
+// and one copy, with no loop that ends where the line ends.
+void widenRefill(TextFile& f, const char16_t* table) {
+    if (!f.wideText) {
+        f.wideText.reset(new char16_t[systemChunkSize]);
+        f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
     }
-    for (; i < count; ++i) d[i] = table[bytes[i]];
+    const unsigned char* const bytes = f.buffer.get();
+    char16_t* const wide = f.wideText.get();
+    std::uint64_t* const ends = f.lineEnds.get();
+    const std::int32_t filled = f.filled;
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi8(0x0D);
+    auto widenSixteen = [&](__m128i plain, std::int32_t at) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + at), _mm_unpacklo_epi8(plain, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + at + 8), _mm_unpackhi_epi8(plain, zero));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(plain, zero),
+            _mm_or_si128(_mm_cmpeq_epi8(plain, lineFeed), _mm_cmpeq_epi8(plain, carriageReturn)))));
+    };
+    for (; filled - i >= 64; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 48));
+        const std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
+        const std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
+        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
+            const std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+                                            static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
+            const std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
+                                             static_cast<std::uint32_t>(_mm_movemask_epi8(d)) << 16;
+            for (std::uint32_t bits = firstHalf; bits != 0; bits &= bits - 1) {
+                const std::int32_t k = i + __builtin_ctz(bits);
+                wide[k] = table[bytes[k]];
+            }
+            for (std::uint32_t bits = secondHalf; bits != 0; bits &= bits - 1) {
+                const std::int32_t k = i + 32 + __builtin_ctz(bits);
+                wide[k] = table[bytes[k]];
+            }
+        }
+    }
+#endif
+    // The rest a byte at a time; a mark just past the last byte ends every
+    // search for the next line end.
+    std::uint64_t word = 0;
+    for (; i < filled; ++i) {
+        wide[i] = table[bytes[i]];
+        if (isTerminator(bytes[i])) word |= std::uint64_t{1} << (i % 64);
+        if (i % 64 == 63) {
+            ends[i / 64] = word;
+            word = 0;
+        }
+    }
+    ends[filled / 64] = word | std::uint64_t{1} << (filled % 64);
+    f.wideTextOf = f.refills;
+}
+
+// The first line end at or after `from`, or `filled` when there is none.
+inline std::int32_t nextLineEnd(const TextFile& f, std::int32_t from) {
+    const std::uint64_t* ends = f.lineEnds.get();
+    std::int32_t w = from / 64;
+    std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
+    while (word == 0) word = ends[++w];
+    // Two 32-bit halves: a 64-bit count is a library call in 32-bit code.
+    const std::uint32_t low = static_cast<std::uint32_t>(word);
+    return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+}
+
+// Returns the terminator, or 0xFF at the end of the file. A line that
+// outgrows longLineBytes is left to readLongByteLine, which gives the rest
+// its room at once.
+unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16string& line) {
+    const std::size_t start = line.size();
+    for (;;) {
+        if (f.remaining == 0 && line.size() - start >= longLineBytes) {
+            spill.clear();
+            return readLongByteLine(f, spill, TextEncoding::Ansi, line);
+        }
+        if (f.remaining == 0 && !refill(f)) return 0xFF;
+        if (f.wideTextOf != f.refills) widenRefill(f, table);
+        const std::int32_t from = f.filled - f.remaining;
+        const std::int32_t at = nextLineEnd(f, from);
+        line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
+        if (at == f.filled) {
+            f.remaining = 0;
+            continue;
+        }
+        f.remaining = f.filled - at - 1;
+        return f.buffer[static_cast<std::size_t>(at)];
+    }
 }
 
 void readAnsiLine(TextFile& f, std::u16string& line) {
-    ByteLine bytes = readByteLine(f);
-    if (bytes.terminator == longLineMark) {
-        if (readLongByteLine(f, spill, TextEncoding::Ansi, line) == 0x0D) skipLineFeed(f, 1, false);
-        return;
-    }
+    enterReadingState(f);
     const AnsiDecoding& decoding = ansiDecoding();
-    if (decoding.table) {
-        appendSingleByteText(bytes.bytes, bytes.count, decoding, line);
+    unsigned char terminator;
+    if (decoding.table && decoding.asciiUnchanged) {
+        terminator = readSingleByteLine(f, decoding.table, line);
     } else {
-        platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+        ByteLine bytes = readByteLine(f);
+        terminator = bytes.terminator;
+        if (terminator == longLineMark) {
+            terminator = readLongByteLine(f, spill, TextEncoding::Ansi, line);
+        } else if (decoding.table) {
+            for (std::size_t i = 0; i < bytes.count; ++i) line += decoding.table[bytes.bytes[i]];
+        } else {
+            platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
+        }
     }
-    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
+    if (terminator == 0x0D) {
+        // CR LF, the usual line end, while both are in the buffer.
+        if (f.remaining > 0) {
+            if (*unread(f) == 0x0A) --f.remaining;
+        } else {
+            skipLineFeed(f, 1, false);
+        }
+    }
+}
+
+// The rest of a UTF-8 line the plain way: its bytes gathered, across
+// refills when need be, and decoded as a whole. A sequence broken by the
+// terminator is damaged (U+FFFD); one cut by the end of the file is dropped.
+unsigned char readUtf8Rest(TextFile& f, std::u16string& line) {
+    ByteLine bytes = readByteLine(f);
+    if (bytes.terminator == longLineMark) return readLongByteLine(f, spill, TextEncoding::Utf8, line);
+    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF}, line);
+    return bytes.terminator;
+}
+
+// One UTF-8 line, found and decoded in the same pass: sixteen bytes per step
+// are widened while they are ASCII, and a character beyond ASCII is decoded
+// where it stands. Only a character that runs past the bytes read so far
+// leaves the rest of the line to readUtf8Rest.
+unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
+    if (f.remaining == 0 && !refill(f)) return 0xFF;
+    const unsigned char* p = unread(f);
+    const unsigned char* const end = p + f.remaining;
+    char16_t block[blockUnits + 2];
+    for (;;) {
+        char16_t* d = block;
+        while (d < block + blockUnits) {
+#if defined(__SSE2__)
+            if (end - p >= 16 && block + blockUnits - d >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(bytes, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(bytes, zero));
+                const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, zero), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x0A))),
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x0D)), _mm_cmpgt_epi8(zero, bytes)))));
+                if (stops == 0) {
+                    p += 16;
+                    d += 16;
+                    continue;
+                }
+                const int plain = __builtin_ctz(stops);
+                p += plain;
+                d += plain;
+            }
+#endif
+            if (p == end) {
+                // The line goes on past what was read: the rest the plain way.
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = 0;
+                return readUtf8Rest(f, line);
+            }
+            if (isTerminator(*p)) {
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = static_cast<std::int32_t>(end - p) - 1;
+                return *p;
+            }
+            int units;
+            bool cut;
+            const std::size_t taken = decodeUtf8Character(p, static_cast<std::size_t>(end - p), u'?', d, units, cut);
+            if (cut) {
+                line.append(block, static_cast<std::size_t>(d - block));
+                f.remaining = static_cast<std::int32_t>(end - p);
+                return readUtf8Rest(f, line);
+            }
+            p += taken;
+            d += units;
+        }
+        line.append(block, static_cast<std::size_t>(d - block));
+    }
 }
 
 void readUtf8Line(TextFile& f, std::u16string& line) {
-    ByteLine bytes = readByteLine(f);
-    if (bytes.terminator == longLineMark) {
-        if (readLongByteLine(f, spill, TextEncoding::Utf8, line) == 0x0D) skipLineFeed(f, 1, false);
-        return;
+    enterReadingState(f);
+    const unsigned char terminator = readUtf8LineInPlace(f, line);
+    if (terminator == 0x0D) {
+        // CR LF, the usual line end, while both are in the buffer.
+        if (f.remaining > 0) {
+            if (*unread(f) == 0x0A) --f.remaining;
+        } else {
+            skipLineFeed(f, 1, false);
+        }
     }
-    // A sequence broken by the terminator is damaged (U+FFFD); one cut by
-    // the end of the file is dropped.
-    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF},
-                     line);
-    if (bytes.terminator == 0x0D) skipLineFeed(f, 1, false);
 }
 
 inline std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {
@@ -248,16 +396,42 @@ void readUnitLine(TextFile& f, std::u16string& line, std::int32_t unitSize, bool
         const unsigned char* end = start + (f.remaining - f.remaining % unitSize);
         // Find the terminator first, so that the line grows by what it gets.
         const unsigned char* p = start;
+        const bool littleEndian16 = unitSize == 2 && !bigEndian;
+#if defined(__SSE2__)
+        if (littleEndian16) {
+            // Eight units per compare; two mask bits per unit, the lower
+            // one at the unit's first byte.
+            const __m128i nul = _mm_setzero_si128();
+            const __m128i lineFeed = _mm_set1_epi16(0x0A);
+            const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+            while (end - p >= 16) {
+                const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const int mask = _mm_movemask_epi8(_mm_or_si128(
+                    _mm_cmpeq_epi16(units, nul),
+                    _mm_or_si128(_mm_cmpeq_epi16(units, lineFeed), _mm_cmpeq_epi16(units, carriageReturn))));
+                if (mask != 0) {
+                    p += __builtin_ctz(static_cast<unsigned>(mask));
+                    break;
+                }
+                p += 16;
+            }
+        }
+#endif
         while (p < end && !isTerminator(unitAt(p, unitSize, bigEndian))) p += unitSize;
         const std::size_t units = static_cast<std::size_t>(p - start) / static_cast<std::size_t>(unitSize);
-        // UTF-32 may need two code units per value.
-        const std::size_t base = line.size();
-        line.resize(base + (unitSize == 2 ? units : 2 * units));
-        char16_t* d = &line[0] + base;
-        for (const unsigned char* q = start; q < p; q += unitSize) {
-            d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
+        if (littleEndian16 && reinterpret_cast<std::uintptr_t>(start) % alignof(char16_t) == 0) {
+            // The file's units are the line's as they stand.
+            line.append(reinterpret_cast<const char16_t*>(start), units);
+        } else {
+            // UTF-32 may need two code units per value.
+            const std::size_t base = line.size();
+            line.resize(base + (unitSize == 2 ? units : 2 * units));
+            char16_t* d = &line[0] + base;
+            for (const unsigned char* q = start; q < p; q += unitSize) {
+                d += storeUnit(d, unitAt(q, unitSize, bigEndian), unitSize);
+            }
+            line.resize(static_cast<std::size_t>(d - line.data()));
         }
-        line.resize(static_cast<std::size_t>(d - line.data()));
         std::int32_t consumed = static_cast<std::int32_t>(p - start);
         if (p < end) {
             terminator = unitAt(p, unitSize, bigEndian);

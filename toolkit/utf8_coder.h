@@ -22,6 +22,62 @@ struct Utf8DecodeRules {
     bool dropCutTail;     // a sequence cut by the end of input: dropped, or U+FFFD
 };
 
+// Decodes the character that starts at `bytes`, of which `available` (at
+// least 1) may be read: stores one or two units at `out`, sets `units` and
+// returns the bytes it takes. A lead byte whose sequence is broken by a byte
+// that is not a continuation byte gives U+FFFD and takes the bytes before the
+// breaking one; `cut` is set when the sequence runs past `available`. A stray
+// byte gives `strayByte`. Overlong forms, surrogates and values above
+// U+10FFFF give U+FFFD.
+inline std::size_t decodeUtf8Character(const unsigned char* bytes, std::size_t available, char16_t strayByte,
+                                       char16_t* out, int& units, bool& cut) {
+    const unsigned c = bytes[0];
+    units = 1;
+    cut = false;
+    if (c < 0x80) {
+        out[0] = static_cast<char16_t>(c);
+        return 1;
+    }
+    std::size_t length;
+    std::uint32_t cp;
+    if (c < 0xC0 || c >= 0xF8) {
+        out[0] = strayByte;
+        return 1;
+    } else if (c < 0xE0) {
+        length = 2;
+        cp = c & 0x1F;
+    } else if (c < 0xF0) {
+        length = 3;
+        cp = c & 0x0F;
+    } else {
+        length = 4;
+        cp = c & 0x07;
+    }
+    std::size_t k = 1;
+    for (; k < length && k < available; ++k) {
+        const unsigned next = bytes[k];
+        if ((next & 0xC0) != 0x80) break;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (k < length) {
+        cut = k == available;
+        out[0] = u'\uFFFD';
+        return k;
+    }
+    static constexpr std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < smallest[length] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        out[0] = u'\uFFFD';
+    } else if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+        out[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        units = 2;
+    } else {
+        out[0] = static_cast<char16_t>(cp);
+    }
+    return length;
+}
+
 // Appends the UTF-16 form of `bytes` to `out`. A lead byte whose sequence is
 // broken by a byte that is not a continuation byte yields U+FFFD, and the
 // breaking byte starts the next character. Overlong forms, surrogates and
