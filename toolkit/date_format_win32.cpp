@@ -11,19 +11,24 @@
 namespace platform_date {
 
 CalendarDate localToday() {
-    // The local date of the last second asked about: the system clock is a
-    // cheap read, the conversion to local time is not (it consults the time
-    // zone), and a date tag on every page asks many times a second.
-    static ULONGLONG lastSecond = ~0ULL;
+    // The local date is asked of the time zone (a costly conversion) once a
+    // second at most, and at midnight. The tick count that tells when is a
+    // plain memory read, where even the system clock is a call into the
+    // system under Wine, and a date tag on every page asks many times a
+    // second.
+    static ULONGLONG validUntil = 0;
+    static bool known = false;
     static CalendarDate lastDate{};
-    FILETIME clock;
-    GetSystemTimeAsFileTime(&clock);
-    const ULONGLONG second = ((static_cast<ULONGLONG>(clock.dwHighDateTime) << 32) | clock.dwLowDateTime) / 10000000;
-    if (second != lastSecond) {
+    const ULONGLONG tick = GetTickCount64();
+    if (!known || tick >= validUntil) {
         SYSTEMTIME now;
         GetLocalTime(&now);
         lastDate = CalendarDate{now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
-        lastSecond = second;
+        const ULONGLONG sinceMidnight =
+            ((now.wHour * 60ULL + now.wMinute) * 60ULL + now.wSecond) * 1000ULL + now.wMilliseconds;
+        const ULONGLONG toMidnight = sinceMidnight < 86400000ULL ? 86400000ULL - sinceMidnight : 1;
+        validUntil = tick + (toMidnight < 1000 ? toMidnight : 1000);
+        known = true;
     }
     return lastDate;
 }
