@@ -135,7 +135,10 @@ constexpr std::size_t blockUnits = 256;
 // time: the whole refill is widened in one pass, 64 bytes per step with only
 // the bytes above 0x7F looked up in the table, and its CR, LF and NUL bytes
 // are marked in a bitmap on the way. A line is then a look for the next mark
-// and one copy, with no loop that ends where the line ends.
+// and one copy, with no loop that ends where the line ends. UTF-8 (no table)
+// is widened the same way, with its bytes above 0x7F marked as well: a line
+// of plain ASCII is then one copy too, and only a line that holds another
+// character is decoded from that character on.
 void widenRefill(TextFile& f, const char16_t* table) {
     if (!f.wideText) {
         f.wideText.reset(new char16_t[systemChunkSize]);
@@ -162,14 +165,19 @@ void widenRefill(TextFile& f, const char16_t* table) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 32));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 48));
-        const std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
-        const std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
-        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
+        std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
+        std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
         if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
-            const std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+            std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
                                             static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
-            const std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
+            std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
                                              static_cast<std::uint32_t>(_mm_movemask_epi8(d)) << 16;
+            if (!table) {
+                low |= firstHalf;
+                high |= secondHalf;
+                firstHalf = 0;
+                secondHalf = 0;
+            }
             for (std::uint32_t bits = firstHalf; bits != 0; bits &= bits - 1) {
                 const std::int32_t k = i + __builtin_ctz(bits);
                 wide[k] = table[bytes[k]];
@@ -179,14 +187,15 @@ void widenRefill(TextFile& f, const char16_t* table) {
                 wide[k] = table[bytes[k]];
             }
         }
+        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
     }
 #endif
     // The rest a byte at a time; a mark just past the last byte ends every
     // search for the next line end.
     std::uint64_t word = 0;
     for (; i < filled; ++i) {
-        wide[i] = table[bytes[i]];
-        if (isTerminator(bytes[i])) word |= std::uint64_t{1} << (i % 64);
+        wide[i] = table ? table[bytes[i]] : bytes[i];
+        if (isTerminator(bytes[i]) || (!table && bytes[i] >= 0x80)) word |= std::uint64_t{1} << (i % 64);
         if (i % 64 == 63) {
             ends[i / 64] = word;
             word = 0;
@@ -194,6 +203,7 @@ void widenRefill(TextFile& f, const char16_t* table) {
     }
     ends[filled / 64] = word | std::uint64_t{1} << (filled % 64);
     f.wideTextOf = f.refills;
+    f.wideTextTable = table;
 }
 
 // The first line end at or after `from`, or `filled` when there is none.
@@ -218,7 +228,7 @@ unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16str
             return readLongByteLine(f, spill, TextEncoding::Ansi, line);
         }
         if (f.remaining == 0 && !refill(f)) return 0xFF;
-        if (f.wideTextOf != f.refills) widenRefill(f, table);
+        if (f.wideTextOf != f.refills || f.wideTextTable != table) widenRefill(f, table);
         const std::int32_t from = f.filled - f.remaining;
         const std::int32_t at = nextLineEnd(f, from);
         line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
@@ -325,9 +335,26 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
     }
 }
 
+// A line of plain ASCII whose end lies in the same refill is one copy from
+// the widened refill; any other line is copied up to its first character
+// beyond ASCII (or to the end of the refill) and decoded from there on.
+unsigned char readUtf8LineFromRefill(TextFile& f, std::u16string& line) {
+    if (f.remaining == 0 && !refill(f)) return 0xFF;
+    if (f.wideTextOf != f.refills || f.wideTextTable) widenRefill(f, nullptr);
+    const std::int32_t from = f.filled - f.remaining;
+    const std::int32_t at = nextLineEnd(f, from);
+    line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
+    if (at < f.filled && f.buffer[static_cast<std::size_t>(at)] < 0x80) {
+        f.remaining = f.filled - at - 1;
+        return f.buffer[static_cast<std::size_t>(at)];
+    }
+    f.remaining = f.filled - at;
+    return readUtf8LineInPlace(f, line);
+}
+
 void readUtf8Line(TextFile& f, std::u16string& line) {
     enterReadingState(f);
-    const unsigned char terminator = readUtf8LineInPlace(f, line);
+    const unsigned char terminator = readUtf8LineFromRefill(f, line);
     if (terminator == 0x0D) {
         // CR LF, the usual line end, while both are in the buffer.
         if (f.remaining > 0) {
