@@ -335,20 +335,38 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
     }
 }
 
-// A line of plain ASCII whose end lies in the same refill is one copy from
-// the widened refill; any other line is copied up to its first character
-// beyond ASCII (or to the end of the refill) and decoded from there on.
+// A line whose end lies in the same refill is read from the widened refill:
+// its ASCII runs are copies, and each character beyond ASCII is decoded where
+// it stands, as the in-place reader would. Only a line that runs past the
+// refill, or a character cut by its end, is left to the in-place reader from
+// there on.
 unsigned char readUtf8LineFromRefill(TextFile& f, std::u16string& line) {
     if (f.remaining == 0 && !refill(f)) return 0xFF;
     if (f.wideTextOf != f.refills || f.wideTextTable) widenRefill(f, nullptr);
-    const std::int32_t from = f.filled - f.remaining;
-    const std::int32_t at = nextLineEnd(f, from);
-    line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
-    if (at < f.filled && f.buffer[static_cast<std::size_t>(at)] < 0x80) {
-        f.remaining = f.filled - at - 1;
-        return f.buffer[static_cast<std::size_t>(at)];
+    const unsigned char* const bytes = f.buffer.get();
+    std::int32_t from = f.filled - f.remaining;
+    for (;;) {
+        const std::int32_t at = nextLineEnd(f, from);
+        line.append(f.wideText.get() + from, static_cast<std::size_t>(at - from));
+        if (at == f.filled) break;
+        const unsigned char b = bytes[at];
+        if (b < 0x80) {
+            f.remaining = f.filled - at - 1;
+            return b;
+        }
+        char16_t units[2];
+        int count;
+        bool cut;
+        const std::size_t taken =
+            decodeUtf8Character(bytes + at, static_cast<std::size_t>(f.filled - at), u'?', units, count, cut);
+        if (cut) {
+            f.remaining = f.filled - at;
+            return readUtf8LineInPlace(f, line);
+        }
+        line.append(units, static_cast<std::size_t>(count));
+        from = at + static_cast<std::int32_t>(taken);
     }
-    f.remaining = f.filled - at;
+    f.remaining = 0;
     return readUtf8LineInPlace(f, line);
 }
 
