@@ -4,7 +4,7 @@
 // The buffer that the service describes holds 4096 bytes; the bytes move to
 // and from the system in chunks of sixteen times that instead (sixty-four
 // times in the Windows build, where a system call costs more, under Wine
-// above all), so that a long file costs a sixteenth of the system calls.
+// above all), so that a long file costs a small share of the system calls.
 // What a 4096-byte buffer would still hold is counted separately: that count
 // is what `flush` reports.
 #pragma once
@@ -42,13 +42,11 @@ struct TextFile {
     // Counts the refills, so that what was made from one refill's bytes
     // knows when they are gone.
     std::uint32_t refills = 0;
-    // Single-byte code pages and UTF-8: the last refill widened as a whole,
-    // with one bit per byte marking CR, LF and NUL (and for UTF-8 the bytes
-    // above 0x7F) (text_file_read.cpp); made on first use.
+    // Single-byte code pages: the last refill widened as a whole, with one bit
+    // per byte marking CR, LF and NUL (text_file_read.cpp); made on first use.
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
-    const char16_t* wideTextTable = nullptr;  // the code page's table; none for UTF-8
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
     bool writeFailed = false;

@@ -131,17 +131,33 @@ const AnsiDecoding& ansiDecoding() {
 // first would also clear the room it is about to fill.
 constexpr std::size_t blockUnits = 256;
 
-// Widened text is copied into the line in whole steps of this many units.
-constexpr std::size_t copyStep = 32;
+// Where the compiler copies inline (the Windows build's hot path, see
+// cmake/program_files.cmake), text is copied into the line in whole steps of
+// this many units, from places with room behind the text, and the excess is
+// cut off again: a copy of any other length ends in a loop of single bytes,
+// which took half the reader's time. Elsewhere the C library's copy is
+// better off with the exact length.
+#ifndef PAGESMITH_COPY_STEP
+#define PAGESMITH_COPY_STEP 1
+#endif
+constexpr std::size_t copyStep = PAGESMITH_COPY_STEP;
+static_assert(copyStep != 0 && (copyStep & (copyStep - 1)) == 0, "a power of two");
+
+inline void appendInSteps(std::u16string& line, const char16_t* units, std::size_t count) {
+    if (copyStep == 1) {
+        line.append(units, count);
+        return;
+    }
+    const std::size_t base = line.size();
+    line.append(units, (count + copyStep - 1) & ~(copyStep - 1));
+    line.resize(base + count);
+}
 
 // A single-byte code page that leaves ASCII as it is is read a refill at a
 // time: the whole refill is widened in one pass, 64 bytes per step with only
 // the bytes above 0x7F looked up in the table, and its CR, LF and NUL bytes
 // are marked in a bitmap on the way. A line is then a look for the next mark
-// and one copy, with no loop that ends where the line ends. UTF-8 (no table)
-// is widened the same way, with its bytes above 0x7F marked as well: a line
-// of plain ASCII is then one copy too, and only a line that holds another
-// character is decoded from that character on.
+// and one copy, with no loop that ends where the line ends.
 void widenRefill(TextFile& f, const char16_t* table) {
     if (!f.wideText) {
         f.wideText.reset(new char16_t[systemChunkSize + copyStep]());
@@ -168,19 +184,14 @@ void widenRefill(TextFile& f, const char16_t* table) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 32));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 48));
-        std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
-        std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
+        const std::uint32_t low = widenSixteen(a, i) | widenSixteen(b, i + 16) << 16;
+        const std::uint32_t high = widenSixteen(c, i + 32) | widenSixteen(d, i + 48) << 16;
+        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
         if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
-            std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+            const std::uint32_t firstHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
                                             static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
-            std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
+            const std::uint32_t secondHalf = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
                                              static_cast<std::uint32_t>(_mm_movemask_epi8(d)) << 16;
-            if (!table) {
-                low |= firstHalf;
-                high |= secondHalf;
-                firstHalf = 0;
-                secondHalf = 0;
-            }
             for (std::uint32_t bits = firstHalf; bits != 0; bits &= bits - 1) {
                 const std::int32_t k = i + __builtin_ctz(bits);
                 wide[k] = table[bytes[k]];
@@ -190,15 +201,14 @@ void widenRefill(TextFile& f, const char16_t* table) {
                 wide[k] = table[bytes[k]];
             }
         }
-        ends[i / 64] = low | static_cast<std::uint64_t>(high) << 32;
     }
 #endif
     // The rest a byte at a time; a mark just past the last byte ends every
     // search for the next line end.
     std::uint64_t word = 0;
     for (; i < filled; ++i) {
-        wide[i] = table ? table[bytes[i]] : bytes[i];
-        if (isTerminator(bytes[i]) || (!table && bytes[i] >= 0x80)) word |= std::uint64_t{1} << (i % 64);
+        wide[i] = table[bytes[i]];
+        if (isTerminator(bytes[i])) word |= std::uint64_t{1} << (i % 64);
         if (i % 64 == 63) {
             ends[i / 64] = word;
             word = 0;
@@ -206,19 +216,6 @@ void widenRefill(TextFile& f, const char16_t* table) {
     }
     ends[filled / 64] = word | std::uint64_t{1} << (filled % 64);
     f.wideTextOf = f.refills;
-    f.wideTextTable = table;
-}
-
-// Appends the widened units [from, at) of the refill to the line. The copy
-// runs over whole steps of 32 units, the widened text having room behind it,
-// and the excess is cut off again: where the compiler copies inline (the
-// Windows build), a copy of any other length ends in a loop of single bytes,
-// which took half the reader's time.
-inline void appendWidened(const TextFile& f, std::int32_t from, std::int32_t at, std::u16string& line) {
-    const std::size_t count = static_cast<std::size_t>(at - from);
-    const std::size_t base = line.size();
-    line.append(f.wideText.get() + from, (count + copyStep - 1) & ~(copyStep - 1));
-    line.resize(base + count);
 }
 
 // The first line end at or after `from`, or `filled` when there is none.
@@ -227,7 +224,9 @@ inline std::int32_t nextLineEnd(const TextFile& f, std::int32_t from) {
     std::int32_t w = from / 64;
     std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
     while (word == 0) word = ends[++w];
-    // Two 32-bit halves: a 64-bit count is a library call in 32-bit code.
+    // 32-bit code counts in two halves, as a 64-bit count is a library call
+    // there; 64-bit code counts at once, without a branch to mispredict.
+    if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
     const std::uint32_t low = static_cast<std::uint32_t>(word);
     return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
 }
@@ -243,10 +242,10 @@ unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16str
             return readLongByteLine(f, spill, TextEncoding::Ansi, line);
         }
         if (f.remaining == 0 && !refill(f)) return 0xFF;
-        if (f.wideTextOf != f.refills || f.wideTextTable != table) widenRefill(f, table);
+        if (f.wideTextOf != f.refills) widenRefill(f, table);
         const std::int32_t from = f.filled - f.remaining;
         const std::int32_t at = nextLineEnd(f, from);
-        appendWidened(f, from, at, line);
+        appendInSteps(line, f.wideText.get() + from, static_cast<std::size_t>(at - from));
         if (at == f.filled) {
             f.remaining = 0;
             continue;
@@ -301,7 +300,7 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
     if (f.remaining == 0 && !refill(f)) return 0xFF;
     const unsigned char* p = unread(f);
     const unsigned char* const end = p + f.remaining;
-    char16_t block[blockUnits + 2];
+    char16_t block[blockUnits + 2 + copyStep];
     for (;;) {
         char16_t* d = block;
         while (d < block + blockUnits) {
@@ -326,12 +325,12 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
 #endif
             if (p == end) {
                 // The line goes on past what was read: the rest the plain way.
-                line.append(block, static_cast<std::size_t>(d - block));
+                appendInSteps(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = 0;
                 return readUtf8Rest(f, line);
             }
             if (isTerminator(*p)) {
-                line.append(block, static_cast<std::size_t>(d - block));
+                appendInSteps(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = static_cast<std::int32_t>(end - p) - 1;
                 return *p;
             }
@@ -339,55 +338,20 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
             bool cut;
             const std::size_t taken = decodeUtf8Character(p, static_cast<std::size_t>(end - p), u'?', d, units, cut);
             if (cut) {
-                line.append(block, static_cast<std::size_t>(d - block));
+                appendInSteps(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = static_cast<std::int32_t>(end - p);
                 return readUtf8Rest(f, line);
             }
             p += taken;
             d += units;
         }
-        line.append(block, static_cast<std::size_t>(d - block));
+        appendInSteps(line, block, static_cast<std::size_t>(d - block));
     }
-}
-
-// A line whose end lies in the same refill is read from the widened refill:
-// its ASCII runs are copies, and each character beyond ASCII is decoded where
-// it stands, as the in-place reader would. Only a line that runs past the
-// refill, or a character cut by its end, is left to the in-place reader from
-// there on.
-unsigned char readUtf8LineFromRefill(TextFile& f, std::u16string& line) {
-    if (f.remaining == 0 && !refill(f)) return 0xFF;
-    if (f.wideTextOf != f.refills || f.wideTextTable) widenRefill(f, nullptr);
-    const unsigned char* const bytes = f.buffer.get();
-    std::int32_t from = f.filled - f.remaining;
-    for (;;) {
-        const std::int32_t at = nextLineEnd(f, from);
-        appendWidened(f, from, at, line);
-        if (at == f.filled) break;
-        const unsigned char b = bytes[at];
-        if (b < 0x80) {
-            f.remaining = f.filled - at - 1;
-            return b;
-        }
-        char16_t units[2];
-        int count;
-        bool cut;
-        const std::size_t taken =
-            decodeUtf8Character(bytes + at, static_cast<std::size_t>(f.filled - at), u'?', units, count, cut);
-        if (cut) {
-            f.remaining = f.filled - at;
-            return readUtf8LineInPlace(f, line);
-        }
-        line.append(units, static_cast<std::size_t>(count));
-        from = at + static_cast<std::int32_t>(taken);
-    }
-    f.remaining = 0;
-    return readUtf8LineInPlace(f, line);
 }
 
 void readUtf8Line(TextFile& f, std::u16string& line) {
     enterReadingState(f);
-    const unsigned char terminator = readUtf8LineFromRefill(f, line);
+    const unsigned char terminator = readUtf8LineInPlace(f, line);
     if (terminator == 0x0D) {
         // CR LF, the usual line end, while both are in the buffer.
         if (f.remaining > 0) {
