@@ -300,7 +300,9 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
     if (f.remaining == 0 && !refill(f)) return 0xFF;
     const unsigned char* p = unread(f);
     const unsigned char* const end = p + f.remaining;
-    char16_t block[blockUnits + 2 + copyStep];
+    // Static, so that the units a whole-step copy takes past the text are
+    // always initialised, with no clearing per line.
+    static char16_t block[blockUnits + 2 + copyStep];
     for (;;) {
         char16_t* d = block;
         while (d < block + blockUnits) {
