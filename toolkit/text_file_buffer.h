@@ -61,6 +61,10 @@ inline TextFile* lookup(FileId id) {
     return openFiles[static_cast<std::size_t>(n)].get();
 }
 
+// Gives `f` room for a refill's widened text and its line-end marks, kept
+// from a closed file when there is one (text_file.cpp).
+void makeWideTextRoom(TextFile& f);
+
 // --- Buffer model (text_file_buffer.cpp) -----------------------------------
 
 // Hands the bytes held for writing to the system; returns what it took.

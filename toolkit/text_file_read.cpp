@@ -137,10 +137,7 @@ constexpr std::size_t blockUnits = 256;
 // are marked in a bitmap on the way. A line is then a look for the next mark
 // and one copy, with no loop that ends where the line ends.
 void widenRefill(TextFile& f, const char16_t* table) {
-    if (!f.wideText) {
-        f.wideText.reset(new char16_t[systemChunkSize]);
-        f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
-    }
+    if (!f.wideText) makeWideTextRoom(f);
     const unsigned char* const bytes = f.buffer.get();
     char16_t* const wide = f.wideText.get();
     std::uint64_t* const ends = f.lineEnds.get();
