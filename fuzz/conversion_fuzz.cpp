@@ -1,6 +1,7 @@
 // A whole conversion from one input: a settings file, a template and a source,
 // cut apart at the first two record-separator pairs (1E 1E), all in memory;
-// the first byte chooses which of them exist and what the product names.
+// the first byte chooses which of them exist, what the product names, and
+// (bit 6) whether the settings are saved after a successful run.
 // Whatever they hold: no crash, a product of valid UTF-8, no input changed,
 // a product that names an input refused before anything is written, the
 // page lists balanced (when no "u" in the input could have spelt a list tag
@@ -152,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("the page lists do not balance");
         }
         // The window program saves the settings after a successful run.
-        if (result == 1) {
+        if (result == 1 && (flags & 0x40)) {
             writeJobSettings(store, job);
             save(store);
             if (bytesOf(job.productPath) != product) fail("saving the settings changed the product");

@@ -1,9 +1,10 @@
 // Random settings and lines through the line converter, checked against a
-// plain rendering of the same rules (three successive replacements, pieces
-// built as strings), so the fast scan and the streaming escapes cannot drift
-// from them; ordinary source lines also with their line break, which the
-// converter decides during the scan, against the break tag appended. The
-// page lists must also close to depth 0. The product file lives in memory.
+// plain rendering of the same rules (the escapes replaced in each piece,
+// pieces built as strings), so the fast scan and the streaming escapes
+// cannot drift from them; ordinary source lines also with their line break,
+// which the converter decides during the scan, against the break tag
+// appended. The page lists must also close to depth 0. The product file
+// lives in memory; creating it anew each run empties it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,13 +28,21 @@ struct Reference {
     int depth = 0;
     int heading = 0;
 
-    void text(std::u16string piece) {
-        if (inSource == 1) {
-            if (job.namedEntities & EntityGt) piece = replaceText(piece, u">", u"&gt;");
-            if (job.namedEntities & EntityLt) piece = replaceText(piece, u"<", u"&lt;");
-            if (job.namedEntities & EntityQuot) piece = replaceText(piece, u"\"", u"&quot;");
+    // The three replacements one after the other; as no replacement text
+    // holds a replaced character, each character is replaced by itself.
+    void text(const std::u16string& piece) {
+        if (inSource != 1 || job.namedEntities == 0) {
+            out += utf8FromText(piece);
+            return;
         }
-        out += utf8FromText(piece);
+        std::u16string escaped;
+        for (char16_t c : piece) {
+            if (c == u'>' && (job.namedEntities & EntityGt)) escaped += u"&gt;";
+            else if (c == u'<' && (job.namedEntities & EntityLt)) escaped += u"&lt;";
+            else if (c == u'"' && (job.namedEntities & EntityQuot)) escaped += u"&quot;";
+            else escaped += c;
+        }
+        out += utf8FromText(escaped);
     }
     void markup(const std::u16string& piece) { out += utf8FromText(piece); }
     void nest(int level) {
@@ -165,7 +174,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     listDepth = 0;
     headingWritten = 0;
 
-    memory_files::clear();
     if (text_file::create(productPath, ProductFile) == FileId::none) std::abort();
     Reference reference;
     std::u16string line;

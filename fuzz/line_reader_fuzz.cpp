@@ -1,11 +1,20 @@
-// Any bytes as a text file in memory, read with every line reader from several
-// start offsets: no line holds a terminator, every line moves the position
-// on, and the reading ends exactly at the end of the file. The ANSI, UTF-8
-// and UTF-16LE lines must also be those of the plain rules, a byte or a unit
-// at a time, which the block paths stand in for. Each reading is done twice,
-// the second time with a small long-line limit and reads of a few bytes
-// each: lines measured ahead and decoded in place, and characters that
+// Any bytes as a text file in memory, read with one line reader from one
+// start offset, with the long-line limit and the size of the system reads
+// that the input chooses: no line holds a terminator, every line moves the
+// position on, and the reading ends exactly at the end of the file. The
+// ANSI, UTF-8 and UTF-16LE lines, and the position after each, must be those
+// of the plain rules, a byte or a unit at a time, which the block paths stand
+// in for. The other readers have no plain rules here: the file is read a
+// second time, gathered if the first reading was not, else with a small
+// long-line limit and reads of a few bytes each, and both must agree line
+// for line: lines measured ahead and decoded in place, and characters that
 // straddle refills, must come out as whole lines read at once do.
+//
+// Input: a byte that picks the reader (its low three bits, modulo 6), the
+// start offset (the next two; at 0 the ANSI reader detects the mark first)
+// and whether the long-line limit is small (bit 5) and the reads short
+// (bit 6); a byte that gives the small limit (low nibble) and the short read
+// size (high nibble); then the file.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,19 +37,28 @@ void fail(const char* what, TextEncoding encoding, std::int64_t at) {
 }
 
 bool holdsTerminator(const std::u16string& line) {
-    return line.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos;
+    // One comparison a unit for the usual ones: CR, LF and NUL are all below 0x0E.
+    for (char16_t c : line) {
+        if (c < 0x0E && (c == 0x0D || c == 0x0A || c == 0x00)) return true;
+    }
+    return false;
 }
 
-// The lines of the plain rules: the encoding's units one at a time up to
-// CR, LF or NUL (CR LF is one line end) or the end; a line's bytes decoded
-// as a whole.
-std::vector<std::u16string> plainLines(const std::string& bytes, std::size_t at, TextEncoding encoding) {
+// The lines of the plain rules and the position after each, kept from run
+// to run so that their room costs nothing.
+std::vector<std::u16string> plainText;
+std::vector<std::int64_t> plainEnds;
+std::size_t plainCount = 0;
+
+// The plain rules: the encoding's units one at a time up to CR, LF or NUL
+// (CR LF is one line end) or the end; a line's bytes decoded as a whole.
+void makePlainLines(const std::string& bytes, std::size_t at, TextEncoding encoding) {
     const std::size_t unit = encoding == TextEncoding::Utf16LE ? 2 : 1;
     auto unitAt = [&](std::size_t i) -> unsigned {
         const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
         return unit == 2 ? b(i) | b(i + 1) << 8 : b(i);
     };
-    std::vector<std::u16string> lines;
+    plainCount = 0;
     while (at < bytes.size()) {
         const std::size_t from = at;
         unsigned terminator = 0xFFFFFFFF;
@@ -54,7 +72,12 @@ std::vector<std::u16string> plainLines(const std::string& bytes, std::size_t at,
         }
         const std::size_t end = terminator == 0xFFFFFFFF ? at : at - unit;
         if (terminator == 0xFFFFFFFF) at = bytes.size();  // a partial unit is dropped
-        std::u16string line;
+        if (plainCount == plainText.size()) {
+            plainText.emplace_back();
+            plainEnds.emplace_back();
+        }
+        std::u16string& line = plainText[plainCount];
+        line.clear();
         const unsigned char* first = reinterpret_cast<const unsigned char*>(bytes.data()) + from;
         if (encoding == TextEncoding::Ansi) {
             platform_file::appendAnsiAsText(first, end - from, line);
@@ -63,10 +86,9 @@ std::vector<std::u16string> plainLines(const std::string& bytes, std::size_t at,
         } else {
             for (std::size_t i = from; i < end; i += 2) line += static_cast<char16_t>(unitAt(i));
         }
-        lines.push_back(line);
         if (terminator == 0x0D && at + unit <= bytes.size() && unitAt(at) == 0x0A) at += unit;
+        plainEnds[plainCount++] = static_cast<std::int64_t>(at);
     }
-    return lines;
 }
 
 // Where detectEncoding leaves a file at its start, and what it names.
@@ -82,29 +104,47 @@ std::size_t afterMark(const std::string& bytes, TextEncoding& encoding) {
     return encoding = TextEncoding::Ansi, 0;
 }
 
-// A digest of every line and the position after it: two readings that agree
-// line for line give the same one. The first reading is also held to the
-// plain rules.
-std::uint64_t readEverything(const std::string& bytes, std::int64_t start, TextEncoding encoding,
-                             bool againstPlainRules) {
+bool hasPlainRules(TextEncoding encoding) {
+    return encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf16LE;
+}
+
+struct Reading {
+    std::uint64_t digest;  // of every line and the position after it
+    bool heldToPlainRules;
+};
+
+// Reads the file from `start` to its end with this long-line limit and read
+// size (0: whole chunks). Each reading seeks to its start on the one open
+// file, as a fresh open would stand there.
+Reading readEverything(FileId file, const std::string& bytes, std::int64_t start, TextEncoding encoding,
+                       std::size_t longLine, int readSize) {
+    text_file::setLongLineLimit(longLine);
+    memory_files::setReadSize(readSize);
     const std::size_t size = bytes.size();
-    FileId file = text_file::openRead(scratchPath, FileId{0});
-    if (file == FileId::none) fail("cannot open the input", encoding, 0);
     text_file::seek(file, start);
     const bool detected = encoding == TextEncoding::Ansi && start == 0;
     if (detected) encoding = text_file::detectEncoding(file);
-    static std::u16string line;
-    std::vector<std::u16string> lines;
+    const bool plain = hasPlainRules(encoding) && static_cast<std::size_t>(start) <= size;
+    if (plain) {
+        TextEncoding named;
+        makePlainLines(bytes, detected ? afterMark(bytes, named) : static_cast<std::size_t>(start), encoding);
+    }
+    static std::u16string line;  // its room is kept from run to run
+    std::size_t count = 0;
     std::uint64_t digest = 14695981039346656037ull;
     auto mix = [&digest](std::uint64_t value) { digest = (digest ^ value) * 1099511628211ull; };
     std::int64_t before = text_file::position(file);
     while (!text_file::atEnd(file)) {
         if (!text_file::readLine(file, line, encoding)) fail("readLine refused an open file", encoding, before);
-        lines.push_back(line);
-        std::int64_t after = text_file::position(file);
+        const std::int64_t after = text_file::position(file);
         if (after <= before) fail("a line did not move the position on", encoding, before);
         if (holdsTerminator(line)) fail("a line holds a terminator", encoding, before);
         if (line.size() > size) fail("a line is longer than the file", encoding, before);
+        if (plain) {
+            if (count == plainCount || line != plainText[count]) fail("a line differs from the plain rules", encoding, before);
+            if (after != plainEnds[count]) fail("a line ends elsewhere than by the plain rules", encoding, before);
+        }
+        ++count;
         for (char16_t c : line) mix(c);
         mix(static_cast<std::uint64_t>(after) << 20);
         before = after;
@@ -112,36 +152,14 @@ std::uint64_t readEverything(const std::string& bytes, std::int64_t start, TextE
     if (before != static_cast<std::int64_t>(size) && !(start > static_cast<std::int64_t>(size))) {
         fail("reading stopped before the end", encoding, before);
     }
-    text_file::close(file);
-    if (againstPlainRules && (encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8 ||
-                              encoding == TextEncoding::Utf16LE)) {
-        TextEncoding named;
-        const std::size_t from = detected ? afterMark(bytes, named) : static_cast<std::size_t>(start);
-        if (from <= size && lines != plainLines(bytes, from, encoding)) fail("lines differ from the plain rules", encoding, start);
-    }
-    return digest;
+    if (plain && count != plainCount) fail("fewer lines than by the plain rules", encoding, start);
+    return Reading{digest, plain};
 }
 
-void check(const std::string& bytes, std::size_t longLine, int readSize) {
-    memory_files::put(scratchPath, bytes);
-    const TextEncoding encodings[] = {TextEncoding::Ansi,    TextEncoding::Utf8,
-                                      TextEncoding::Utf16LE, TextEncoding::Utf16BE,
-                                      TextEncoding::Utf32LE, TextEncoding::Utf32BE};
-    for (TextEncoding encoding : encodings) {
-        // A byte encoding has no units to fall out of step with.
-        const std::int64_t starts = encoding == TextEncoding::Ansi || encoding == TextEncoding::Utf8 ? 2 : 4;
-        for (std::int64_t start = 0; start < starts; ++start) {
-            text_file::setLongLineLimit(std::size_t(1) << 30);
-            memory_files::setReadSize(0);
-            const std::uint64_t gathered = readEverything(bytes, start, encoding, true);
-            text_file::setLongLineLimit(longLine);
-            memory_files::setReadSize(readSize);
-            if (readEverything(bytes, start, encoding, false) != gathered) {
-                fail("a long line reads otherwise than a gathered one", encoding, start);
-            }
-        }
-    }
-}
+const TextEncoding encodings[] = {TextEncoding::Ansi,    TextEncoding::Utf8,    TextEncoding::Utf16LE,
+                                  TextEncoding::Utf16BE, TextEncoding::Utf32LE, TextEncoding::Utf32BE};
+
+const std::size_t gatheredWhole = std::size_t(1) << 30;
 
 }  // namespace
 
@@ -151,10 +169,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    const std::size_t longLine = 1 + (data[0] & 0x0F);
+    if (size < 2) return 0;
+    const TextEncoding encoding = encodings[(data[0] & 0x07) % 6];
+    const std::int64_t start = (data[0] >> 3) & 0x03;
+    const bool smallLimit = (data[0] >> 5) & 1;
+    const bool shortReads = (data[0] >> 6) & 1;
+    const std::size_t longLine = 1 + (data[1] & 0x0F);
     // Mostly a few bytes a read, now and then a few hundred.
-    const int readSize = 4 + (data[0] >> 4) * (data[0] >> 4);
-    check(std::string(reinterpret_cast<const char*>(data + 1), size - 1), longLine, readSize);
+    const int readSize = 4 + (data[1] >> 4) * (data[1] >> 4);
+    static std::string bytes;
+    bytes.assign(reinterpret_cast<const char*>(data + 2), size - 2);
+    memory_files::put(scratchPath, bytes);
+    // The file stays open from run to run, and each reading seeks to its
+    // start: an open per run would cost a fresh 128 KB of widened text, and
+    // the seek leaves the reader as an open does.
+    static const FileId file = text_file::openRead(scratchPath, FileId{0});
+    if (file == FileId::none) fail("cannot open the input", encoding, 0);
+
+    const Reading chosen = readEverything(file, bytes, start, encoding, smallLimit ? longLine : gatheredWhole,
+                                          shortReads ? readSize : 0);
+    if (chosen.heldToPlainRules) return 0;
+    const bool gathered = !smallLimit && !shortReads;
+    const Reading other = gathered ? readEverything(file, bytes, start, encoding, longLine, readSize)
+                                   : readEverything(file, bytes, start, encoding, gatheredWhole, 0);
+    if (other.digest != chosen.digest) fail("a long line reads otherwise than a gathered one", encoding, start);
     return 0;
 }

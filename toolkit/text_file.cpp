@@ -22,16 +22,54 @@ constexpr int firstAssignedNumber = 64;
 // without limit.
 constexpr int largestFileNumber = 65535;
 
-// The buffer of a closed file waits for the next open, which then costs no
-// allocation of its 64 KB.
-std::unique_ptr<unsigned char[]> spareBuffer;
+// The buffers of closed files wait for the next opens, which then cost no
+// allocation of their 64 KB; so does the room for a refill's widened text
+// (136 KB), which a file read in a single-byte code page makes. A run holds
+// up to four files open at once: the settings, the template, the source and
+// the product.
+constexpr int spareCount = 4;
+std::unique_ptr<unsigned char[]> spareBuffers[spareCount];
+std::unique_ptr<char16_t[]> spareWideTexts[spareCount];
+std::unique_ptr<std::uint64_t[]> spareLineEnds[spareCount];
+
+template <typename T>
+void keepSpare(std::unique_ptr<T[]> (&spares)[spareCount], std::unique_ptr<T[]>& room) {
+    for (auto& spare : spares) {
+        if (!spare) {
+            spare = std::move(room);
+            return;
+        }
+    }
+}
+
+template <typename T>
+std::unique_ptr<T[]> takeSpare(std::unique_ptr<T[]> (&spares)[spareCount]) {
+    for (auto& spare : spares) {
+        if (spare) return std::move(spare);
+    }
+    return nullptr;
+}
+
+void keepRoom(TextFile& file) {
+    if (file.buffer) keepSpare(spareBuffers, file.buffer);
+    if (file.wideText && file.lineEnds) {
+        // Kept together, or not at all: the reader makes them together.
+        for (int i = 0; i < spareCount; ++i) {
+            if (!spareWideTexts[i]) {
+                spareWideTexts[i] = std::move(file.wideText);
+                spareLineEnds[i] = std::move(file.lineEnds);
+                break;
+            }
+        }
+    }
+}
 
 void closeFile(int number) {
     std::unique_ptr<TextFile>& slot = openFiles[static_cast<std::size_t>(number)];
     if (!slot) return;
     writeOutBuffer(*slot);
     if (!slot->standardStream) platform_file::close(slot->handle);
-    if (!spareBuffer) spareBuffer = std::move(slot->buffer);
+    keepRoom(*slot);
     slot.reset();
 }
 
@@ -51,14 +89,14 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
 
     auto file = std::unique_ptr<TextFile>(new (std::nothrow) TextFile);
     if (!file) return FileId::none;
-    file->buffer = std::move(spareBuffer);
+    file->buffer = takeSpare(spareBuffers);
     if (!file->buffer) file->buffer.reset(new (std::nothrow) unsigned char[systemChunkSize]);
     if (!file->buffer) return FileId::none;
     if (boundHandle(number, file->handle)) {
         file->standardStream = true;
     } else if (!platform_file::open(path, mode, file->handle)) {
         noteFailure();
-        spareBuffer = std::move(file->buffer);
+        keepRoom(*file);
         return FileId::none;
     }
     file->readOnly = mode == platform_file::OpenMode::ReadOnly;
@@ -70,6 +108,20 @@ FileId openFile(const std::u16string& path, FileId id, platform_file::OpenMode m
 }
 
 }  // namespace
+
+void makeWideTextRoom(TextFile& f) {
+    for (int i = 0; i < spareCount; ++i) {
+        if (spareWideTexts[i]) {
+            f.wideText = std::move(spareWideTexts[i]);
+            f.lineEnds = std::move(spareLineEnds[i]);
+            return;
+        }
+    }
+    // Cleared once, so that the slack a whole-step copy takes past the text
+    // has always been written.
+    f.wideText.reset(new char16_t[systemChunkSize + wideTextSlack]());
+    f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
+}
 
 FileId openRead(const std::u16string& path, FileId id) {
     return openFile(path, id, platform_file::OpenMode::ReadOnly);

@@ -25,6 +25,10 @@ namespace text_file {
 #endif
 constexpr std::int32_t systemChunkSize = PAGESMITH_CHUNK_BLOCKS * fileBufferSize;
 
+// Units of room behind a refill's widened text, which a copy in whole steps
+// may take past the text's end (text_file_read.cpp).
+constexpr std::size_t wideTextSlack = 32;
+
 struct TextFile {
     platform_file::Handle handle = 0;
     std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
@@ -44,6 +48,7 @@ struct TextFile {
     std::uint32_t refills = 0;
     // Single-byte code pages: the last refill widened as a whole, with one bit
     // per byte marking CR, LF and NUL (text_file_read.cpp); made on first use.
+    // wideText has wideTextSlack units of room behind a refill's worth.
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
@@ -65,6 +70,10 @@ inline TextFile* lookup(FileId id) {
     if (n < 0 || static_cast<std::size_t>(n) >= openFiles.size()) return nullptr;
     return openFiles[static_cast<std::size_t>(n)].get();
 }
+
+// Gives `f` room for a refill's widened text and its line-end marks, kept
+// from a closed file when there is one (text_file.cpp).
+void makeWideTextRoom(TextFile& f);
 
 // --- Buffer model (text_file_buffer.cpp) -----------------------------------
 

@@ -142,6 +142,7 @@ constexpr std::size_t blockUnits = 256;
 #endif
 constexpr std::size_t copyStep = PAGESMITH_COPY_STEP;
 static_assert(copyStep != 0 && (copyStep & (copyStep - 1)) == 0, "a power of two");
+static_assert(copyStep <= wideTextSlack, "a whole step stays inside the widened text's room");
 
 inline void appendInSteps(std::u16string& line, const char16_t* units, std::size_t count) {
     if (copyStep == 1) {
@@ -159,10 +160,7 @@ inline void appendInSteps(std::u16string& line, const char16_t* units, std::size
 // are marked in a bitmap on the way. A line is then a look for the next mark
 // and one copy, with no loop that ends where the line ends.
 void widenRefill(TextFile& f, const char16_t* table) {
-    if (!f.wideText) {
-        f.wideText.reset(new char16_t[systemChunkSize + copyStep]());
-        f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
-    }
+    if (!f.wideText) makeWideTextRoom(f);
     const unsigned char* const bytes = f.buffer.get();
     char16_t* const wide = f.wideText.get();
     std::uint64_t* const ends = f.lineEnds.get();
