@@ -250,7 +250,7 @@ check "product starts with the UTF-8 mark" " 357 273 277" "$(head -c 3 "$WORK/fi
   'TitleRange=1' 'PageSeparator=1' 'BrowserTitle=Field notes'; } >"$WORK/expected.ini"
 check "settings written as a new file" "$(bytes "$WORK/expected.ini")" "$(bytes "$INI")"
 size="$(stat -c %s "$WORK/first.pse2e" 2>/dev/null)"
-wait_for 10 "the handler to record the product" test -s "$WORK/opened.log"
+wait_for 30 "the handler to record the product" test -s "$WORK/opened.log"
 check "Open it hands the finished file to its handler" \
   "$(win "$WORK/first.pse2e")|$size" "$(tr -d '\r\n' <"$WORK/opened.log" 2>/dev/null)"
 
@@ -417,11 +417,11 @@ wait_for 10 "Edit to create the first template" test -e "$first_template"
 check "Edit creates an empty first template" "0" "$(stat -c %s "$first_template" 2>/dev/null)"
 # The handler notes the size it found; let the first one run before the file
 # changes, however slowly Wine starts it.
-wait_for 10 "the handler to record the first Edit" test -s "$WORK/opened.log"
+wait_for 30 "the handler to record the first Edit" test -s "$WORK/opened.log"
 printf 'kept' >"$first_template"
 click $EditButton
 opened_twice() { [ "$(wc -l <"$WORK/opened.log")" -ge 2 ]; }
-wait_for 10 "the handler to record the second Edit" opened_twice
+wait_for 30 "the handler to record the second Edit" opened_twice
 check "a second Edit keeps the template" "kept" "$(cat "$first_template")"
 check "Edit opens the template twice" "$(printf '%s|0\n%s|4' "$(win "$first_template")" "$(win "$first_template")")" \
   "$(tr -d '\r' <"$WORK/opened.log" 2>/dev/null)"
