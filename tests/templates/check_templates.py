@@ -97,6 +97,12 @@ def squash(text):
 
 # ---------------------------------------------------------------- the browser
 
+# Everything in the page's local storage, in one comparable string.
+STORAGE_JS = """var o = {};
+for (var i = 0; i < localStorage.length; i++) { var k = localStorage.key(i); o[k] = localStorage.getItem(k); }
+return JSON.stringify(o, Object.keys(o).sort());"""
+
+
 class Browser:
     def __init__(self):
         options = webdriver.ChromeOptions()
@@ -109,6 +115,7 @@ class Browser:
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         self.driver.set_script_timeout(60)
         self.driver.set_page_load_timeout(120)
+        self.stored = None
         self.viewport(1280, 800)
 
     def quit(self):
@@ -130,9 +137,19 @@ class Browser:
         self.driver.get_log("browser")
         self.driver.get_log("performance")
         if fresh:
+            self.settle_storage()
             self.driver.get("about:blank")
         self.driver.get("file://" + path + fragment)
         self.wait(lambda: self.js("return document.readyState") == "complete", "the page to load")
+        self.stored = self.js(STORAGE_JS)
+
+    def settle_storage(self):
+        """Chromium hands a page's storage writes to the browser a moment
+        later, and drops them when the page is left before that: a page that
+        changed its storage gets that moment before it is left. The page
+        offers no sign of the hand-over to wait for."""
+        if self.driver.current_url.startswith("file://") and self.js(STORAGE_JS) != self.stored:
+            time.sleep(1.0)
 
     def problems(self, path):
         """Console errors and requests for anything but the page itself since the last open."""
