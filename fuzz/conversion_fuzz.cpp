@@ -72,9 +72,15 @@ bool validUtf8(std::string_view bytes) {
     return true;
 }
 
+// Counted by hand: string_view's find goes through memcmp, which libFuzzer
+// intercepts and records on every call.
 long count(std::string_view text, std::string_view part) {
     long n = 0;
-    for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) ++n;
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        std::size_t k = 0;
+        while (k < part.size() && text[at + k] == part[k]) ++k;
+        n += k == part.size();
+    }
     return n;
 }
 
