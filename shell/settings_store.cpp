@@ -38,13 +38,15 @@ std::uint32_t length32(std::size_t length) {
     return static_cast<std::uint32_t>(length);
 }
 
-// Copies `text` into the store's blocks; the copy stays where it is.
-const char16_t* keepText(SettingsStore& store, View text) {
+// Copies `text` and `more` after it into the store's blocks; the copy stays
+// where it is.
+const char16_t* keepText(SettingsStore& store, View text, View more = View()) {
     std::vector<std::u16string>& blocks = store.textBlocks;
-    if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < text.size()) {
+    const std::size_t size = text.size() + more.size();
+    if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < size) {
         std::size_t units = blocks.empty() ? firstBlockUnits : 2 * blocks.back().capacity();
         if (units > largestBlockUnits) units = largestBlockUnits;
-        if (units < text.size()) units = text.size();
+        if (units < size) units = size;
         std::u16string block;
         block.reserve(units);
         blocks.push_back(std::move(block));
@@ -52,6 +54,7 @@ const char16_t* keepText(SettingsStore& store, View text) {
     std::u16string& block = blocks.back();
     const std::size_t at = block.size();
     block.append(text);
+    block.append(more);
     return block.data() + at;
 }
 
@@ -64,9 +67,11 @@ const char16_t* keepLine(SettingsStore& store, std::u16string& line) {
 
 // --- Group names -------------------------------------------------------------
 
-std::uint32_t hashOf(View folded) {
+// Of the lower-cased name, folded unit by unit as it is hashed.
+std::uint32_t hashOf(View name) {
     std::uint32_t hash = 2166136261u;  // FNV-1a over the code units
-    for (char16_t c : folded) {
+    for (char16_t unit : name) {
+        const char16_t c = lowerCaseChar(unit);
         hash = (hash ^ (c & 0xFF)) * 16777619u;
         hash = (hash ^ (c >> 8)) * 16777619u;
     }
@@ -111,8 +116,7 @@ void makeIndexRoom(SettingsStore& store) {
 // there are, so that save can write each section back under its own header.
 std::int32_t groupNumber(SettingsStore& store, View name) {
     if (name.empty()) return 0;
-    const std::u16string folded = lowerCase(name);
-    const std::uint32_t hash = hashOf(folded);
+    const std::uint32_t hash = hashOf(name);
     if (!store.groupIndex.empty()) {
         const std::size_t mask = store.groupIndex.size() - 1;
         for (std::size_t at = hash & mask; store.groupIndex[at] != 0; at = (at + 1) & mask) {
@@ -120,7 +124,7 @@ std::int32_t groupNumber(SettingsStore& store, View name) {
             if ((place & ~slotMask) != (hash & ~slotMask)) continue;
             const std::int32_t slot = static_cast<std::int32_t>(place & slotMask);
             const GroupName& group = store.groups[static_cast<std::size_t>(slot)];
-            if (group.hash == hash && group.length == folded.size() && lowerCase(nameOf(group)) == folded) {
+            if (group.hash == hash && sameFolded(nameOf(group), name)) {
                 return slot;
             }
         }
@@ -176,25 +180,22 @@ struct KeyPlace {
 // Only the first unbroken run of the current group is searched; a later
 // section of the same name is another run.
 template <typename Entries>
-KeyPlace<Entries> findKey(Entries& entries, std::int32_t group, const std::u16string& key) {
+KeyPlace<Entries> findKey(Entries& entries, std::int32_t group, View key) {
     bool inGroup = group == 0;
-    const std::u16string wanted = lowerCase(key);
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         if (it->group != group) {
             if (inGroup) return {it, false};
             continue;
         }
         inGroup = true;
-        if (it->keyLength == wanted.size() && lowerCase(entryKey(*it)) == wanted) return {it, true};
+        if (it->keyLength == key.size() && sameFolded(entryKey(*it), key)) return {it, true};
     }
     return {entries.end(), false};
 }
 
 // An entry whose value is set anew gets a fresh copy of its key and value.
 void setText(SettingsStore& store, SettingsEntry& entry, View key, View value) {
-    std::u16string line(key);
-    line += value;
-    entry.text = keepText(store, line);
+    entry.text = keepText(store, key, value);
     entry.keyLength = length32(key.size());
     entry.valueStart = entry.keyLength;
     entry.valueLength = length32(value.size());
@@ -281,40 +282,42 @@ int load(SettingsStore& store) {
     return 1;
 }
 
-std::int32_t selectGroup(SettingsStore& store, const std::u16string& name) {
+std::int32_t selectGroup(SettingsStore& store, std::u16string_view name) {
     store.currentGroup = groupNumber(store, name);
     return store.currentGroup;
 }
 
-std::u16string readValue(const SettingsStore& store, const std::u16string& key,
-                         const std::u16string& defaultValue) {
+std::u16string readValue(const SettingsStore& store, std::u16string_view key,
+                         std::u16string_view defaultValue) {
     auto place = findKey(store.entries, store.currentGroup, key);
-    return place.found ? std::u16string(entryValue(*place.entry)) : defaultValue;
+    return std::u16string(place.found ? entryValue(*place.entry) : defaultValue);
 }
 
-std::u16string writeValue(SettingsStore& store, const std::u16string& key,
-                          const std::u16string& value) {
+std::u16string writeValue(SettingsStore& store, std::u16string_view key,
+                          std::u16string_view value) {
     auto place = findKey(store.entries, store.currentGroup, key);
     if (place.found) {
-        // The key keeps its spelling from the file.
-        const std::u16string fileKey(entryKey(*place.entry));
-        setText(store, *place.entry, fileKey, value);
+        // The key keeps its spelling from the file (its text never moves).
+        setText(store, *place.entry, entryKey(*place.entry), value);
     } else {
         SettingsEntry entry;
         entry.group = store.currentGroup;
         setText(store, entry, key, value);
         store.entries.insert(place.entry, entry);
     }
-    return value;
+    return std::u16string(value);
 }
 
-std::int32_t readNumber(const SettingsStore& store, const std::u16string& key,
+std::int32_t readNumber(const SettingsStore& store, std::u16string_view key,
                         std::int32_t defaultValue) {
-    std::int64_t number = textToNumber(readValue(store, key, numberToText(defaultValue)));
+    // An absent key reads as the default's own decimal text would.
+    auto place = findKey(store.entries, store.currentGroup, key);
+    if (!place.found) return defaultValue;
+    const std::int64_t number = textToNumber(entryValue(*place.entry));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
 }
 
-std::int32_t writeNumber(SettingsStore& store, const std::u16string& key, std::int32_t value) {
+std::int32_t writeNumber(SettingsStore& store, std::u16string_view key, std::int32_t value) {
     writeValue(store, key, numberToText(value));
     return value;
 }

@@ -63,12 +63,12 @@ std::u16string_view groupName(const SettingsStore& store, std::int32_t group);
 std::int32_t groupCount(const SettingsStore& store);
 
 int load(SettingsStore& store);
-std::int32_t selectGroup(SettingsStore& store, const std::u16string& name);
-std::u16string readValue(const SettingsStore& store, const std::u16string& key,
-                         const std::u16string& defaultValue);
-std::u16string writeValue(SettingsStore& store, const std::u16string& key,
-                          const std::u16string& value);
-std::int32_t readNumber(const SettingsStore& store, const std::u16string& key,
+std::int32_t selectGroup(SettingsStore& store, std::u16string_view name);
+std::u16string readValue(const SettingsStore& store, std::u16string_view key,
+                         std::u16string_view defaultValue);
+std::u16string writeValue(SettingsStore& store, std::u16string_view key,
+                          std::u16string_view value);
+std::int32_t readNumber(const SettingsStore& store, std::u16string_view key,
                         std::int32_t defaultValue);
-std::int32_t writeNumber(SettingsStore& store, const std::u16string& key, std::int32_t value);
+std::int32_t writeNumber(SettingsStore& store, std::u16string_view key, std::int32_t value);
 int save(SettingsStore& store);

@@ -181,6 +181,14 @@ std::int64_t textToNumber(View text) {
 
 bool textEquals(View a, View b) { return a == b; }
 
+bool sameFolded(View a, View b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && lowerCaseChar(a[i]) != lowerCaseChar(b[i])) return false;
+    }
+    return true;
+}
+
 std::string utf8FromText(View text) {
     std::string bytes;
     const char16_t* s = text.data();

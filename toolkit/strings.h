@@ -29,6 +29,8 @@ std::u16string replaceText(std::u16string& text, std::u16string_view search,
 
 char16_t lowerCaseChar(char16_t c);
 std::u16string lowerCase(std::u16string_view text);
+// lowerCase(a) == lowerCase(b), without making either.
+bool sameFolded(std::u16string_view a, std::u16string_view b);
 
 std::u16string trimBlanks(std::u16string_view text, char16_t trimChar = u' ');
 std::u16string trimLeadingBlanks(std::u16string_view text, char16_t trimChar = u' ');
