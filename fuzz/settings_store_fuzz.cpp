@@ -18,11 +18,10 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/plain_lines.h"
 #include "shell/settings_store.h"
 #include "toolkit/text_file.h"
 #include "toolkit/text_file_memory.h"
-#include "toolkit/text_file_platform.h"
-#include "toolkit/utf8_coder.h"
 
 namespace {
 
@@ -42,20 +41,6 @@ bool isHeader(std::u16string_view line) {
     return !line.empty() && line.front() == u'[' && line.find(u']', 1) != std::u16string_view::npos;
 }
 
-// The encoding a mark names and the bytes it takes, as detectEncoding reads
-// it.
-std::size_t afterMark(std::string_view bytes, TextEncoding& encoding) {
-    auto starts = [&](const char* mark, std::size_t length) {
-        return bytes.size() >= length && bytes.compare(0, length, std::string_view(mark, length)) == 0;
-    };
-    if (starts("\xFF\xFE\x00\x00", 4)) return encoding = TextEncoding::Utf32LE, 4;
-    if (starts("\xFF\xFE", 2)) return encoding = TextEncoding::Utf16LE, 2;
-    if (starts("\xEF\xBB\xBF", 3)) return encoding = TextEncoding::Utf8, 3;
-    if (starts("\xFE\xFF", 2)) return encoding = TextEncoding::Utf16BE, 2;
-    if (starts("\x00\x00\xFE\xFF", 4)) return encoding = TextEncoding::Utf32BE, 4;
-    return encoding = TextEncoding::Ansi, 0;
-}
-
 // Calls `take` with every line of the file in the memory file `bytes`, and
 // gives its encoding.
 template <typename Take>
@@ -63,7 +48,7 @@ TextEncoding forEachLine(const std::string& bytes, Take take) {
     TextEncoding encoding;
     std::size_t at = afterMark(bytes, encoding);
     static std::u16string line;
-    if (encoding != TextEncoding::Ansi && encoding != TextEncoding::Utf8 && encoding != TextEncoding::Utf16LE) {
+    if (!hasPlainRules(encoding)) {
         FileId file = text_file::openRead(path);
         check(file != FileId::none);
         check(text_file::detectEncoding(file) == encoding);
@@ -74,36 +59,7 @@ TextEncoding forEachLine(const std::string& bytes, Take take) {
         text_file::close(file);
         return encoding;
     }
-    const std::size_t unit = encoding == TextEncoding::Utf16LE ? 2 : 1;
-    auto unitAt = [&](std::size_t i) -> unsigned {
-        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-        return unit == 2 ? b(i) | b(i + 1) << 8 : b(i);
-    };
-    while (at < bytes.size()) {
-        const std::size_t from = at;
-        unsigned terminator = 0xFFFFFFFF;
-        while (at + unit <= bytes.size()) {
-            const unsigned c = unitAt(at);
-            at += unit;
-            if (c == 0x0A || c == 0x0D || c == 0x00) {
-                terminator = c;
-                break;
-            }
-        }
-        const std::size_t end = terminator == 0xFFFFFFFF ? at : at - unit;
-        if (terminator == 0xFFFFFFFF) at = bytes.size();
-        line.clear();
-        const unsigned char* first = reinterpret_cast<const unsigned char*>(bytes.data()) + from;
-        if (encoding == TextEncoding::Ansi) {
-            platform_file::appendAnsiAsText(first, end - from, line);
-        } else if (encoding == TextEncoding::Utf8) {
-            appendUtf8AsText(first, end - from, Utf8DecodeRules{u'?', terminator == 0xFFFFFFFF}, line);
-        } else {
-            for (std::size_t i = from; i < end; i += 2) line += static_cast<char16_t>(unitAt(i));
-        }
-        take(line);
-        if (terminator == 0x0D && at + unit <= bytes.size() && unitAt(at) == 0x0A) at += unit;
-    }
+    forEachPlainLine(bytes, at, encoding, line, [&take](const std::u16string& plain, std::int64_t) { take(plain); });
     return encoding;
 }
 
