@@ -128,7 +128,10 @@ bool breakCanStandApart(std::u16string_view startSymbol, std::u16string_view end
     return start != u'b' && start != u'r' && end != u'b' && end != u'r';
 }
 
-void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+// The tag joins the line in `currentLine`; a line viewed elsewhere is
+// copied there first.
+void appendBreakTag(std::u16string_view line, std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    if (line.data() != currentLine.data()) currentLine.assign(line);
     currentLine += startSymbol;
     currentLine += u"br";
     currentLine += endSymbol;
@@ -140,16 +143,20 @@ void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymb
 // line: up to that point the scan of the line with and without the tag is
 // the same, and from there on it goes on over the line with the tag. A scan
 // that never looks past the end leaves the tag to stand apart, as "<br>".
-void convertScan(bool lineBreak) {
+bool convertScan(std::u16string_view line, bool lineBreak) {
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
     constexpr std::size_t none = std::u16string_view::npos;
     bool breakApart = false;
+    bool inShared = line.data() == currentLine.data();
     if (lineBreak) {
         breakApart = breakCanStandApart(startSymbol, endSymbol);
-        if (!breakApart) appendBreakTag(startSymbol, endSymbol);
+        if (!breakApart) {
+            appendBreakTag(line, startSymbol, endSymbol);
+            line = currentLine;
+            inShared = true;
+        }
     }
-    std::u16string_view line = currentLine;
 
     // Both symbols count as one character wide when the scan moves on, so a
     // longer symbol's other characters belong to the tag text or are scanned
@@ -192,8 +199,9 @@ void convertScan(bool lineBreak) {
                 // The scan looks past the line's end: the tag joins the line
                 // and this start symbol is looked at again.
                 breakApart = false;
-                appendBreakTag(startSymbol, endSymbol);
+                appendBreakTag(line, startSymbol, endSymbol);
                 line = currentLine;
+                inShared = true;
                 continue;
             }
             noEndFrom = position + 1;
@@ -229,10 +237,15 @@ void convertScan(bool lineBreak) {
     } else if (lineBreak) {
         text_file::writeString(ProductFile, u"\r\n"sv);
     }
+    return inShared;
 }
 
 }  // namespace
 
-void convertLine() { convertScan(false); }
+void convertLine() { convertScan(currentLine, false); }
 
-void convertLineAndBreak() { convertScan(true); }
+void convertLineAndBreak() { convertScan(currentLine, true); }
+
+bool convertLine(std::u16string_view line) { return convertScan(line, false); }
+
+bool convertLineAndBreak(std::u16string_view line) { return convertScan(line, true); }

@@ -61,6 +61,11 @@ bool atEnd(FileId file);
 bool readLine(FileId file, std::u16string& line, TextEncoding encoding);
 std::u16string readLine(FileId file, TextEncoding encoding);
 std::u16string readLine(FileId file);
+// The same line as readLine, given as `view`. A line that lies whole in what
+// was read ahead, already decoded there (a single-byte code page), is viewed
+// where it lies, valid until the file is next read or closed; any
+// other line is read into `line` and viewed there. Saves copying each line.
+bool readLineView(FileId file, std::u16string_view& view, std::u16string& line, TextEncoding encoding);
 
 // Returns the number of bytes handed to the buffer or the system; 0 for an
 // empty text and for a file opened with openRead. UTF-8 writes unpaired

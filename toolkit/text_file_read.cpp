@@ -483,6 +483,32 @@ bool readLine(FileId file, std::u16string& line, TextEncoding encoding) {
     return true;
 }
 
+bool readLineView(FileId file, std::u16string_view& view, std::u16string& line, TextEncoding encoding) {
+    TextFile* f = lookup(file);
+    // The refill widened as a whole holds the line when its end is marked
+    // there; a refill counts as widened only for the same refill count, which
+    // every read of new bytes moves on.
+    if (f && encoding == TextEncoding::Ansi && f->readingState && f->remaining > 0 && f->wideTextOf == f->refills) {
+        const std::int32_t from = f->filled - f->remaining;
+        const std::int32_t at = nextLineEnd(*f, from);
+        if (at < f->filled) {
+            view = std::u16string_view(f->wideText.get() + from, static_cast<std::size_t>(at - from));
+            f->remaining = f->filled - at - 1;
+            if (f->buffer[static_cast<std::size_t>(at)] == 0x0D) {
+                if (f->remaining > 0) {
+                    if (*unread(*f) == 0x0A) --f->remaining;
+                } else {
+                    skipLineFeed(*f, 1, false);
+                }
+            }
+            return true;
+        }
+    }
+    const bool open = readLine(file, line, encoding);
+    view = line;
+    return open;
+}
+
 std::u16string readLine(FileId file, TextEncoding encoding) {
     std::u16string line;
     readLine(file, line, encoding);
