@@ -158,7 +158,11 @@ inline void appendInSteps(std::u16string& line, const char16_t* units, std::size
 // and text are still in the processor's nearer caches when its lines are
 // converted, where a whole refill's text would have been pushed out by the
 // rest of it.
-constexpr std::int32_t wideWindow = 16384;
+#ifndef PAGESMITH_WIDE_WINDOW
+#define PAGESMITH_WIDE_WINDOW 16384
+#endif
+constexpr std::int32_t wideWindow = PAGESMITH_WIDE_WINDOW;
+static_assert(wideWindow > 0 && wideWindow % 64 == 0, "whole words of marks");
 
 // A single-byte code page that leaves ASCII as it is is read a window of a
 // refill at a time: the window is widened in one pass, 64 bytes per step with
