@@ -166,15 +166,26 @@ bool convertScan(std::u16string_view line, bool lineBreak) {
     // further on would fail too; remembering that keeps a line full of
     // unclosed start symbols linear instead of quadratic.
     std::size_t noEndFrom = none;
+    // Whether the line end went out with the line's last text.
+    bool endingWritten = false;
     for (;;) {
         std::size_t start;
         if (startSymbol.size() == 1) {
             // The text before the tag is written while the tag is looked for:
-            // one pass over the plain text instead of two.
+            // one pass over the plain text instead of two. Text that runs to
+            // the line's end takes the line end along: the rest of the scan
+            // cannot change it, as nothing is left to scan.
             if (position == line.size()) break;
-            start = line[position] == startSymbol[0] ? position
-                                                     : position + writeTextUntil(line.substr(position), startSymbol[0]);
-            if (start == line.size()) break;
+            if (line[position] == startSymbol[0]) {
+                start = position;
+            } else {
+                const std::u16string_view ending = breakApart ? u"<br>\r\n"sv : lineBreak ? u"\r\n"sv : u""sv;
+                start = position + writeTextUntil(line.substr(position), startSymbol[0], ending);
+                if (start == line.size()) {
+                    endingWritten = true;
+                    break;
+                }
+            }
         } else {
             start = findSymbol(line, startSymbol, position);
             if (start == none) {
@@ -233,8 +244,8 @@ bool convertScan(std::u16string_view line, bool lineBreak) {
         // What the tag would write, with the line end; the tag clears the
         // heading flag as every tag does.
         headingWritten = 0;
-        text_file::writeString(ProductFile, u"<br>\r\n"sv);
-    } else if (lineBreak) {
+        if (!endingWritten) text_file::writeString(ProductFile, u"<br>\r\n"sv);
+    } else if (lineBreak && !endingWritten) {
         text_file::writeString(ProductFile, u"\r\n"sv);
     }
     return inShared;

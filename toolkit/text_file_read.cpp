@@ -235,14 +235,41 @@ void widenWindow(TextFile& f, const char16_t* table) {
 // where they end.
 inline std::int32_t nextMark(const TextFile& f, std::int32_t from) {
     const std::uint64_t* ends = f.lineEnds.get();
-    std::int32_t w = from / 64;
-    std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
-    while (word == 0) word = ends[++w];
-    // 32-bit code counts in two halves, as a 64-bit count is a library call
-    // there; 64-bit code counts at once, without a branch to mispredict.
-    if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
-    const std::uint32_t low = static_cast<std::uint32_t>(word);
-    return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr bool littleEndian = true;
+#else
+    constexpr bool littleEndian = false;
+#endif
+    if (sizeof(void*) == 8 || !littleEndian) {
+        std::int32_t w = from / 64;
+        std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
+        while (word == 0) word = ends[++w];
+        const std::uint32_t low = static_cast<std::uint32_t>(word);
+        if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
+        return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+    }
+    // 32-bit code takes the marks in 32-bit halves, as a 64-bit count is a
+    // library call there. A line mostly ends in the half where it starts or
+    // in the next one: both are looked at without a branch to mispredict.
+    // The next half is marked whenever the first has no mark (the last mark
+    // ends the search), and lies in the bitmap's room.
+    const unsigned char* const marks = reinterpret_cast<const unsigned char*>(ends);
+    auto half = [marks](std::int32_t h) {
+        std::uint32_t bits;
+        std::memcpy(&bits, marks + 4 * h, 4);
+        return bits;
+    };
+    std::int32_t h = from / 32;
+    const std::uint32_t first = half(h) & (~std::uint32_t{0} << (from % 32));
+    const std::uint32_t second = half(h + 1);
+    if ((first | second) != 0) {
+        const bool inFirst = first != 0;
+        return (h + (inFirst ? 0 : 1)) * 32 + __builtin_ctz(inFirst ? first : second);
+    }
+    h += 2;
+    std::uint32_t bits;
+    while ((bits = half(h)) == 0) ++h;
+    return h * 32 + __builtin_ctz(bits);
 }
 
 // The first line end at or after `from` in the last refill, or `filled` when
