@@ -128,7 +128,10 @@ bool breakCanStandApart(std::u16string_view startSymbol, std::u16string_view end
     return start != u'b' && start != u'r' && end != u'b' && end != u'r';
 }
 
-void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymbol) {
+// The tag joins the line in `currentLine`; a line viewed elsewhere is
+// copied there first.
+void appendBreakTag(std::u16string_view line, std::u16string_view startSymbol, std::u16string_view endSymbol) {
+    if (line.data() != currentLine.data()) currentLine.assign(line);
     currentLine += startSymbol;
     currentLine += u"br";
     currentLine += endSymbol;
@@ -140,16 +143,20 @@ void appendBreakTag(std::u16string_view startSymbol, std::u16string_view endSymb
 // line: up to that point the scan of the line with and without the tag is
 // the same, and from there on it goes on over the line with the tag. A scan
 // that never looks past the end leaves the tag to stand apart, as "<br>".
-void convertScan(bool lineBreak) {
+bool convertScan(std::u16string_view line, bool lineBreak) {
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
     constexpr std::size_t none = std::u16string_view::npos;
     bool breakApart = false;
+    bool inShared = line.data() == currentLine.data();
     if (lineBreak) {
         breakApart = breakCanStandApart(startSymbol, endSymbol);
-        if (!breakApart) appendBreakTag(startSymbol, endSymbol);
+        if (!breakApart) {
+            appendBreakTag(line, startSymbol, endSymbol);
+            line = currentLine;
+            inShared = true;
+        }
     }
-    std::u16string_view line = currentLine;
 
     // Both symbols count as one character wide when the scan moves on, so a
     // longer symbol's other characters belong to the tag text or are scanned
@@ -159,15 +166,26 @@ void convertScan(bool lineBreak) {
     // further on would fail too; remembering that keeps a line full of
     // unclosed start symbols linear instead of quadratic.
     std::size_t noEndFrom = none;
+    // Whether the line end went out with the line's last text.
+    bool endingWritten = false;
     for (;;) {
         std::size_t start;
         if (startSymbol.size() == 1) {
             // The text before the tag is written while the tag is looked for:
-            // one pass over the plain text instead of two.
+            // one pass over the plain text instead of two. Text that runs to
+            // the line's end takes the line end along: the rest of the scan
+            // cannot change it, as nothing is left to scan.
             if (position == line.size()) break;
-            start = line[position] == startSymbol[0] ? position
-                                                     : position + writeTextUntil(line.substr(position), startSymbol[0]);
-            if (start == line.size()) break;
+            if (line[position] == startSymbol[0]) {
+                start = position;
+            } else {
+                const std::u16string_view ending = breakApart ? u"<br>\r\n"sv : lineBreak ? u"\r\n"sv : u""sv;
+                start = position + writeTextUntil(line.substr(position), startSymbol[0], ending);
+                if (start == line.size()) {
+                    endingWritten = true;
+                    break;
+                }
+            }
         } else {
             start = findSymbol(line, startSymbol, position);
             if (start == none) {
@@ -192,8 +210,9 @@ void convertScan(bool lineBreak) {
                 // The scan looks past the line's end: the tag joins the line
                 // and this start symbol is looked at again.
                 breakApart = false;
-                appendBreakTag(startSymbol, endSymbol);
+                appendBreakTag(line, startSymbol, endSymbol);
                 line = currentLine;
+                inShared = true;
                 continue;
             }
             noEndFrom = position + 1;
@@ -225,14 +244,19 @@ void convertScan(bool lineBreak) {
         // What the tag would write, with the line end; the tag clears the
         // heading flag as every tag does.
         headingWritten = 0;
-        text_file::writeString(ProductFile, u"<br>\r\n"sv);
-    } else if (lineBreak) {
+        if (!endingWritten) text_file::writeString(ProductFile, u"<br>\r\n"sv);
+    } else if (lineBreak && !endingWritten) {
         text_file::writeString(ProductFile, u"\r\n"sv);
     }
+    return inShared;
 }
 
 }  // namespace
 
-void convertLine() { convertScan(false); }
+void convertLine() { convertScan(currentLine, false); }
 
-void convertLineAndBreak() { convertScan(true); }
+void convertLineAndBreak() { convertScan(currentLine, true); }
+
+bool convertLine(std::u16string_view line) { return convertScan(line, false); }
+
+bool convertLineAndBreak(std::u16string_view line) { return convertScan(line, true); }

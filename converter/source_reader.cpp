@@ -23,24 +23,30 @@ int convertSource() {
     const TextEncoding encoding = text_file::detectEncoding(SourceFile);
     const std::u16string_view startSymbol = job.tagStartSymbol;
     const std::u16string_view endSymbol = job.tagEndSymbol;
+    // A line is converted where the reader has it, mostly in the reader's
+    // own decoded text; otherwise it is read into the shared line in place,
+    // whose capacity carries over, so that a line costs no allocation once
+    // the longest one has been seen. The shared line holds the last line at
+    // the end, as if every line had been read into it.
+    std::u16string_view line;
+    bool inShared = true;
     while (!text_file::atEnd(SourceFile)) {
-        // Read into the shared line in place: its capacity carries over, so a
-        // line costs no allocation once the longest one has been seen.
-        text_file::readLine(SourceFile, currentLine, encoding);
-        if (currentLine.empty()) {
+        text_file::readLineView(SourceFile, line, currentLine, encoding);
+        if (line.empty()) {
             text_file::writeString(ProductFile, headingWritten == 0 ? breakAndCrLf : crLf);
+            inShared = false;
             continue;
         }
         // One character against the whole symbol: with a longer symbol
         // every line gets its line break.
-        const std::u16string_view line = currentLine;
         if (line.substr(0, 1) == startSymbol && line.substr(line.size() - 1) == endSymbol) {
-            convertLine();
+            inShared = convertLine(line);
             text_file::writeString(ProductFile, crLf);
         } else {
-            convertLineAndBreak();
+            inShared = convertLineAndBreak(line);
         }
     }
+    if (!inShared) currentLine.assign(line);
     nestLevel(0);
     // A failed system read ended the loop early: the body lacks its end.
     const bool readFailed = text_file::readFailed(SourceFile);

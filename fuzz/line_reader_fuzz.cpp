@@ -35,7 +35,7 @@ void fail(const char* what, TextEncoding encoding, std::int64_t at) {
     std::abort();
 }
 
-bool holdsTerminator(const std::u16string& line) {
+bool holdsTerminator(std::u16string_view line) {
     // One comparison a unit for the usual ones: CR, LF and NUL are all below 0x0E.
     for (char16_t c : line) {
         if (c < 0x0E && (c == 0x0D || c == 0x0A || c == 0x00)) return true;
@@ -72,7 +72,7 @@ struct Reading {
 // size (0: whole chunks). Each reading seeks to its start on the one open
 // file, as a fresh open would stand there.
 Reading readEverything(FileId file, const std::string& bytes, std::int64_t start, TextEncoding encoding,
-                       std::size_t longLine, int readSize) {
+                       std::size_t longLine, int readSize, bool viewed) {
     text_file::setLongLineLimit(longLine);
     memory_files::setReadSize(readSize);
     const std::size_t size = bytes.size();
@@ -90,17 +90,21 @@ Reading readEverything(FileId file, const std::string& bytes, std::int64_t start
     auto mix = [&digest](std::uint64_t value) { digest = (digest ^ value) * 1099511628211ull; };
     std::int64_t before = text_file::position(file);
     while (!text_file::atEnd(file)) {
-        if (!text_file::readLine(file, line, encoding)) fail("readLine refused an open file", encoding, before);
+        std::u16string_view text = line;
+        if (viewed ? !text_file::readLineView(file, text, line, encoding) : !text_file::readLine(file, line, encoding)) {
+            fail("readLine refused an open file", encoding, before);
+        }
+        if (!viewed) text = line;
         const std::int64_t after = text_file::position(file);
         if (after <= before) fail("a line did not move the position on", encoding, before);
-        if (holdsTerminator(line)) fail("a line holds a terminator", encoding, before);
-        if (line.size() > size) fail("a line is longer than the file", encoding, before);
+        if (holdsTerminator(text)) fail("a line holds a terminator", encoding, before);
+        if (text.size() > size) fail("a line is longer than the file", encoding, before);
         if (plain) {
-            if (count == plainCount || line != plainText[count]) fail("a line differs from the plain rules", encoding, before);
+            if (count == plainCount || text != plainText[count]) fail("a line differs from the plain rules", encoding, before);
             if (after != plainEnds[count]) fail("a line ends elsewhere than by the plain rules", encoding, before);
         }
         ++count;
-        for (char16_t c : line) mix(c);
+        for (char16_t c : text) mix(c);
         mix(static_cast<std::uint64_t>(after) << 20);
         before = after;
     }
@@ -129,6 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t start = (data[0] >> 3) & 0x03;
     const bool smallLimit = (data[0] >> 5) & 1;
     const bool shortReads = (data[0] >> 6) & 1;
+    // Lines viewed where the reader has them, or read into a string.
+    const bool viewed = (data[0] >> 7) & 1;
     const std::size_t longLine = 1 + (data[1] & 0x0F);
     // Mostly a few bytes a read, now and then a few hundred.
     const int readSize = 4 + (data[1] >> 4) * (data[1] >> 4);
@@ -142,11 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (file == FileId::none) fail("cannot open the input", encoding, 0);
 
     const Reading chosen = readEverything(file, bytes, start, encoding, smallLimit ? longLine : gatheredWhole,
-                                          shortReads ? readSize : 0);
+                                          shortReads ? readSize : 0, viewed);
     if (chosen.heldToPlainRules) return 0;
     const bool gathered = !smallLimit && !shortReads;
-    const Reading other = gathered ? readEverything(file, bytes, start, encoding, longLine, readSize)
-                                   : readEverything(file, bytes, start, encoding, gatheredWhole, 0);
+    const Reading other = gathered ? readEverything(file, bytes, start, encoding, longLine, readSize, !viewed)
+                                   : readEverything(file, bytes, start, encoding, gatheredWhole, 0, !viewed);
     if (other.digest != chosen.digest) fail("a long line reads otherwise than a gathered one", encoding, start);
     return 0;
 }

@@ -136,11 +136,14 @@ TEST_F(TextFileBlocksTest, ReplacingWritesMatchPieceByPiece) {
 
 TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
     // Every byte value but the terminators, high bytes at every offset of a
-    // block, and line lengths around the block and buffer sizes.
+    // block, and line lengths around the block, widening window and buffer
+    // sizes; read into a string and viewed where the reader has them.
     Lcg random{777};
     std::vector<std::size_t> lengths;
     for (std::size_t n = 0; n <= 40; ++n) lengths.push_back(n);
-    for (std::size_t n : {4095u, 4096u, 4097u, 65535u, 65536u, 65537u, 131071u}) lengths.push_back(n);
+    for (std::size_t n : {4095u, 4096u, 4097u, 16383u, 16384u, 16385u, 65535u, 65536u, 65537u, 131071u}) {
+        lengths.push_back(n);
+    }
     std::string bytes;
     std::vector<std::u16string> expected;
     for (std::size_t length : lengths) {
@@ -156,17 +159,25 @@ TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
         expected.push_back(text);
     }
     writeBytes(dir.path(u"ansi"), bytes);
-    FileId file = openRead(dir.path(u"ansi"), FileId{1});
-    std::vector<std::u16string> lines;
-    std::u16string line;
-    while (!atEnd(file) && lines.size() < expected.size() + 1) {
-        readLine(file, line, TextEncoding::Ansi);
-        lines.push_back(line);
-    }
-    close(file);
-    ASSERT_EQ(lines.size(), expected.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_TRUE(lines[i] == expected[i]) << "line of " << lengths[i] << " bytes";
+    for (bool viewed : {false, true}) {
+        FileId file = openRead(dir.path(u"ansi"), FileId{1});
+        std::vector<std::u16string> lines;
+        std::u16string line;
+        while (!atEnd(file) && lines.size() < expected.size() + 1) {
+            std::u16string_view view;
+            if (viewed) {
+                readLineView(file, view, line, TextEncoding::Ansi);
+            } else {
+                readLine(file, line, TextEncoding::Ansi);
+                view = line;
+            }
+            lines.emplace_back(view);
+        }
+        close(file);
+        ASSERT_EQ(lines.size(), expected.size()) << viewed;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(lines[i] == expected[i]) << "line of " << lengths[i] << " bytes, viewed " << viewed;
+        }
     }
 }
 

@@ -61,6 +61,11 @@ bool atEnd(FileId file);
 bool readLine(FileId file, std::u16string& line, TextEncoding encoding);
 std::u16string readLine(FileId file, TextEncoding encoding);
 std::u16string readLine(FileId file);
+// The same line as readLine, given as `view`. A line that lies whole in what
+// was read ahead, already decoded there (a single-byte code page), is viewed
+// where it lies, valid until the file is next read or closed; any
+// other line is read into `line` and viewed there. Saves copying each line.
+bool readLineView(FileId file, std::u16string_view& view, std::u16string& line, TextEncoding encoding);
 
 // Returns the number of bytes handed to the buffer or the system; 0 for an
 // empty text and for a file opened with openRead. UTF-8 writes unpaired
@@ -80,8 +85,9 @@ struct Replacements {
     char16_t characters[4] = {0x80, 0x80, 0x80, 0x80};  // 0x80: not in use
     std::uint64_t textBytes[4] = {};  // the text's bytes, zero-padded
     unsigned char textLengths[4] = {};
-    // Each character repeated, as a vector compare wants it.
-    unsigned char patterns[4][16] = {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+    // Each character repeated, as a vector compare wants it; aligned, so that
+    // a compare may take it straight from memory.
+    alignas(16) unsigned char patterns[4][16] = {{0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
                                       0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
                                      {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
                                       0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
@@ -102,6 +108,11 @@ void addReplacement(Replacements& replacements, char16_t character, std::string_
 std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacements& replacements);
 std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
                                 const Replacements& replacements);
+// The same, and when no stop came, `ending` (ASCII, up to 8 characters) as
+// writeString would write it after: the rest of a line and its line end in
+// one call.
+std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
+                                const Replacements& replacements, std::u16string_view ending);
 
 std::int64_t flush(FileId file);
 void seek(FileId file, std::int64_t position);

@@ -52,6 +52,9 @@ struct TextFile {
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
+    // How much of that refill is widened and marked: it is done a window at a
+    // time, as its lines are read (text_file_read.cpp).
+    std::int32_t widened = 0;
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
     bool writeFailed = false;

@@ -154,18 +154,33 @@ inline void appendInSteps(std::u16string& line, const char16_t* units, std::size
     line.resize(base + count);
 }
 
-// A single-byte code page that leaves ASCII as it is is read a refill at a
-// time: the whole refill is widened in one pass, 64 bytes per step with only
-// the bytes above 0x7F looked up in the table, and its CR, LF and NUL bytes
-// are marked in a bitmap on the way. A line is then a look for the next mark
-// and one copy, with no loop that ends where the line ends.
-void widenRefill(TextFile& f, const char16_t* table) {
-    if (!f.wideText) makeWideTextRoom(f);
+// Bytes of a refill widened at a time (a multiple of 64): a window's bytes
+// and text are still in the processor's nearer caches when its lines are
+// converted, where a whole refill's text would have been pushed out by the
+// rest of it.
+#ifndef PAGESMITH_WIDE_WINDOW
+#define PAGESMITH_WIDE_WINDOW 16384
+#endif
+constexpr std::int32_t wideWindow = PAGESMITH_WIDE_WINDOW;
+static_assert(wideWindow > 0 && wideWindow % 64 == 0, "whole words of marks");
+
+// A single-byte code page that leaves ASCII as it is is read a window of a
+// refill at a time: the window is widened in one pass, 64 bytes per step with
+// only the bytes above 0x7F looked up in the table, and its CR, LF and NUL
+// bytes are marked in a bitmap on the way. A line is then a look for the next
+// mark and one copy, with no loop that ends where the line ends. A mark just
+// past the window ends every search; the next window replaces it.
+void widenWindow(TextFile& f, const char16_t* table) {
+    if (f.wideTextOf != f.refills) {
+        if (!f.wideText) makeWideTextRoom(f);
+        f.wideTextOf = f.refills;
+        f.widened = 0;
+    }
     const unsigned char* const bytes = f.buffer.get();
     char16_t* const wide = f.wideText.get();
     std::uint64_t* const ends = f.lineEnds.get();
-    const std::int32_t filled = f.filled;
-    std::int32_t i = 0;
+    const std::int32_t filled = f.filled - f.widened > wideWindow ? f.widened + wideWindow : f.filled;
+    std::int32_t i = f.widened;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i lineFeed = _mm_set1_epi8(0x0A);
@@ -213,20 +228,61 @@ void widenRefill(TextFile& f, const char16_t* table) {
         }
     }
     ends[filled / 64] = word | std::uint64_t{1} << (filled % 64);
-    f.wideTextOf = f.refills;
+    f.widened = filled;
 }
 
-// The first line end at or after `from`, or `filled` when there is none.
-inline std::int32_t nextLineEnd(const TextFile& f, std::int32_t from) {
+// The first line end at or after `from` among the marks made so far, or
+// where they end.
+inline std::int32_t nextMark(const TextFile& f, std::int32_t from) {
     const std::uint64_t* ends = f.lineEnds.get();
-    std::int32_t w = from / 64;
-    std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
-    while (word == 0) word = ends[++w];
-    // 32-bit code counts in two halves, as a 64-bit count is a library call
-    // there; 64-bit code counts at once, without a branch to mispredict.
-    if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
-    const std::uint32_t low = static_cast<std::uint32_t>(word);
-    return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr bool littleEndian = true;
+#else
+    constexpr bool littleEndian = false;
+#endif
+    if (sizeof(void*) == 8 || !littleEndian) {
+        std::int32_t w = from / 64;
+        std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
+        while (word == 0) word = ends[++w];
+        if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
+        const std::uint32_t low = static_cast<std::uint32_t>(word);
+        return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+    }
+    // 32-bit code takes the marks in 32-bit halves, as a 64-bit count is a
+    // library call there. A line mostly ends in the half where it starts or
+    // in the next one: both are taken at once, and only a longer line loops.
+    // The next half is marked whenever the first has no mark (the last mark
+    // ends the search), and lies in the bitmap's room.
+    const unsigned char* const marks = reinterpret_cast<const unsigned char*>(ends);
+    auto half = [marks](std::int32_t h) {
+        std::uint32_t bits;
+        std::memcpy(&bits, marks + 4 * h, 4);
+        return bits;
+    };
+    std::int32_t h = from / 32;
+    const std::uint32_t first = half(h) & (~std::uint32_t{0} << (from % 32));
+    const std::uint32_t second = half(h + 1);
+    if ((first | second) != 0) {
+        const bool inFirst = first != 0;
+        return (h + (inFirst ? 0 : 1)) * 32 + __builtin_ctz(inFirst ? first : second);
+    }
+    h += 2;
+    std::uint32_t bits;
+    while ((bits = half(h)) == 0) ++h;
+    return h * 32 + __builtin_ctz(bits);
+}
+
+// The first line end at or after `from` in the last refill, or `filled` when
+// there is none; widens windows as far as the search goes.
+inline std::int32_t nextLineEnd(TextFile& f, std::int32_t from, const char16_t* table) {
+    if (f.wideTextOf != f.refills) widenWindow(f, table);
+    while (f.widened <= from) widenWindow(f, table);
+    std::int32_t at = nextMark(f, from);
+    while (at == f.widened && at < f.filled) {
+        widenWindow(f, table);
+        at = nextMark(f, at);
+    }
+    return at;
 }
 
 // Returns the terminator, or 0xFF at the end of the file. A line that
@@ -240,9 +296,8 @@ unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16str
             return readLongByteLine(f, spill, TextEncoding::Ansi, line);
         }
         if (f.remaining == 0 && !refill(f)) return 0xFF;
-        if (f.wideTextOf != f.refills) widenRefill(f, table);
         const std::int32_t from = f.filled - f.remaining;
-        const std::int32_t at = nextLineEnd(f, from);
+        const std::int32_t at = nextLineEnd(f, from, table);
         appendInSteps(line, f.wideText.get() + from, static_cast<std::size_t>(at - from));
         if (at == f.filled) {
             f.remaining = 0;
@@ -481,6 +536,32 @@ bool readLine(FileId file, std::u16string& line, TextEncoding encoding) {
     case TextEncoding::Utf32BE: readUnitLine(*f, line, 4, true); break;
     }
     return true;
+}
+
+bool readLineView(FileId file, std::u16string_view& view, std::u16string& line, TextEncoding encoding) {
+    TextFile* f = lookup(file);
+    // The widened refill holds the line when its end lies there; a refill
+    // counts as widened only for the same refill count, which every read of
+    // new bytes moves on.
+    if (f && encoding == TextEncoding::Ansi && f->readingState && f->remaining > 0 && f->wideTextOf == f->refills) {
+        const std::int32_t from = f->filled - f->remaining;
+        const std::int32_t at = nextLineEnd(*f, from, ansiDecoding().table);
+        if (at < f->filled) {
+            view = std::u16string_view(f->wideText.get() + from, static_cast<std::size_t>(at - from));
+            f->remaining = f->filled - at - 1;
+            if (f->buffer[static_cast<std::size_t>(at)] == 0x0D) {
+                if (f->remaining > 0) {
+                    if (*unread(*f) == 0x0A) --f->remaining;
+                } else {
+                    skipLineFeed(*f, 1, false);
+                }
+            }
+            return true;
+        }
+    }
+    const bool open = readLine(file, line, encoding);
+    view = line;
+    return open;
 }
 
 std::u16string readLine(FileId file, TextEncoding encoding) {

@@ -91,7 +91,7 @@ int replacementIndex(const Replacements& replacements, char16_t c) {
 template <bool Replacing>
 std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* const end,
                      const Replacements& replacements, bool stopping, char16_t stop,
-                     std::int64_t& written) {
+                     std::u16string_view ending, std::int64_t& written) {
     unsigned char* const base = f.buffer.get();
     unsigned char* d = base + f.held;
     unsigned char* runStart = d;
@@ -102,10 +102,10 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     // bytes; a slot not in use holds 0x80, which only a unit beyond ASCII
     // gives, and such a unit is of interest anyway.
     const bool asciiStop = Replacing && stopping && stop < 0x80;
-    const __m128i wanted0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[0]));
-    const __m128i wanted1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[1]));
-    const __m128i wanted2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[2]));
-    const __m128i wanted3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(replacements.patterns[3]));
+    const __m128i wanted0 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[0]));
+    const __m128i wanted1 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[1]));
+    const __m128i wanted2 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[2]));
+    const __m128i wanted3 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[3]));
     const __m128i wanted4 = _mm_set1_epi8(static_cast<char>(asciiStop ? stop : 0x80));
 
     // Units of interest among sixteen packed ones: packus keeps ASCII and
@@ -256,6 +256,16 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     written += runBytes;
     f.held = static_cast<std::int32_t>(d - base);
     if (runBytes != 0) endPiece(f, runBytes);
+    if (!ending.empty()) {
+        // A piece of its own, as writeString stores it; the pass left at
+        // least 32 bytes of room.
+        unsigned char* const e = base + f.held;
+        for (std::size_t i = 0; i < ending.size(); ++i) e[i] = static_cast<unsigned char>(ending[i]);
+        const std::int32_t n = static_cast<std::int32_t>(ending.size());
+        f.held += n;
+        notePending(f, n);
+        written += n;
+    }
     return static_cast<std::size_t>(end - begin);
 }
 
@@ -320,7 +330,7 @@ std::int64_t writeEncoded(TextFile& f, std::u16string_view text, TextEncoding en
     std::int64_t total = 0;
 #if defined(__SSE2__)
     if (encoding == TextEncoding::Utf8) {
-        utf8Pass<false>(f, s, end, noReplacements, false, u'\0', total);
+        utf8Pass<false>(f, s, end, noReplacements, false, u'\0', {}, total);
         return total;
     }
 #endif
@@ -362,20 +372,21 @@ std::size_t replaceByPieces(TextFile* f, const char16_t* begin, const char16_t* 
 }
 
 std::size_t replacingWrite(FileId file, std::u16string_view text, const Replacements& replacements,
-                           bool stopping, char16_t stop) {
-    if (text.empty()) return 0;
+                           bool stopping, char16_t stop, std::u16string_view ending) {
     TextFile* f = lookup(file);
     if (f && f->readOnly) f = nullptr;
     const char16_t* const begin = text.data();
     const char16_t* const end = begin + text.size();
 #if defined(__SSE2__)
-    if (f && f->defaultEncoding == TextEncoding::Utf8) {
+    if (f && f->defaultEncoding == TextEncoding::Utf8 && !text.empty()) {
         enterWritingState(*f);
         std::int64_t written = 0;
-        return utf8Pass<true>(*f, begin, end, replacements, stopping, stop, written);
+        return utf8Pass<true>(*f, begin, end, replacements, stopping, stop, ending, written);
     }
 #endif
-    return replaceByPieces(f, begin, end, replacements, stopping, stop);
+    const std::size_t taken = text.empty() ? 0 : replaceByPieces(f, begin, end, replacements, stopping, stop);
+    if (taken == text.size() && !ending.empty()) writeString(file, ending);
+    return taken;
 }
 
 }  // namespace
@@ -432,12 +443,17 @@ void addReplacement(Replacements& replacements, char16_t character, std::string_
 }
 
 std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacements& replacements) {
-    return replacingWrite(file, text, replacements, false, u'\0');
+    return replacingWrite(file, text, replacements, false, u'\0', {});
 }
 
 std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
                                 const Replacements& replacements) {
-    return replacingWrite(file, text, replacements, true, stop);
+    return replacingWrite(file, text, replacements, true, stop, {});
+}
+
+std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
+                                const Replacements& replacements, std::u16string_view ending) {
+    return replacingWrite(file, text, replacements, true, stop, ending);
 }
 
 bool ansiCanHold(std::u16string_view text) {
