@@ -12,8 +12,9 @@
 //
 // Input: a byte that picks the reader (its low three bits, modulo 6), the
 // start offset (the next two; at 0 the ANSI reader detects the mark first)
-// and whether the long-line limit is small (bit 5) and the reads short
-// (bit 6); a byte that gives the small limit (low nibble) and the short read
+// and whether the long-line limit is small (bit 5), the reads short (bit 6)
+// and the lines viewed where the reader holds them (bit 7; the second
+// reading takes the other way); a byte that gives the small limit (low nibble) and the short read
 // size (high nibble); then the file.
 #include <cstdint>
 #include <cstdio>
