@@ -28,10 +28,6 @@ const text_file::Replacements& entities() {
 
 void writeText(std::u16string_view text) { text_file::writeReplacing(ProductFile, text, entities()); }
 
-std::size_t writeTextUntil(std::u16string_view text, char16_t stop) {
-    return text_file::writeReplacingUntil(ProductFile, text, stop, entities());
-}
-
 std::size_t writeTextUntil(std::u16string_view text, char16_t stop, std::u16string_view ending) {
     return text_file::writeReplacingUntil(ProductFile, text, stop, entities(), ending);
 }

@@ -8,7 +8,6 @@ void writeText(std::u16string_view text);
 
 // writeText of the text up to the first `stop` character, in one pass over
 // it; returns the index of that character, or the length when there is none.
-std::size_t writeTextUntil(std::u16string_view text, char16_t stop);
-// The same, followed by `ending` (ASCII, up to 8 characters) when no stop
-// came: the rest of a line and its line end in one call.
-std::size_t writeTextUntil(std::u16string_view text, char16_t stop, std::u16string_view ending);
+// When no stop came `ending` (ASCII, up to 8 characters) follows: the rest
+// of a line and its line end in one call.
+std::size_t writeTextUntil(std::u16string_view text, char16_t stop, std::u16string_view ending = {});

@@ -104,15 +104,12 @@ void addReplacement(Replacements& replacements, char16_t character, std::string_
 // replacement text, in one pass. writeReplacingUntil stops before the first
 // `stop` unit (which wins over a replacement); both return the units taken:
 // the index of the stop, or the length. The index is also returned for a
-// file that refuses writes.
+// file that refuses writes. When no stop came, writeReplacingUntil also
+// writes `ending` (ASCII, up to 8 characters) as writeString would: the rest
+// of a line and its line end in one call.
 std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacements& replacements);
 std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
-                                const Replacements& replacements);
-// The same, and when no stop came, `ending` (ASCII, up to 8 characters) as
-// writeString would write it after: the rest of a line and its line end in
-// one call.
-std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
-                                const Replacements& replacements, std::u16string_view ending);
+                                const Replacements& replacements, std::u16string_view ending = {});
 
 std::int64_t flush(FileId file);
 void seek(FileId file, std::int64_t position);

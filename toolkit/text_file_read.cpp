@@ -36,6 +36,16 @@ void skipLineFeed(TextFile& f, std::int32_t unitSize, bool bigEndian) {
     if (!lineFeed) pushBack(f, got);
 }
 
+// After a CR in a byte encoding: CR LF, the usual line end, taken at once
+// while both are in the buffer.
+inline void skipByteLineFeed(TextFile& f) {
+    if (f.remaining > 0) {
+        if (*unread(f) == 0x0A) --f.remaining;
+    } else {
+        skipLineFeed(f, 1, false);
+    }
+}
+
 inline bool isTerminator(std::uint32_t c) {
     return c <= 0x0D && ((1u << c) & ((1u << 0x00) | (1u << 0x0A) | (1u << 0x0D))) != 0;
 }
@@ -325,14 +335,7 @@ void readAnsiLine(TextFile& f, std::u16string& line) {
             platform_file::appendAnsiAsText(bytes.bytes, bytes.count, line);
         }
     }
-    if (terminator == 0x0D) {
-        // CR LF, the usual line end, while both are in the buffer.
-        if (f.remaining > 0) {
-            if (*unread(f) == 0x0A) --f.remaining;
-        } else {
-            skipLineFeed(f, 1, false);
-        }
-    }
+    if (terminator == 0x0D) skipByteLineFeed(f);
 }
 
 // The rest of a UTF-8 line the plain way: its bytes gathered, across
@@ -407,14 +410,7 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
 void readUtf8Line(TextFile& f, std::u16string& line) {
     enterReadingState(f);
     const unsigned char terminator = readUtf8LineInPlace(f, line);
-    if (terminator == 0x0D) {
-        // CR LF, the usual line end, while both are in the buffer.
-        if (f.remaining > 0) {
-            if (*unread(f) == 0x0A) --f.remaining;
-        } else {
-            skipLineFeed(f, 1, false);
-        }
-    }
+    if (terminator == 0x0D) skipByteLineFeed(f);
 }
 
 inline std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {
@@ -549,13 +545,7 @@ bool readLineView(FileId file, std::u16string_view& view, std::u16string& line, 
         if (at < f->filled) {
             view = std::u16string_view(f->wideText.get() + from, static_cast<std::size_t>(at - from));
             f->remaining = f->filled - at - 1;
-            if (f->buffer[static_cast<std::size_t>(at)] == 0x0D) {
-                if (f->remaining > 0) {
-                    if (*unread(*f) == 0x0A) --f->remaining;
-                } else {
-                    skipLineFeed(*f, 1, false);
-                }
-            }
+            if (f->buffer[static_cast<std::size_t>(at)] == 0x0D) skipByteLineFeed(*f);
             return true;
         }
     }

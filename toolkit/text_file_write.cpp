@@ -447,11 +447,6 @@ std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacem
 }
 
 std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
-                                const Replacements& replacements) {
-    return replacingWrite(file, text, replacements, true, stop, {});
-}
-
-std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
                                 const Replacements& replacements, std::u16string_view ending) {
     return replacingWrite(file, text, replacements, true, stop, ending);
 }
