@@ -136,12 +136,18 @@ class Browser:
         """Loads a product from disk; FRESH first leaves it, so a fragment is a new load."""
         self.driver.get_log("browser")
         self.driver.get_log("performance")
+        # What the page starts from: a page may change its storage while it
+        # loads (a find in the address unfolds and remembers at once), so it
+        # is taken as the last page left it when there was one.
+        before = None
         if fresh:
             self.settle_storage()
+            if self.driver.current_url.startswith("file://"):
+                before = self.js(STORAGE_JS)
             self.driver.get("about:blank")
         self.driver.get("file://" + path + fragment)
         self.wait(lambda: self.js("return document.readyState") == "complete", "the page to load")
-        self.stored = self.js(STORAGE_JS)
+        self.stored = before if before is not None else self.js(STORAGE_JS)
 
     def settle_storage(self):
         """Chromium hands a page's storage writes to the browser a moment
