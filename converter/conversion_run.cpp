@@ -37,21 +37,6 @@ std::u16string openedAs(const std::u16string& path) {
     return fullPath(path, full) ? full : path;
 }
 
-// Creating the product empties it before the inputs are read, so a product
-// that is one of them would destroy it. The files themselves are compared,
-// so that a link, a linked folder or another spelling of the same file is
-// found; a product that does not exist yet is no input. The text of the
-// paths decides only when a file cannot be identified.
-bool productIs(const std::u16string& productPath, const std::u16string& input) {
-    if (input.empty()) return false;
-    switch (compareFiles(productPath, input)) {
-    case FileMatch::Same: return true;
-    case FileMatch::Different: return false;
-    case FileMatch::Unknown: break;
-    }
-    return samePath(openedAs(productPath), openedAs(input));
-}
-
 int assembleInProduct() {
     text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
     // The shipped programs also throw std::bad_alloc for a text longer than
@@ -70,12 +55,28 @@ int assembleInProduct() {
 
 }  // namespace
 
+// Creating the product empties it before the inputs are read, so a product
+// that is one of them would destroy it. The files themselves are compared,
+// so that a link, a linked folder or another spelling of the same file is
+// found; a product that does not exist yet is no input. The text of the
+// paths decides only when a file cannot be identified.
 std::u16string_view productConflict(const std::u16string& productPath) {
     if (productPath.empty()) return {};
-    if (productIs(productPath, job.sourcePath) || productIs(productPath, job.templatePath)) {
+    std::u16string productOpenedAs;  // made once, when the text first decides
+    const auto productIs = [&](const std::u16string& input) {
+        if (input.empty()) return false;
+        switch (compareFiles(productPath, input)) {
+        case FileMatch::Same: return true;
+        case FileMatch::Different: return false;
+        case FileMatch::Unknown: break;
+        }
+        if (productOpenedAs.empty()) productOpenedAs = openedAs(productPath);
+        return samePath(productOpenedAs, openedAs(input));
+    };
+    if (productIs(job.sourcePath) || productIs(job.templatePath)) {
         return u"Product file must differ from source and template";
     }
-    if (productIs(productPath, job.settingsPath)) return u"Product file must differ from the settings file";
+    if (productIs(job.settingsPath)) return u"Product file must differ from the settings file";
     return {};
 }
 

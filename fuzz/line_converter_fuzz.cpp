@@ -32,7 +32,7 @@ struct Reference {
     // holds a replaced character, each character is replaced by itself.
     void text(const std::u16string& piece) {
         if (inSource != 1 || job.namedEntities == 0) {
-            out += utf8FromText(piece);
+            appendUtf8(out, piece);
             return;
         }
         std::u16string escaped;
@@ -42,9 +42,9 @@ struct Reference {
             else if (c == u'"' && (job.namedEntities & EntityQuot)) escaped += u"&quot;";
             else escaped += c;
         }
-        out += utf8FromText(escaped);
+        appendUtf8(out, escaped);
     }
-    void markup(const std::u16string& piece) { out += utf8FromText(piece); }
+    void markup(const std::u16string& piece) { appendUtf8(out, piece); }
     void nest(int level) {
         const bool separator = depth != 0 && job.pageSeparator != 0;
         while (level < depth) {
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text_file::close(ProductFile);
     if (listDepth != 0) std::abort();
 
-    std::string written;
+    std::string_view written;
     if (!memory_files::get(productPath, written) || written != reference.out) std::abort();
     return 0;
 }

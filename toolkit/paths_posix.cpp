@@ -44,33 +44,35 @@ bool expandEnvironment(std::u16string_view path, std::u16string& expanded) {
 
 bool fullPath(std::u16string_view path, std::u16string& full) {
     if (path.empty()) return false;
-    std::u16string absolute;
+    std::u16string joined;
+    std::u16string_view absolute = path;
     if (path.front() != u'/') {
         std::vector<char> buffer(256);
         while (!getcwd(buffer.data(), buffer.size())) {
             if (errno != ERANGE) return false;
             buffer.resize(buffer.size() * 2);
         }
-        absolute = textFromUtf8(buffer.data());
-        absolute += u'/';
+        joined = textFromUtf8(buffer.data());
+        joined += u'/';
+        joined.append(path);
+        absolute = joined;
     }
-    absolute.append(path);
 
-    std::vector<std::u16string_view> steps;
-    std::u16string_view rest(absolute);
+    // Folded step by step into one string: a ".." takes back the last step
+    // written, so no list of steps is kept.
+    std::u16string result;
+    result.reserve(absolute.size() + 1);
+    std::u16string_view rest = absolute;
     while (!rest.empty()) {
         size_t slash = rest.find(u'/');
         std::u16string_view step = rest.substr(0, slash);
         rest = slash == std::u16string_view::npos ? std::u16string_view() : rest.substr(slash + 1);
         if (step.empty() || step == u".") continue;
         if (step == u"..") {
-            if (!steps.empty()) steps.pop_back();
+            size_t last = result.rfind(u'/');
+            result.resize(last == std::u16string::npos ? 0 : last);
             continue;
         }
-        steps.push_back(step);
-    }
-    std::u16string result;
-    for (std::u16string_view step : steps) {
         result += u'/';
         result.append(step);
     }

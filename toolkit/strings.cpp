@@ -189,8 +189,7 @@ bool sameFolded(View a, View b) {
     return true;
 }
 
-std::string utf8FromText(View text) {
-    std::string bytes;
+void appendUtf8(std::string& bytes, View text) {
     const char16_t* s = text.data();
     const char16_t* end = s + text.size();
     while (s < end) {
@@ -198,6 +197,11 @@ std::string utf8FromText(View text) {
         std::size_t n = encodeUtf8(&s, end, chunk, sizeof chunk);
         bytes.append(reinterpret_cast<const char*>(chunk), n);
     }
+}
+
+std::string utf8FromText(View text) {
+    std::string bytes;
+    appendUtf8(bytes, text);
     return bytes;
 }
 

@@ -47,4 +47,6 @@ bool textEquals(std::u16string_view a, std::u16string_view b);
 // Conversions for the platform edge (command lines, console output, POSIX
 // paths). Ill-formed input becomes U+FFFD.
 std::string utf8FromText(std::u16string_view text);
+// The same, added to the end of `bytes`.
+void appendUtf8(std::string& bytes, std::u16string_view text);
 std::u16string textFromUtf8(std::string_view utf8Bytes);

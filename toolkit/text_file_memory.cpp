@@ -152,10 +152,17 @@ void link(const std::u16string& alias, const std::u16string& path) {
     if (number >= 0 && find(alias) < 0) names.emplace_back(alias, number);
 }
 
-bool get(const std::u16string& path, std::string& bytes) {
+bool get(const std::u16string& path, std::string_view& bytes) {
     const int number = find(path);
     if (number < 0) return false;
     bytes = files[static_cast<std::size_t>(number)].bytes;
+    return true;
+}
+
+bool get(const std::u16string& path, std::string& bytes) {
+    std::string_view kept;
+    if (!get(path, kept)) return false;
+    bytes.assign(kept);
     return true;
 }
 

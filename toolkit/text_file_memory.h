@@ -22,6 +22,8 @@ void link(const std::u16string& alias, const std::u16string& path);
 
 // The bytes of the file at `path`; false when there is none.
 bool get(const std::u16string& path, std::string& bytes);
+// The same bytes where they are kept, good until the file next changes.
+bool get(const std::u16string& path, std::string_view& bytes);
 
 // Forgets every file. No file may be open.
 void clear();
