@@ -4,7 +4,6 @@
 #include <new>
 #include <utility>
 
-#include "toolkit/paths.h"
 #include "toolkit/strings.h"
 
 namespace {
@@ -262,7 +261,7 @@ int load(SettingsStore& store) {
     store.settingsEncoding = TextEncoding::Utf8;
     OpenFile file(text_file::openRead(store.settingsPath));
     if (file.id == FileId::none) {
-        store.loadRefused = pathExists(store.settingsPath);
+        store.loadRefused = text_file::exists(store.settingsPath);
         return 0;
     }
     // Built aside, so that a load that fails part of the way leaves the store

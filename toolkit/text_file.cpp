@@ -135,6 +135,8 @@ FileId openReadWrite(const std::u16string& path, FileId id) {
     return openFile(path, id, platform_file::OpenMode::ReadWrite);
 }
 
+bool exists(const std::u16string& path) { return platform_file::exists(path); }
+
 bool atEnd(FileId file) {
     TextFile* f = lookup(file);
     // A file that is not open has nothing left to read; answering "not at

@@ -46,6 +46,8 @@ namespace text_file {
 FileId openRead(const std::u16string& path, FileId id = FileId::assign);
 FileId create(const std::u16string& path, FileId id = FileId::assign);
 FileId openReadWrite(const std::u16string& path, FileId id = FileId::assign);
+// Whether a file is there to open, as the opens would find it.
+bool exists(const std::u16string& path);
 
 // Reads a byte-order mark at the current position and skips it; without a
 // mark the position stays and the result is Ansi, or what

@@ -134,8 +134,10 @@ bool identifyFile(const std::u16string& path, Identity& identity) {
     return true;
 }
 
-const platform_file::Backend memoryBackend{openFile, closeFile, readFile,    writeFile,
-                                           seekFile, tellFile,  cutFileHere, identifyFile};
+bool fileExists(const std::u16string& path) { return find(path) >= 0; }
+
+const platform_file::Backend memoryBackend{openFile, closeFile, readFile,    writeFile,   seekFile,
+                                           tellFile, cutFileHere, identifyFile, fileExists};
 
 }  // namespace
 

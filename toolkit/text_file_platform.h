@@ -51,6 +51,8 @@ struct Backend {
     // The identity of the existing file that `path` names, links followed;
     // false when there is none or it cannot be had.
     bool (*identify)(const std::u16string& path, Identity& identity);
+    // Whether anything is there under `path`, openable or not.
+    bool (*exists)(const std::u16string& path);
 };
 
 // The system's files.
@@ -82,6 +84,7 @@ inline bool setEndHere(Handle handle) { return installedBackend->setEndHere(hand
 inline bool identify(const std::u16string& path, Identity& identity) {
     return installedBackend->identify(path, identity);
 }
+inline bool exists(const std::u16string& path) { return installedBackend->exists(path); }
 
 // The system's identity of a file (file_identity_win32.cpp,
 // file_identity_posix.cpp).

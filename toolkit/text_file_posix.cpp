@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "toolkit/paths.h"
 #include "toolkit/strings.h"
 
 namespace platform_file {
@@ -139,7 +140,8 @@ bool cutFileHere(Handle handle) {
 }
 
 const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
-                            seekFile, tellFile,  cutFileHere, identifySystemFile};
+                            seekFile, tellFile,  cutFileHere, identifySystemFile,
+                            pathExists};
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "toolkit/paths.h"
 #include "toolkit/wide_text_win32.h"
 
 namespace platform_file {
@@ -99,7 +100,8 @@ std::int64_t tellFile(Handle handle) {
 bool cutFileHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
 
 const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
-                            seekFile, tellFile,  cutFileHere, identifySystemFile};
+                            seekFile, tellFile,  cutFileHere, identifySystemFile,
+                            pathExists};
 
 }  // namespace
 
