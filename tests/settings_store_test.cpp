@@ -9,6 +9,7 @@
 #include "tests/test_support.h"
 #include "toolkit/strings.h"
 #include "toolkit/text_file.h"
+#include "toolkit/text_file_memory.h"
 
 namespace {
 
@@ -319,6 +320,28 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
 }
 
 // Saving needs the file alone: another reader is enough to stop it.
+// Whether a settings file that cannot be opened is there at all is asked of
+// the files the opens go to, not of the disk behind them.
+TEST(SettingsStore, TheFilesInUseSayWhetherAnUnopenableFileIsThere) {
+    ScratchDir dir;
+    const std::u16string onDisk = dir.path(u"Pagesmith.ini");
+    writeBytes(onDisk, "[A]\r\nk=v\r\n");
+    const platform_file::Backend& previous = platform_file::useBackend(memory_files::backend());
+    memory_files::put(u"/m/Pagesmith.ini", "[A]\r\nk=v\r\n");
+    const FileId holder = text_file::openReadWrite(u"/m/Pagesmith.ini");
+    SettingsStore held;
+    held.settingsPath = u"/m/Pagesmith.ini";
+    SettingsStore absent;
+    absent.settingsPath = onDisk;
+    EXPECT_EQ(load(held), 0);
+    EXPECT_EQ(load(absent), 0);
+    text_file::close(holder);
+    memory_files::clear();
+    platform_file::useBackend(previous);
+    EXPECT_TRUE(held.loadRefused);
+    EXPECT_FALSE(absent.loadRefused);
+}
+
 TEST(SettingsStore, SaveWhileTheFileIsHeldChangesNothing) {
     ScratchDir dir;
     SettingsStore store;
