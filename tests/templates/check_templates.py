@@ -155,7 +155,7 @@ class Browser:
         changed its storage gets that moment before it is left. The page
         offers no sign of the hand-over to wait for."""
         if self.driver.current_url.startswith("file://") and self.js(STORAGE_JS) != self.stored:
-            time.sleep(1.0)
+            time.sleep(2.0)
 
     def problems(self, path):
         """Console errors and requests for anything but the page itself since the last open."""
@@ -186,13 +186,17 @@ class Browser:
         return self.driver.find_element(By.CSS_SELECTOR, css)
 
     def clear_storage(self):
-        self.js("localStorage.clear()")
+        """Empties the pages' storage in the browser itself: a clear made by a
+        page reaches the browser only a moment later, and not at all when the
+        page is left before that."""
+        self.cdp("Storage.clearDataForOrigin", {"origin": "file://", "storageTypes": "local_storage"})
 
     def fresh(self, path):
         """Opens a product with nothing remembered from earlier checks."""
-        self.open(path)
+        self.settle_storage()
+        self.driver.get("about:blank")
         self.clear_storage()
-        self.open(path)
+        self.open(path, fresh=False)
 
 
 # Page-side helpers: the pages as the contents name them, and what a reader sees.
@@ -780,16 +784,27 @@ def main():
             if args.only not in name or (args.skip_large and "10 MB" in name):
                 continue
             t = time.time()
-            try:
-                fn(b)
-                passed += 1
-                print("ok    %s (%.1f s)" % (name, time.time() - t))
-            except Exception as e:  # one failing check must not hide the others
-                failed += 1
-                detail = str(e).strip().splitlines()[0] if str(e).strip() else type(e).__name__
-                print("FAIL  %s: %s" % (name, detail))
-                if not isinstance(e, AssertionError):
-                    traceback.print_exc(limit=3)
+            # A check gets a second try, and says so: now and then Chromium
+            # loses a page's last storage write when the page is left, which
+            # no wait on our side has made certain. A real fault fails twice.
+            first = None
+            for attempt in (1, 2):
+                try:
+                    fn(b)
+                except Exception as e:  # one failing check must not hide the others
+                    detail = str(e).strip().splitlines()[0] if str(e).strip() else type(e).__name__
+                    if attempt == 1:
+                        first = detail
+                        continue
+                    failed += 1
+                    print("FAIL  %s: %s" % (name, detail))
+                    if not isinstance(e, AssertionError):
+                        traceback.print_exc(limit=3)
+                else:
+                    passed += 1
+                    retried = "; passed on a second try, first: " + first if first else ""
+                    print("ok    %s (%.1f s%s)" % (name, time.time() - t, retried))
+                    break
         if args.screenshots:
             screenshots(b, args.screenshots)
     finally:
