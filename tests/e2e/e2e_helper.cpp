@@ -3,6 +3,7 @@
 // stands in for the program that the shell opens files with. Prints UTF-8.
 //
 //   wait <title> [ms]          exit 0 once a top-level window has the title
+//                              and its thread has begun taking events
 //   gone <title> [ms]          exit 0 once none has it
 //   count <title>              how many top-level windows have the title
 //   text <id>                  text of control <id> of the main window
@@ -85,10 +86,20 @@ TitleSearch findTitle(const std::wstring& title) {
     return search;
 }
 
+// The program shows its window before it makes the controls and fills the
+// template list, so a visible window is not yet a finished one. A message
+// sent from another process is only taken once the program's thread waits
+// for events, that is, once start-up is over: the round trip waits for that.
 HWND waitFor(const std::wstring& title, int ms) {
     for (int waited = 0;; waited += 50) {
         TitleSearch search = findTitle(title);
-        if (search.found && IsWindowVisible(search.found)) return search.found;
+        if (search.found && IsWindowVisible(search.found)) {
+            DWORD_PTR result = 0;
+            const UINT left = UINT(ms > waited ? ms - waited : 1);
+            return SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, left, &result)
+                       ? search.found
+                       : nullptr;
+        }
         if (waited >= ms) return nullptr;
         Sleep(50);
     }
