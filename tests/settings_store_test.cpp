@@ -319,7 +319,6 @@ TEST(SettingsStore, FileHeldOpenElsewhereIsNeitherReadNorOverwritten) {
               escapeBytes("\r\n[Template]\r\nDirectory=C:\\t\\\r\nLast=other\r\n"));
 }
 
-// Saving needs the file alone: another reader is enough to stop it.
 // Whether a settings file that cannot be opened is there at all is asked of
 // the files the opens go to, not of the disk behind them.
 TEST(SettingsStore, TheFilesInUseSayWhetherAnUnopenableFileIsThere) {
@@ -342,6 +341,7 @@ TEST(SettingsStore, TheFilesInUseSayWhetherAnUnopenableFileIsThere) {
     EXPECT_FALSE(absent.loadRefused);
 }
 
+// Saving needs the file alone: another reader is enough to stop it.
 TEST(SettingsStore, SaveWhileTheFileIsHeldChangesNothing) {
     ScratchDir dir;
     SettingsStore store;
