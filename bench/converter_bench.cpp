@@ -11,8 +11,8 @@
 #include "converter/line_converter.h"
 #include "converter/page_lists.h"
 #include "converter/source_reader.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

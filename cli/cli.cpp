@@ -10,13 +10,13 @@
 #include "shell/job_settings_io.h"
 #include "shell/settings_store.h"
 #include "shell/template_list.h"
-#include "toolkit/console.h"
-#include "toolkit/date_format.h"
-#include "toolkit/directory_scan.h"
-#include "toolkit/file_system.h"
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/process/console.h"
+#include "toolkit/dates/date_format.h"
+#include "toolkit/fs/directory_scan.h"
+#include "toolkit/fs/file_system.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "toolkit/console.h"
+#include "toolkit/process/console.h"
 
 const char* const cliVersionText = "pagesmith-cli 0.73\n";
 

@@ -5,13 +5,13 @@
 
 #include "converter/conversion_run.h"
 #include "converter/page_lists.h"
-#include "toolkit/console.h"
-#include "toolkit/file_system.h"
-#include "toolkit/paths.h"
-#include "toolkit/report.h"
-#include "toolkit/strings.h"
-#include "toolkit/system_error.h"
-#include "toolkit/text_file.h"
+#include "toolkit/process/console.h"
+#include "toolkit/fs/file_system.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/process/system_error.h"
+#include "toolkit/text_file/text_file.h"
 
 JobSettings commonSettings;
 bool verboseMessages = false;

@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "toolkit/strings.h"
-#include "toolkit/wide_text_win32.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text/wide_text_win32.h"
 
 // Wide arguments keep every character of a path that the ANSI code page
 // lacks; they become UTF-8 here, at the edge. No Windows shell expands

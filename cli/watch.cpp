@@ -1,8 +1,8 @@
 #include "cli/conversions.h"
 
 #include "converter/conversion_run.h"
-#include "toolkit/file_watch.h"
-#include "toolkit/paths.h"
+#include "toolkit/fs/file_watch.h"
+#include "toolkit/fs/paths.h"
 
 namespace {
 

@@ -25,11 +25,11 @@ endif()
 # it ran a third slower, at -O2 5 % slower than at -O3 for 10 KB less.
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_link_options(-Wl,--gc-sections)
-file(GLOB conversion_hot_path CONFIGURE_DEPENDS
+file(GLOB_RECURSE conversion_hot_path CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/converter/*.cpp
-     ${CMAKE_SOURCE_DIR}/toolkit/text_file*.cpp
-     ${CMAKE_SOURCE_DIR}/toolkit/strings.cpp
-     ${CMAKE_SOURCE_DIR}/toolkit/utf8_coder.cpp)
+     ${CMAKE_SOURCE_DIR}/toolkit/text_file/*.cpp
+     ${CMAKE_SOURCE_DIR}/toolkit/text/strings.cpp
+     ${CMAKE_SOURCE_DIR}/toolkit/text/utf8_coder.cpp)
 # Copies of unknown length (a line into the line buffer, above all) become
 # inline SSE2 loops there: the C runtime's memcpy moves four bytes per string
 # instruction, and under Wine it took a tenth of a conversion's time. Such a

@@ -4,10 +4,10 @@
 
 #include "converter/job_settings.h"
 #include "converter/template_assembly.h"
-#include "toolkit/file_identity.h"
-#include "toolkit/paths.h"
-#include "toolkit/report.h"
-#include "toolkit/text_file.h"
+#include "toolkit/fs/file_identity.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text_file/text_file.h"
 
 std::u16string normalizePath(std::u16string_view path) {
     if (path.empty()) return std::u16string();
@@ -40,7 +40,7 @@ std::u16string openedAs(const std::u16string& path) {
 int assembleInProduct() {
     text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
     // The shipped programs also throw std::bad_alloc for a text longer than
-    // a string can hold (toolkit/lean_runtime_win32.cpp): memory by another
+    // a string can hold (toolkit/gui/lean_runtime_win32.cpp): memory by another
     // name.
     try {
         return assembleProduct();

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit/text_file.h"
+#include "toolkit/text_file/text_file.h"
 
 constexpr FileId TemplateFile{0};
 constexpr FileId SourceFile{1};

@@ -2,7 +2,7 @@
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

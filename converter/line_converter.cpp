@@ -8,9 +8,9 @@
 #include "converter/job_settings.h"
 #include "converter/page_lists.h"
 #include "converter/text_scan.h"
-#include "toolkit/date_format.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/dates/date_format.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 using namespace std::literals;  // u""sv: views of known length
 

@@ -4,8 +4,8 @@
 #include "converter/job_settings.h"
 #include "converter/line_converter.h"
 #include "converter/page_lists.h"
-#include "toolkit/report.h"
-#include "toolkit/text_file.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "converter/job_settings.h"
 #include "converter/line_converter.h"
 #include "converter/source_reader.h"
-#include "toolkit/report.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "converter/job_settings.h"
 #include "shell/job_settings_io.h"
 #include "shell/settings_store.h"
-#include "toolkit/report.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_memory.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {
 

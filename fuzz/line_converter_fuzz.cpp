@@ -14,10 +14,10 @@
 #include "converter/job_settings.h"
 #include "converter/line_converter.h"
 #include "converter/page_lists.h"
-#include "toolkit/date_format.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_memory.h"
+#include "toolkit/dates/date_format.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {
 

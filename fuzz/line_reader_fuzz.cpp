@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "fuzz/plain_lines.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_memory.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {
 

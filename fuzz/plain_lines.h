@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_platform.h"
-#include "toolkit/utf8_coder.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/text_file_platform.h"
+#include "toolkit/text/utf8_coder.h"
 
 // Where detectEncoding leaves a file at its start, and what it names.
 inline std::size_t afterMark(std::string_view bytes, TextEncoding& encoding) {

@@ -20,8 +20,8 @@
 
 #include "fuzz/plain_lines.h"
 #include "shell/settings_store.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_memory.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {
 

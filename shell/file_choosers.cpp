@@ -3,9 +3,9 @@
 #include "converter/job_settings.h"
 #include "shell/main_window.h"
 #include "shell/template_list.h"
-#include "toolkit/gui.h"
-#include "toolkit/paths.h"
-#include "toolkit/requesters.h"
+#include "toolkit/gui/gui.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/gui/requesters.h"
 
 void refreshTemplateList() {
     clearItems(TemplateList);

@@ -1,7 +1,7 @@
 #include "shell/job_settings_io.h"
 
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
 
 void readJobSettings(SettingsStore& store, JobSettings& settings) {
     selectGroup(store, u"Template");

@@ -9,10 +9,10 @@
 #include "shell/make_product.h"
 #include "shell/settings_store.h"
 #include "shell/template_list.h"
-#include "toolkit/gui.h"
-#include "toolkit/paths.h"
-#include "toolkit/report.h"
-#include "toolkit/strings.h"
+#include "toolkit/gui/gui.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text/strings.h"
 #include "toolkit/toolkit.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "converter/job_settings.h"
-#include "toolkit/dropped_files.h"
-#include "toolkit/gui.h"
-#include "toolkit/screen_scale.h"
-#include "toolkit/strings.h"
+#include "toolkit/gui/dropped_files.h"
+#include "toolkit/gui/gui.h"
+#include "toolkit/gui/screen_scale.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

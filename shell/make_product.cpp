@@ -3,7 +3,7 @@
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
 #include "shell/main_window.h"
-#include "toolkit/gui.h"
+#include "toolkit/gui/gui.h"
 
 int makeProduct() {
     job.sourcePath = getText(SourceField);

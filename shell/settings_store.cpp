@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

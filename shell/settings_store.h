@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "toolkit/text_file.h"
+#include "toolkit/text_file/text_file.h"
 
 // One kept line: its key, and for a key line the value that follows the "="
 // (for every other line the key is the whole line and the value is empty).

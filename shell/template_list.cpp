@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "toolkit/directory_scan.h"
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/fs/directory_scan.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 std::vector<std::u16string> templateNames;
 

@@ -23,10 +23,10 @@
 #include "converter/job_settings.h"
 #include "shell/settings_store.h"
 #include "tests/test_support.h"
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_platform.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/text_file_platform.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 struct ChildProcess {
     pid_t pid = -1;

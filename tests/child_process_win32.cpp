@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "toolkit/strings.h"
-#include "toolkit/wide_text_win32.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text/wide_text_win32.h"
 
 struct ChildProcess {
     PROCESS_INFORMATION info{};

@@ -12,9 +12,9 @@
 #include "converter/line_converter.h"
 #include "converter/page_lists.h"
 #include "tests/test_support.h"
-#include "toolkit/date_format.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/dates/date_format.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
 #include "tests/test_support.h"
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 using namespace std::string_view_literals;
 

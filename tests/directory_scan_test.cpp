@@ -1,4 +1,4 @@
-#include "toolkit/directory_scan.h"
+#include "toolkit/fs/directory_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "toolkit/paths.h"
-#include "toolkit/strings.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

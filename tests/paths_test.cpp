@@ -1,4 +1,4 @@
-#include "toolkit/paths.h"
+#include "toolkit/fs/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "toolkit/requesters.h"
+#include "toolkit/gui/requesters.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
-#include "toolkit/text_file_memory.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {
 

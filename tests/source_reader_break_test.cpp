@@ -13,8 +13,8 @@
 #include "converter/page_lists.h"
 #include "converter/source_reader.h"
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
-#include "toolkit/text_file.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 #include <climits>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "toolkit/report.h"
+#include "toolkit/process/report.h"
 
 namespace {
 

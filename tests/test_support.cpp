@@ -7,9 +7,9 @@
 #include <iterator>
 #include <random>
 
-#include "toolkit/paths.h"
-#include "toolkit/report.h"
-#include "toolkit/strings.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/process/report.h"
+#include "toolkit/text/strings.h"
 
 namespace fs = std::filesystem;
 

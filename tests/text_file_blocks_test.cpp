@@ -2,7 +2,7 @@
 // coder, ANSI lines decoded in blocks against a plain table, lines and
 // characters across the 4096-byte and 65536-byte marks, and what `flush`
 // reports while bytes wait for the system.
-#include "toolkit/text_file.h"
+#include "toolkit/text_file/text_file.h"
 
 #include <algorithm>
 #include <string>
@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 using namespace text_file;  // the service under test
 

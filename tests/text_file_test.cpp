@@ -1,4 +1,4 @@
-#include "toolkit/text_file.h"
+#include "toolkit/text_file/text_file.h"
 
 #include <string>
 #include <vector>
@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 using namespace text_file;  // the service under test
 

@@ -1,6 +1,6 @@
 // The UTF-8 encoder under every small room: it writes whole characters only,
 // as many as fit, also inside and right after its block paths for ASCII.
-#include "toolkit/utf8_coder.h"
+#include "toolkit/text/utf8_coder.h"
 
 #include <memory>
 #include <string>

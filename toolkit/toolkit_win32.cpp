@@ -6,9 +6,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "toolkit/directory_scan.h"
-#include "toolkit/gui_registry_win32.h"
-#include "toolkit/text_file.h"
+#include "toolkit/fs/directory_scan.h"
+#include "toolkit/gui/gui_registry_win32.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <objbase.h>
 
 #include "tests/test_support.h"
-#include "toolkit/directory_scan.h"
-#include "toolkit/text_file.h"
+#include "toolkit/fs/directory_scan.h"
+#include "toolkit/text_file/text_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // child control's class, number, styles, rectangle, text, state and font.
 #include "tests/win32/window_test_support.h"
 
-#include "toolkit/strings.h"
+#include "toolkit/text/strings.h"
 
 namespace {
 

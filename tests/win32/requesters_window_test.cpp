@@ -8,7 +8,7 @@
 #include <dlgs.h>
 
 #include "tests/test_support.h"
-#include "toolkit/requesters.h"
+#include "toolkit/gui/requesters.h"
 
 namespace {
 

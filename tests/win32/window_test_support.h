@@ -12,7 +12,7 @@
 
 #include "converter/job_settings.h"
 #include "shell/main_window.h"
-#include "toolkit/gui.h"
+#include "toolkit/gui/gui.h"
 #include "toolkit/toolkit.h"
 
 struct SeenEvent {

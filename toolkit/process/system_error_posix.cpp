@@ -1,0 +1,19 @@
+#include "toolkit/process/system_error.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "toolkit/text/strings.h"
+
+int lastSystemError() { return errno; }
+
+std::u16string systemErrorText(int code) {
+    if (code == 0) return std::u16string();
+    // Only the no-sharing lock of the text files fails with this code; the
+    // system's "Resource temporarily unavailable" would not tell the user why.
+    if (code == EWOULDBLOCK) return u"in use by another process";
+    char buffer[256];
+    // The GNU strerror_r returns its text, which need not be in the buffer.
+    const char* text = strerror_r(code, buffer, sizeof buffer);
+    return textFromUtf8(text ? text : "");
+}

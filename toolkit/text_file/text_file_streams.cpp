@@ -1,0 +1,42 @@
+// Standard streams under file numbers, the encoding of unmarked files, and
+// the reason of the last failure: what a command line needs of the text
+// files beyond named files on disk.
+#include "toolkit/text_file/text_file_streams.h"
+
+#include <map>
+
+#include "toolkit/process/system_error.h"
+
+namespace text_file {
+
+namespace {
+
+std::map<int, StandardStream> bindings;
+std::map<int, TextEncoding> unmarkedEncodings;
+int lastFailure = 0;
+
+}  // namespace
+
+void bindStandardStream(FileId id, StandardStream stream) { bindings[static_cast<int>(id)] = stream; }
+
+void unbindStandardStreams() { bindings.clear(); }
+
+void setEncodingWithoutMark(FileId id, TextEncoding encoding) {
+    unmarkedEncodings[static_cast<int>(id)] = encoding;
+}
+
+std::u16string lastFailureReason() { return systemErrorText(lastFailure); }
+
+bool boundHandle(int number, platform_file::Handle& handle) {
+    const auto it = bindings.find(number);
+    return it != bindings.end() && platform_file::standardHandle(it->second, handle);
+}
+
+TextEncoding encodingWithoutMark(int number) {
+    const auto it = unmarkedEncodings.find(number);
+    return it == unmarkedEncodings.end() ? TextEncoding::Ansi : it->second;
+}
+
+void noteFailure() { lastFailure = lastSystemError(); }
+
+}  // namespace text_file
