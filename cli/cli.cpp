@@ -104,16 +104,6 @@ void chooseTemplate(const std::optional<std::u16string>& named) {
     if (!named || lowerCase(listed) == lowerCase(*named)) job.templateName = listed;
 }
 
-bool encodingNamed(const std::optional<std::string>& name, TextEncoding& encoding) {
-    encoding = TextEncoding::Ansi;
-    if (!name || *name == "ansi") return true;
-    if (*name == "utf-8") encoding = TextEncoding::Utf8;
-    else if (*name == "utf-16le") encoding = TextEncoding::Utf16LE;
-    else if (*name == "utf-16be") encoding = TextEncoding::Utf16BE;
-    else return false;
-    return true;
-}
-
 // Where the product of one source goes.
 void placeProduct(Conversion& conversion, const std::optional<std::u16string>& output, bool outputIsFolder) {
     if (output && *output == u"-") {
@@ -178,8 +168,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
         return writeStandardOutput(list) ? 0 : 1;
     }
 
-    TextEncoding unmarked;
-    if (!encodingNamed(options.encoding, unmarked)) return usageError("unknown encoding " + *options.encoding);
+    const TextEncoding unmarked = options.encoding.value_or(TextEncoding::Ansi);
     text_file::setEncodingWithoutMark(TemplateFile, unmarked);
     text_file::setEncodingWithoutMark(SourceFile, unmarked);
 

@@ -2,11 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-
+#include "pagesmith_version.h"
 #include "toolkit/process/console.h"
 
-const char* const cliVersionText = "pagesmith-cli 0.73\n";
+const char* const cliVersionText = "pagesmith-cli " PAGESMITH_VERSION_TEXT "\n";
 
 // Kept in step with docs/pagesmith-cli.1.
 const char* const cliHelpText =
@@ -63,8 +62,11 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
     bool noSeparator = false;
     CLI::Option* separatorFlag = app.add_flag("--separator", separator);
     app.add_flag("--no-separator", noSeparator)->excludes(separatorFlag);
-    app.add_option("--encoding", options.encoding)
-        ->check(CLI::IsMember({"ansi", "utf-8", "utf-16le", "utf-16be"}, CLI::ignore_case));
+    std::string encodingName;
+    std::vector<std::string> encodingNames;
+    for (const text_file::NamedEncoding& named : text_file::namedEncodings) encodingNames.emplace_back(named.name);
+    CLI::Option* encodingOption =
+        app.add_option("--encoding", encodingName)->check(CLI::IsMember(encodingNames, CLI::ignore_case));
     app.add_option("--date", options.date);
     app.add_flag("--list-templates", options.listTemplates);
     app.add_flag("-w,--watch", options.watch);
@@ -81,10 +83,7 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
     }
     if (separator) options.pageSeparator = 1;
     if (noSeparator) options.pageSeparator = 0;
-    if (options.encoding) {
-        std::string& encoding = *options.encoding;
-        std::transform(encoding.begin(), encoding.end(), encoding.begin(),
-                       [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    }
+    TextEncoding encoding;
+    if (encodingOption->count() > 0 && text_file::encodingNamed(encodingName, encoding)) options.encoding = encoding;
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/text_file/text_file.h"
+
 struct CliOptions {
     std::vector<std::string> sources;  // "-" is standard input
     std::optional<std::string> output;
@@ -16,7 +18,7 @@ struct CliOptions {
     std::optional<std::string> browserTitle;
     std::optional<std::int32_t> titleRange;
     std::optional<std::int32_t> pageSeparator;
-    std::optional<std::string> encoding;  // ansi, utf-8, utf-16le, utf-16be
+    std::optional<TextEncoding> encoding;  // of sources and templates without a mark
     std::optional<std::string> date;      // YYYY-MM-DD
     bool listTemplates = false;
     bool watch = false;

@@ -14,6 +14,14 @@ endforeach()
 set(PAGESMITH_VERSION_COMMAS "${version_MAJOR},${version_MINOR},${version_PATCH},${version_TWEAK}")
 set(PAGESMITH_VERSION_QUAD "${version_MAJOR}.${version_MINOR}.${version_PATCH}.${version_TWEAK}")
 
+# The version header serves every build: the resources and the command
+# line's --version.
+set(PAGESMITH_GENERATED ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${PAGESMITH_GENERATED})
+configure_file(${CMAKE_SOURCE_DIR}/shell/pagesmith_version.h.in
+               ${PAGESMITH_GENERATED}/pagesmith_version.h @ONLY)
+include_directories(${PAGESMITH_GENERATED})
+
 if(NOT WIN32)
   return()
 endif()
@@ -38,10 +46,6 @@ file(GLOB_RECURSE conversion_hot_path CONFIGURE_DEPENDS
 set_source_files_properties(${conversion_hot_path} PROPERTIES COMPILE_OPTIONS
                             "-O3;-minline-all-stringops;-mmemcpy-strategy=vector_loop:-1:noalign;-DPAGESMITH_COPY_STEP=32")
 
-set(PAGESMITH_GENERATED ${CMAKE_BINARY_DIR}/generated)
-file(MAKE_DIRECTORY ${PAGESMITH_GENERATED})
-configure_file(${CMAKE_SOURCE_DIR}/shell/pagesmith_version.h.in
-               ${PAGESMITH_GENERATED}/pagesmith_version.h @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/shell/pagesmith.manifest.in
                ${PAGESMITH_GENERATED}/pagesmith.manifest @ONLY)
 
@@ -73,4 +77,3 @@ if(NOT EXISTS ${icon_file} OR ${icon_source} IS_NEWER_THAN ${icon_file})
   endif()
 endif()
 
-include_directories(${PAGESMITH_GENERATED})

@@ -154,6 +154,16 @@ void unbindStandardStreams();
 // (Ansi unless set).
 void setEncodingWithoutMark(FileId id, TextEncoding encoding);
 
+// The names the front ends offer for the encoding of files without a mark,
+// in the order they list them.
+struct NamedEncoding {
+    std::string_view name;
+    TextEncoding encoding;
+};
+extern const NamedEncoding namedEncodings[4];
+// The encoding of one of those names, in any case; false for another name.
+bool encodingNamed(std::string_view name, TextEncoding& encoding);
+
 // The system's reason for the last open or write that failed ("" when none
 // was given).
 std::u16string lastFailureReason();

@@ -25,6 +25,27 @@ void setEncodingWithoutMark(FileId id, TextEncoding encoding) {
     unmarkedEncodings[static_cast<int>(id)] = encoding;
 }
 
+const NamedEncoding namedEncodings[4] = {{"ansi", TextEncoding::Ansi},
+                                         {"utf-8", TextEncoding::Utf8},
+                                         {"utf-16le", TextEncoding::Utf16LE},
+                                         {"utf-16be", TextEncoding::Utf16BE}};
+
+bool encodingNamed(std::string_view name, TextEncoding& encoding) {
+    for (const NamedEncoding& named : namedEncodings) {
+        if (name.size() != named.name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i) {
+            const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
+            same = c == named.name[i];
+        }
+        if (same) {
+            encoding = named.encoding;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::u16string lastFailureReason() { return systemErrorText(lastFailure); }
 
 bool boundHandle(int number, platform_file::Handle& handle) {
