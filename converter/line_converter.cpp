@@ -1,3 +1,6 @@
+// The line converter: a line split into plain text and tags in one scan,
+// the tags interpreted (dates, page titles, links), the line-break tag decided
+// during the same scan.
 #include "converter/line_converter.h"
 
 #include <algorithm>

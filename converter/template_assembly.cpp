@@ -1,3 +1,5 @@
+// The template copied into the product: the browser title put in place and
+// the converted source at every insertion marker.
 #include "converter/template_assembly.h"
 
 #include <string>
