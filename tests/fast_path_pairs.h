@@ -49,13 +49,20 @@ inline const char* differingFastPath(const unsigned char* bytes, std::size_t cou
     for (const char16_t* from : {units, units + unitCount / 2}) {
         if (findUnit(units, from, textEnd, u'[') != findUnitPlain(from, textEnd, u'[')) return "findUnit";
     }
-    const char16_t stopCharacters[] = {u'<', u'>', u'"', u'&', u'['};
-    const RunStops stops = runStops(stopCharacters, 5);
+    alignas(16) static unsigned char patterns[4][16];
+    const char replaced[] = "<>\"&";
+    for (int i = 0; i < 4; ++i) std::memset(patterns[i], replaced[i], 16);
+    const RunStops stops = runStops(patterns, '[');
     if (!sameRun(encodeRun<true>(units, unitCount, narrow[0].data(), stops),
                  encodeRunPlain<true>(units, unitCount, narrow[1].data(), stops), narrow) ||
         !sameRun(encodeRun<false>(units, unitCount, narrow[0].data(), stops),
                  encodeRunPlain<false>(units, unitCount, narrow[1].data(), stops), narrow)) {
         return "encodeRun";
+    }
+    const bool narrowed = narrowAscii(units, unitCount, narrow[0].data());
+    if (narrowed != narrowAsciiPlain(units, unitCount, narrow[1].data()) ||
+        (narrowed && !sameRun(unitCount, unitCount, narrow))) {
+        return "narrowAscii";
     }
     return nullptr;
 }

@@ -11,6 +11,8 @@
 //   widenPlainRun    the leading ASCII of UTF-8 bytes widened
 //   encodeRun        the leading ASCII of UTF-16 text narrowed to bytes, up
 //                    to a replaced character or a stop
+//   narrowAscii      a short piece of UTF-16 text narrowed whole when it is
+//                    ASCII
 // Each takes sixteen bytes a step where SSE2 is there: every x86 build (the
 // 32-bit one by -msse2) and the WebAssembly build (by -msse2, which lowers
 // to its SIMD). Where it is not, the plain rule does the work.
@@ -212,21 +214,24 @@ inline std::size_t widenPlainRun(const unsigned char* bytes, std::size_t count, 
 
 // --- Leading ASCII of UTF-16 text, narrowed ---------------------------------
 
-// The ASCII characters besides those beyond ASCII at which encodeRun stops
-// (up to four replaced characters and a stop), made once per text.
+// Where encodeRun stops besides a unit beyond ASCII: up to four replaced
+// characters, each repeated in sixteen aligned lanes as a vector compare
+// takes it straight from memory (text_file::Replacements holds them), and a
+// stop; 0x80 for one not in use.
 struct RunStops {
-    unsigned char characters[5] = {0x80, 0x80, 0x80, 0x80, 0x80};  // 0x80: not in use
+    const unsigned char (*patterns)[16];
+    unsigned char stop;
 #if defined(__SSE2__)
-    __m128i wanted[5];  // each character in every lane
+    __m128i stopLanes;
 #endif
 };
 
-// `characters` holds `count` (at most five) ASCII characters.
-inline RunStops runStops(const char16_t* characters, int count) {
+inline RunStops runStops(const unsigned char (*patterns)[16], unsigned char stop) {
     RunStops stops;
-    for (int i = 0; i < count; ++i) stops.characters[i] = static_cast<unsigned char>(characters[i]);
+    stops.patterns = patterns;
+    stops.stop = stop;
 #if defined(__SSE2__)
-    for (int i = 0; i < 5; ++i) stops.wanted[i] = _mm_set1_epi8(static_cast<char>(stops.characters[i]));
+    stops.stopLanes = _mm_set1_epi8(static_cast<char>(stop));
 #endif
     return stops;
 }
@@ -238,8 +243,9 @@ inline std::size_t encodeRunPlain(const char16_t* text, std::size_t count, unsig
         const char16_t c = text[n];
         if (c >= 0x80) return n;
         if (Stopping) {
-            for (unsigned char stop : stops.characters) {
-                if (c == stop) return n;
+            if (c == stops.stop) return n;
+            for (int i = 0; i < 4; ++i) {
+                if (c == stops.patterns[i][0]) return n;
             }
         }
         out[n] = static_cast<unsigned char>(c);
@@ -250,7 +256,7 @@ inline std::size_t encodeRunPlain(const char16_t* text, std::size_t count, unsig
 // Stores the leading units of the `count` at `text` that are ASCII (and,
 // with Stopping, none of `stops`) as bytes at `out`, which has room for
 // `count`; returns how many. The fast path may store bytes past that many,
-// within the room.
+// within the room. Without Stopping, `stops` is not read.
 template <bool Stopping>
 inline std::size_t encodeRun(const char16_t* text, std::size_t count, unsigned char* out, const RunStops& stops) {
 #if defined(__SSE2__)
@@ -261,10 +267,11 @@ inline std::size_t encodeRun(const char16_t* text, std::size_t count, unsigned c
     auto interesting = [&stops](__m128i packed, __m128i signedPacked) {
         __m128i marks = packed;
         if (Stopping) {
+            auto lanes = [&stops](int i) { return _mm_load_si128(reinterpret_cast<const __m128i*>(stops.patterns[i])); };
             const __m128i hits = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(packed, stops.wanted[0]), _mm_cmpeq_epi8(packed, stops.wanted[1])),
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, stops.wanted[2]), _mm_cmpeq_epi8(packed, stops.wanted[3])),
-                             _mm_cmpeq_epi8(packed, stops.wanted[4])));
+                _mm_or_si128(_mm_cmpeq_epi8(packed, lanes(0)), _mm_cmpeq_epi8(packed, lanes(1))),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, lanes(2)), _mm_cmpeq_epi8(packed, lanes(3))),
+                             _mm_cmpeq_epi8(packed, stops.stopLanes)));
             marks = _mm_or_si128(marks, hits);
         }
         return static_cast<unsigned>(_mm_movemask_epi8(marks) | _mm_movemask_epi8(signedPacked));
@@ -317,6 +324,63 @@ inline std::size_t encodeRun(const char16_t* text, std::size_t count, unsigned c
 #else
     return encodeRunPlain<Stopping>(text, count, out, stops);
 #endif
+}
+
+// --- A short piece of ASCII, narrowed whole --------------------------------
+
+inline bool narrowAsciiPlain(const char16_t* text, std::size_t count, unsigned char* out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (text[i] >= 0x80) return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<unsigned char>(text[i]);
+    return true;
+}
+
+// Stores the `count` units at `text` as bytes at `out`, which has room for
+// `count`, when all are ASCII; false when one is not, and then the bytes at
+// `out` are undefined. The fast path takes the piece through loads and
+// stores that overlap at its end, as suits the short pieces of markup.
+inline bool narrowAscii(const char16_t* text, std::size_t count, unsigned char* out) {
+#if defined(__SSE2__)
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    auto allAscii = [&](__m128i units) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, highBits), zero)) == 0xFFFF;
+    };
+    if (count > 16) {
+        // Sixteen units a step, the last step ending with the last unit.
+        auto storeSixteen = [&](std::size_t at) {
+            const __m128i low = load(text + at);
+            const __m128i high = load(text + at + 8);
+            store(out + at, _mm_packus_epi16(low, high));
+            return allAscii(_mm_or_si128(low, high));
+        };
+        std::size_t at = 0;
+        for (; at + 16 < count; at += 16) {
+            if (!storeSixteen(at)) return false;
+        }
+        return storeSixteen(count - 16);
+    }
+    if (count >= 8) {
+        const __m128i first = load(text);
+        const __m128i last = load(text + count - 8);
+        if (!allAscii(_mm_or_si128(first, last))) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + count - 8), _mm_packus_epi16(last, last));
+        return true;
+    }
+    if (count >= 4) {
+        const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text));
+        const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + count - 4));
+        if (!allAscii(_mm_or_si128(first, last))) return false;
+        const std::int32_t firstBytes = _mm_cvtsi128_si32(_mm_packus_epi16(first, first));
+        const std::int32_t lastBytes = _mm_cvtsi128_si32(_mm_packus_epi16(last, last));
+        std::memcpy(out, &firstBytes, 4);
+        std::memcpy(out + count - 4, &lastBytes, 4);
+        return true;
+    }
+#endif
+    return narrowAsciiPlain(text, count, out);
 }
 
 }  // namespace fast_paths

@@ -16,7 +16,21 @@ extern std::vector<unsigned char> spill;
 
 // After a CR: a following LF belongs to the same line end; anything else is
 // left for the next read.
-void skipLineFeed(TextFile& f, std::int32_t unitSize, bool bigEndian);
+inline void skipLineFeed(TextFile& f, std::int32_t unitSize, bool bigEndian) {
+    if (unitSize == 1 && f.readingState && f.remaining > 0) {
+        if (*unread(f) == 0x0A) --f.remaining;
+        return;
+    }
+    unsigned char unit[4] = {};
+    std::int32_t got = readBytes(f, unit, unitSize);
+    if (got == 0) return;
+    bool lineFeed = got == unitSize;
+    for (std::int32_t i = 0; i < unitSize && lineFeed; ++i) {
+        unsigned char expected = (bigEndian ? i == unitSize - 1 : i == 0) ? 0x0A : 0x00;
+        lineFeed = unit[i] == expected;
+    }
+    if (!lineFeed) pushBack(f, got);
+}
 
 // After a CR in a byte encoding: CR LF, the usual line end, taken at once
 // while both are in the buffer.

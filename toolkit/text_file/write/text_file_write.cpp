@@ -99,14 +99,8 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
 
     // The replaced characters and an ASCII stop end a run.
     const bool asciiStop = Replacing && stopping && stop < 0x80;
-    fast_paths::RunStops stops;
-    if (Replacing) {
-        char16_t characters[5];
-        int count = 0;
-        for (int i = 0; i < replacements.count; ++i) characters[count++] = replacements.characters[i];
-        if (asciiStop) characters[count++] = stop;
-        stops = fast_paths::runStops(characters, count);
-    }
+    const fast_paths::RunStops stops =
+        fast_paths::runStops(replacements.patterns, static_cast<unsigned char>(asciiStop ? stop : 0x80));
 
     // A replacement text takes at most eight bytes for its one unit, any
     // other unit at most three, and the last character four.
@@ -183,7 +177,7 @@ const Replacements noReplacements{};
 // the room.
 inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
     if (n > 96 || systemChunkSize - f.held < 96) return false;
-    if (fast_paths::encodeRun<false>(s, n, f.buffer.get() + f.held, fast_paths::RunStops{}) != n) return false;
+    if (!fast_paths::narrowAscii(s, n, f.buffer.get() + f.held)) return false;
     f.held += static_cast<std::int32_t>(n);
     notePending(f, static_cast<std::int32_t>(n));
     return true;
@@ -294,6 +288,7 @@ void addReplacement(Replacements& replacements, char16_t character, std::string_
     if (replacements.count == 4 || character >= 0x80 || text.size() > 8) return;
     const int i = replacements.count++;
     replacements.characters[i] = character;
+    std::memset(replacements.patterns[i], character, sizeof replacements.patterns[i]);
     replacements.textBytes[i] = 0;
     std::memcpy(&replacements.textBytes[i], text.data(), text.size());
     replacements.textLengths[i] = static_cast<unsigned char>(text.size());
