@@ -102,7 +102,8 @@ inline const char16_t* findUnitPlain(const char16_t* p, const char16_t* end, cha
 // The first unit in [p, end) equal to `a`, or end, for p inside a text that
 // starts at `begin`: the last few units are tested through the eight that
 // end the text, when it has eight, instead of one at a time.
-inline const char16_t* findUnit(const char16_t* begin, const char16_t* p, const char16_t* end, char16_t a) {
+inline const char16_t* findUnit([[maybe_unused]] const char16_t* begin, const char16_t* p, const char16_t* end,
+                                char16_t a) {
 #if defined(__SSE2__)
     const __m128i wanted = _mm_set1_epi16(static_cast<short>(a));
     // Two mask bits per unit: the lowest set bit names the first hit.
@@ -115,8 +116,6 @@ inline const char16_t* findUnit(const char16_t* begin, const char16_t* p, const 
         const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(load(end - 8), wanted)) >> (2 * (8 - (end - p)));
         return mask != 0 ? p + (lowestBit(mask) >> 1) : end;
     }
-#else
-    (void)begin;
 #endif
     return findUnitPlain(p, end, a);
 }

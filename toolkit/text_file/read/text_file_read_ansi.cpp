@@ -53,24 +53,18 @@ void widenWindow(TextFile& f, const char16_t* table) {
 // where they end.
 inline std::int32_t nextMark(const TextFile& f, std::int32_t from) {
     const std::uint64_t* ends = f.lineEnds.get();
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    constexpr bool littleEndian = true;
-#else
-    constexpr bool littleEndian = false;
-#endif
-    if (sizeof(void*) == 8 || !littleEndian) {
+    if (sizeof(void*) == 8) {
         std::int32_t w = from / 64;
         std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
         while (word == 0) word = ends[++w];
-        if (sizeof(void*) == 8) return w * 64 + __builtin_ctzll(word);
-        const std::uint32_t low = static_cast<std::uint32_t>(word);
-        return w * 64 + (low != 0 ? __builtin_ctz(low) : 32 + __builtin_ctz(static_cast<std::uint32_t>(word >> 32)));
+        return w * 64 + __builtin_ctzll(word);
     }
     // 32-bit code takes the marks in 32-bit halves, as a 64-bit count is a
     // library call there. A line mostly ends in the half where it starts or
     // in the next one: both are taken at once, and only a longer line loops.
     // The next half is marked whenever the first has no mark (the last mark
     // ends the search), and lies in the bitmap's room.
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word's low half comes first in memory");
     const unsigned char* const marks = reinterpret_cast<const unsigned char*>(ends);
     auto half = [marks](std::int32_t h) {
         std::uint32_t bits;
