@@ -1,7 +1,8 @@
 // The text files' fast paths: the one place that knows vector instructions.
 // Each fast path stands beside the plain rule it must equal, a function of
-// the same name ending in Plain; tests/fast_paths_test.cpp and the fuzzers
-// hold each pair equal. The fast paths:
+// the same name ending in Plain; the table test FastPaths.EqualTheirPlainRules
+// and the line reader's fuzzer hold each pair equal (tests/fast_path_pairs.h).
+// The fast paths:
 //   findLineEnd      the next CR, LF or NUL byte
 //   findUnitLineEnd  the next CR, LF or NUL unit of UTF-16LE bytes
 //   findUnit         the next unit equal to a character (the converter's
@@ -14,8 +15,8 @@
 //   narrowAscii      a short piece of UTF-16 text narrowed whole when it is
 //                    ASCII
 // Each takes sixteen bytes a step where SSE2 is there: every x86 build (the
-// 32-bit one by -msse2) and the WebAssembly build (by -msse2, which lowers
-// to its SIMD). Where it is not, the plain rule does the work.
+// 32-bit one by -msse2) and a WebAssembly build compiled with -msse2 (which
+// lowers to its SIMD). Where it is not, the plain rule does the work.
 #pragma once
 
 #include <cstddef>
