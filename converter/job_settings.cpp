@@ -1,3 +1,5 @@
+// The settings record, the converter's program-wide state, and the settings
+// of a fresh installation.
 #include "converter/job_settings.h"
 
 JobSettings job;

@@ -36,6 +36,7 @@ extern int listDepth;
 // Every text empty, every number 0, as at program start.
 void clearJobSettings();
 
-// The settings a fresh installation runs with: symbols "[", "]" and ".",
+// The settings a fresh installation runs with, and what a setting missing
+// from the settings file reads as: symbols "[", "]" and ".",
 // one heading style, separators on, every named entity on.
 void applyDefaultSettings(JobSettings& settings);

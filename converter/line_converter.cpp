@@ -1,3 +1,6 @@
+// The line converter: a line split into plain text and tags in one scan,
+// the tags interpreted (dates, page titles, links), the line-break tag decided
+// during the same scan.
 #include "converter/line_converter.h"
 
 #include <algorithm>
@@ -7,9 +10,9 @@
 #include "converter/escaping.h"
 #include "converter/job_settings.h"
 #include "converter/page_lists.h"
-#include "converter/text_scan.h"
 #include "toolkit/dates/date_format.h"
 #include "toolkit/text/strings.h"
+#include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/text_file.h"
 
 using namespace std::literals;  // u""sv: views of known length
@@ -91,7 +94,7 @@ std::size_t findSymbol(std::u16string_view line, std::u16string_view symbol, std
     if (symbol.size() != 1) return symbol.empty() ? std::u16string_view::npos : line.find(symbol, from);
     if (from >= line.size()) return std::u16string_view::npos;
     const char16_t* end = line.data() + line.size();
-    const char16_t* hit = findCharWithin(line.data(), line.data() + from, end, symbol[0]);
+    const char16_t* hit = fast_paths::findUnit(line.data(), line.data() + from, end, symbol[0]);
     return hit == end ? std::u16string_view::npos : static_cast<std::size_t>(hit - line.data());
 }
 

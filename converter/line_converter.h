@@ -1,3 +1,4 @@
+// Converting one line of the template or the source into the product file.
 #pragma once
 #include <string_view>
 

@@ -1,3 +1,5 @@
+// The template copied into the product: the browser title put in place and
+// the converted source at every insertion marker.
 #include "converter/template_assembly.h"
 
 #include <string>
@@ -13,29 +15,12 @@
 
 namespace {
 
-// The first `lowerPattern` in `line` at or after `from`, letter case aside,
-// or npos. The line is folded a character at a time where it is compared,
-// not copied: a template line may be long.
-std::size_t findIgnoringCase(std::u16string_view line, std::u16string_view lowerPattern, std::size_t from) {
-    for (std::size_t i = from; i + lowerPattern.size() <= line.size(); ++i) {
-        std::size_t k = 0;
-        while (k < lowerPattern.size()) {
-            const char16_t c = line[i + k];
-            const char16_t lower = c >= 0x80 ? lowerCaseChar(c) : (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-            if (lower != lowerPattern[k]) break;
-            ++k;
-        }
-        if (k == lowerPattern.size()) return i;
-    }
-    return std::u16string_view::npos;
-}
-
 // Puts the browser title between the line's first "<title>" and the next
 // "</title>", keeping both tags as they are spelt.
 void replaceTitle(std::u16string& line, const std::u16string& browserTitle) {
-    const std::size_t open = findIgnoringCase(line, u"<title>", 0);
+    const std::size_t open = findFolded(line, u"<title>", 0);
     if (open == std::u16string_view::npos) return;
-    const std::size_t close = findIgnoringCase(line, u"</title>", open);
+    const std::size_t close = findFolded(line, u"</title>", open);
     if (close == std::u16string_view::npos) return;
     const std::size_t titleStart = open + 7;
     line.replace(titleStart, close - titleStart, browserTitle);

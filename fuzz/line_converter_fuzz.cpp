@@ -21,6 +21,13 @@
 
 namespace {
 
+// The part of `text` from the 1-based `start`, at most `count` units long.
+std::u16string midPart(std::u16string_view text, int start, int count) {
+    const std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    if (from >= text.size() || count <= 0) return std::u16string();
+    return std::u16string(text.substr(from, static_cast<std::size_t>(count)));
+}
+
 // The rules as written, one piece at a time, into a string. Each piece is
 // encoded by itself, as each write to the file is.
 struct Reference {
@@ -65,16 +72,14 @@ struct Reference {
     int tag(const std::u16string& tagText) {
         heading = 0;
         if (lowerCase(leftPart(tagText, 5)) == u"date=") {
-            std::u16string picture = midPart(tagText, 6);
-            replaceText(picture, u"Y", u"y", inPlace);
-            replaceText(picture, u"D", u"d", inPlace);
-            replaceText(picture, u"m", u"M", inPlace);
+            std::u16string picture = midPart(tagText, 6, textLength(tagText));
+            for (char16_t& c : picture) c = c == u'Y' ? u'y' : c == u'D' ? u'd' : c == u'm' ? u'M' : c;
             std::u16string date;
             const int result = formatDate(picture, textLength(picture) + 20, nullptr, date);
             if (result) markup(date);
             return result;
         }
-        if (textEquals(leftPart(tagText, 1), job.levelSymbol)) {
+        if (leftPart(tagText, 1) == job.levelSymbol) {
             const int symbol = firstCharCode(job.levelSymbol);
             int level = 0;
             while (level < textLength(tagText) && tagText[static_cast<std::size_t>(level)] == symbol) ++level;

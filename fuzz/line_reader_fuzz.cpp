@@ -8,7 +8,9 @@
 // second time, gathered if the first reading was not, else with a small
 // long-line limit and reads of a few bytes each, and both must agree line
 // for line: lines measured ahead and decoded in place, and characters that
-// straddle refills, must come out as whole lines read at once do.
+// straddle refills, must come out as whole lines read at once do. Every fast
+// path must also answer as its plain rule does on the file's bytes and on
+// the units they make.
 //
 // Input: a byte that picks the reader (its low three bits, modulo 6), the
 // start offset (the next two; at 0 the ANSI reader detects the mark first)
@@ -19,10 +21,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fuzz/plain_lines.h"
+#include "tests/fast_path_pairs.h"
 #include "toolkit/text_file/text_file.h"
 #include "toolkit/text_file/backend/text_file_memory.h"
 
@@ -141,6 +145,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int readSize = 4 + (data[1] >> 4) * (data[1] >> 4);
     static std::string bytes;
     bytes.assign(reinterpret_cast<const char*>(data + 2), size - 2);
+    static std::u16string units;
+    units.resize(bytes.size() / 2);
+    std::memcpy(&units[0], bytes.data(), 2 * units.size());
+    if (const char* differs = differingFastPath(data + 2, size - 2, units.data(), units.size())) {
+        std::fprintf(stderr, "%s differs from its plain rule\n", differs);
+        std::abort();
+    }
     memory_files::put(scratchPath, bytes);
     // The file stays open from run to run, and each reading seeks to its
     // start: an open per run would cost a fresh 128 KB of widened text, and

@@ -36,29 +36,6 @@ TEST(StringParts, LeftAndRightClampTheirCount) {
     }
 }
 
-TEST(StringParts, MidPartClampsStartAndCount) {
-    const PartCase cases[] = {
-        {u"abc", 0, 2, u"ab"},        {u"abc", -5, 1, u"a"},  {u"abc", 1, 3, u"abc"},
-        {u"abc", 2, 1, u"b"},         {u"abc", 2, 99, u"bc"}, {u"abc", 3, 1, u"c"},
-        {u"abc", 4, 2, u""},          {u"abc", 1, -1, u""},   {u"abc", 2, 0, u""},
-        {u"abc", INT_MAX, INT_MAX, u""}, {u"abc", 2, INT_MAX, u"bc"},
-        {u"abc", INT_MIN, 2, u"ab"},  {u"abc", -3, -1, u""},  {u"", 0, 5, u""},
-        {u"abc", 0, INT_MIN, u""},
-    };
-    for (const PartCase& c : cases) {
-        EXPECT_EQ(midPart(c.text, c.start, c.count), c.expected)
-            << "start=" << c.start << " n=" << c.count;
-    }
-    const PartCase toEnd[] = {
-        {u"abc", 0, 0, u"abc"}, {u"abc", 1, 0, u"abc"}, {u"abc", 2, 0, u"bc"},
-        {u"abc", 3, 0, u"c"},   {u"abc", 4, 0, u""},    {u"", 1, 0, u""},
-        {u"abc", INT_MIN, 0, u"abc"}, {u"abc", INT_MAX, 0, u""},
-    };
-    for (const PartCase& c : toEnd) {
-        EXPECT_EQ(midPart(c.text, c.start), c.expected) << "start=" << c.start;
-    }
-}
-
 TEST(StringParts, LengthCountsCodeUnits) {
     EXPECT_EQ(textLength(u""), 0);
     EXPECT_EQ(textLength(u"abc"), 3);
@@ -93,76 +70,21 @@ TEST(StringSearch, FindTextPositionsAreOneBased) {
     }
 }
 
-// One row of replaceText: the arguments and the text expected back.
-struct ReplaceCase {
-    const char16_t* text;
-    const char16_t* search;
-    const char16_t* replacement;
-    int mode;
-    int start;
-    int count;
-    const char16_t* expected;
-};
-
-TEST(StringReplace, NewTextModes) {
-    using Case = ReplaceCase;
-    const Case cases[] = {
-        {u"a>>b", u">", u"&gt;", 0, 1, -1, u"a&gt;&gt;b"},
-        {u"aaa", u"aa", u"b", 0, 1, -1, u"ba"},
-        {u"abc", u"", u"x", 0, 1, -1, u"abc"},
-        {u"", u"a", u"x", 0, 1, -1, u""},
-        {u"aXbXc", u"X", u"", 0, 1, -1, u"abc"},
-        {u"aaaa", u"a", u"aa", 0, 1, -1, u"aaaaaaaa"},
-        {u"a-a-a", u"a", u"b", 0, 2, -1, u"a-b-b"},
-        {u"a-a-a", u"a", u"b", 0, 0, -1, u"b-b-b"},
-        {u"a-a-a", u"a", u"b", 0, 1, 2, u"b-b-a"},
-        {u"a-a-a", u"a", u"b", 0, 1, 0, u"a-a-a"},
-        {u"a-a-a", u"a", u"b", 0, 9, -1, u"a-a-a"},
-        {u"Date DATE date", u"date", u"x", 0, 1, -1, u"Date DATE x"},
-        {u"Date DATE date", u"date", u"x", caseInsensitive, 1, -1, u"x x x"},
-        {u"\u0391\u03B1", u"\u03B1", u"b", caseInsensitive, 1, -1, u"bb"},
-        {u"AaAa", u"a", u"x", caseInsensitive, 2, 2, u"Axxa"},
-        {u"aAa", u"aa", u"a", caseInsensitive, 1, -1, u"aa"},
-        {u"abcabc", u"ABC", u"-", caseInsensitive, 4, -1, u"abc-"},
-        {u"a-a-a", u"a", u"b", 0, 3, 1, u"a-b-a"},
-        {u"a-a-a", u"a", u"b", 0, 5, -1, u"a-a-b"},
-        {u"a-a-a", u"a", u"b", 0, 1, -7, u"b-b-b"},
-        {u"a-a-a", u"a-a-a-", u"b", 0, 1, -1, u"a-a-a"},
+TEST(StringSearch, FindFoldedIgnoresLetterCase) {
+    constexpr std::size_t none = std::u16string_view::npos;
+    const struct {
+        const char16_t* text;
+        const char16_t* lowerPattern;
+        std::size_t from;
+        std::size_t expected;
+    } cases[] = {
+        {u"Date DATE date", u"date", 0, 0}, {u"Date DATE date", u"date", 1, 5},
+        {u"x<TiTlE>", u"<title>", 0, 1},   {u"\u0391\u03B1", u"\u03B1", 0, 0},
+        {u"ab", u"abc", 0, none},          {u"abcabc", u"abc", 4, none},
     };
-    for (const Case& c : cases) {
-        std::u16string text = c.text;
-        std::u16string result = replaceText(text, c.search, c.replacement, c.mode, c.start, c.count);
-        EXPECT_EQ(result, c.expected) << escapeBytes(utf8FromText(c.text));
-        EXPECT_EQ(text, c.text) << "a new-text mode changed its argument";
+    for (const auto& c : cases) {
+        EXPECT_EQ(findFolded(c.text, c.lowerPattern, c.from), c.expected) << escapeBytes(utf8FromText(c.text));
     }
-}
-
-TEST(StringReplace, InPlaceChangesTheVariable) {
-    using Case = ReplaceCase;
-    const Case cases[] = {
-        {u"a<b<c<d", u"<", u"[", inPlace, 1, -1, u"a[b[c[d"},
-        {u"a<b<c<d", u"<", u"[", inPlace, 4, -1, u"a<b[c[d"},
-        {u"a<b<c<d", u"<", u"[", inPlace, 0, 2, u"a[b[c<d"},
-        {u"a<b<c<d", u"<", u"[", inPlace, 1, 0, u"a<b<c<d"},
-        {u"a<b<c<d", u"<", u"[", inPlace, 7, -1, u"a<b<c<d"},
-        {u"a<b<c<d", u"<", u"[", inPlace, 99, -1, u"a<b<c<d"},
-        {u"xAxa", u"a", u"b", inPlace | caseInsensitive, 1, -1, u"xbxb"},
-        {u"aAaA", u"AA", u"bB", inPlace | caseInsensitive, 2, -1, u"abBA"},
-        {u"", u"<", u"[", inPlace, 1, -1, u""},
-        // The replaced text is not scanned again.
-        {u"abab", u"ab", u"ba", inPlace, 1, -1, u"baba"},
-    };
-    for (const Case& c : cases) {
-        std::u16string variable = c.text;
-        std::u16string result = replaceText(variable, c.search, c.replacement, c.mode, c.start, c.count);
-        EXPECT_EQ(variable, c.expected) << escapeBytes(utf8FromText(c.text)) << " from " << c.start;
-        EXPECT_EQ(result, c.expected) << escapeBytes(utf8FromText(c.text)) << " from " << c.start;
-    }
-
-    // A replacement of another length still leaves the correct text.
-    std::u16string text = u"x&y";
-    replaceText(text, u"&", u"&amp;", inPlace);
-    EXPECT_EQ(text, u"x&amp;y");
 }
 
 TEST(StringCase, LowerCaseMapsEveryScriptTheProgramMeets) {
@@ -191,29 +113,6 @@ TEST(StringCase, LowerCaseMapsEveryScriptTheProgramMeets) {
     EXPECT_EQ(lowerCaseChar(u'Q'), u'q');
     EXPECT_EQ(lowerCaseChar(u'\u0416'), u'\u0436');
     EXPECT_EQ(lowerCaseChar(u'\u00A0'), u'\u00A0');
-}
-
-TEST(StringTrim, OnlyBlanksAreTrimmed) {
-    struct Case {
-        const char16_t* text;
-        const char16_t* both;
-        const char16_t* leading;
-        const char16_t* trailing;
-    };
-    const Case cases[] = {
-        {u" \tword\t ", u"\tword\t", u"\tword\t ", u" \tword\t"},
-        {u"\t word", u"\t word", u"\t word", u"\t word"},
-        {u"   ", u"", u"", u""},
-        {u"", u"", u"", u""},
-        {u"  a b  ", u"a b", u"a b  ", u"  a b"},
-        {u"x", u"x", u"x", u"x"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(trimBlanks(c.text), c.both) << escapeBytes(utf8FromText(c.text));
-        EXPECT_EQ(trimLeadingBlanks(c.text), c.leading) << escapeBytes(utf8FromText(c.text));
-        EXPECT_EQ(trimTrailingBlanks(c.text), c.trailing) << escapeBytes(utf8FromText(c.text));
-    }
-    EXPECT_EQ(trimBlanks(u"..a..", u'.'), u"a");
 }
 
 TEST(StringNumbers, NumberToTextCoversTheWholeRange) {
@@ -299,14 +198,6 @@ TEST(StringNumbers, TextToNumberReadsThePrefixOnly) {
     for (const Case& c : cases) {
         EXPECT_EQ(textToNumber(c.text), c.expected) << escapeBytes(utf8FromText(c.text));
     }
-}
-
-TEST(StringCompare, TextEqualsIsExact) {
-    EXPECT_FALSE(textEquals(u"Date", u"date"));
-    EXPECT_TRUE(textEquals(u"", u""));
-    EXPECT_TRUE(textEquals(u"a\u00E9", u"a\u00E9"));
-    EXPECT_FALSE(textEquals(u"a", u"a "));
-    EXPECT_FALSE(textEquals(u"", std::u16string_view(u"\0", 1)));
 }
 
 TEST(StringEdges, Utf8ConversionsAreExact) {

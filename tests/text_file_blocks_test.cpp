@@ -1,7 +1,8 @@
-// The text files' block paths: UTF-8 written in blocks against the shared
-// coder, ANSI lines decoded in blocks against a plain table, lines and
-// characters across the 4096-byte and 65536-byte marks, and what `flush`
-// reports while bytes wait for the system.
+// The text files' block paths: each fast path against its plain rule, UTF-8
+// written in blocks against the shared coder, ANSI lines decoded in blocks
+// against a plain table, lines and characters across the 4096-byte mark and
+// the system read size, and what `flush` reports while bytes wait for the
+// system.
 #include "toolkit/text_file/text_file.h"
 
 #include <algorithm>
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/fast_path_pairs.h"
 #include "tests/test_support.h"
+#include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/strings.h"
 
 using namespace text_file;  // the service under test
@@ -134,6 +137,27 @@ TEST_F(TextFileBlocksTest, ReplacingWritesMatchPieceByPiece) {
     EXPECT_EQ(readBytes(path).size(), expected.size());
 }
 
+TEST(FastPaths, EqualTheirPlainRules) {
+    // One character of interest at every offset of texts up to past a
+    // 64-byte step, the rest plain ASCII: line ends, bytes and units beyond
+    // ASCII, a replaced character, the converter's tag symbol.
+    const char16_t specials[] = {0x00, 0x0A, 0x0D, 0x7F, 0x80, 0xE9, 0x0D0A, 0x2028, 0xD83D, u'<', u'['};
+    for (char16_t special : specials) {
+        for (std::size_t count = 0; count <= 80; ++count) {
+            for (std::size_t at = 0; at <= count; ++at) {
+                std::u16string units(count, u'a');
+                if (at < count) units[at] = special;
+                std::string bytes(count, 'a');
+                if (at < count) bytes[at] = static_cast<char>(special);
+                const char* differs = differingFastPath(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                        count, units.data(), count);
+                ASSERT_EQ(differs, nullptr) << differs << ": " << count << " units, U+" << std::hex
+                                            << static_cast<unsigned>(special) << " at " << std::dec << at;
+            }
+        }
+    }
+}
+
 TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
     // Every byte value but the terminators, high bytes at every offset of a
     // block, and line lengths around the block, widening window and buffer
@@ -182,21 +206,24 @@ TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
 }
 
 TEST_F(TextFileBlocksTest, LineEndsAndUnitsAcrossTheSystemReadSize) {
-    // CR as the last byte of one 64 KB read and LF as the first of the next,
-    // then a CR alone at the next mark.
-    const std::size_t chunk = 16 * fileBufferSize;
+    // CR as the last byte of one system read (64 KB, 256 KB on Windows) and
+    // LF as the first of the next, then a CR alone at the next mark.
+    const std::size_t chunk = text_file::systemChunkSize;
     std::string bytes(chunk - 1, 'x');
     bytes += "\r\ny";
     bytes += std::string(2 * chunk - bytes.size() - 1, 'z') + "\rw";
     writeBytes(dir.path(u"edge"), bytes);
-    FileId file = openRead(dir.path(u"edge"), FileId{1});
-    EXPECT_TRUE(readLine(file, TextEncoding::Ansi) == std::u16string(chunk - 1, u'x'));
-    EXPECT_EQ(position(file), static_cast<std::int64_t>(chunk + 1));
-    EXPECT_EQ(readLine(file, TextEncoding::Ansi).substr(0, 3), u"yzz");
-    EXPECT_EQ(position(file), static_cast<std::int64_t>(2 * chunk));
-    EXPECT_EQ(readLine(file, TextEncoding::Ansi), u"w");
-    EXPECT_TRUE(atEnd(file));
-    close(file);
+    FileId file = FileId::none;
+    for (TextEncoding encoding : {TextEncoding::Ansi, TextEncoding::Utf8}) {
+        file = openRead(dir.path(u"edge"), FileId{1});
+        EXPECT_TRUE(readLine(file, encoding) == std::u16string(chunk - 1, u'x'));
+        EXPECT_EQ(position(file), static_cast<std::int64_t>(chunk + 1));
+        EXPECT_EQ(readLine(file, encoding).substr(0, 3), u"yzz");
+        EXPECT_EQ(position(file), static_cast<std::int64_t>(2 * chunk));
+        EXPECT_EQ(readLine(file, encoding), u"w");
+        EXPECT_TRUE(atEnd(file));
+        close(file);
+    }
 
     // UTF-16 units at odd offsets: the unit after the CR lies across the mark.
     for (char after : {'\n', 'y'}) {

@@ -168,34 +168,6 @@ TEST_F(TextFileTest, PositionAfterALineEnd) {
     EXPECT_EQ(readLine(file, TextEncoding::Ansi), u"");
 }
 
-TEST_F(TextFileTest, LineEndsAcrossTheBufferBoundary) {
-    // CR as the last byte of one refill and LF as the first of the next.
-    std::string bytes(4095, 'x');
-    bytes += "\r\ny\r";
-    bytes += std::string(5000, 'z') + "\rw";
-    writeBytes(dir.path(u"edge"), bytes);
-    Lines expected = {std::u16string(4095, u'x'), u"y", std::u16string(5000, u'z'), u"w"};
-    EXPECT_EQ(readLinesAs(dir.path(u"edge"), TextEncoding::Ansi), expected);
-    EXPECT_EQ(readLinesAs(dir.path(u"edge"), TextEncoding::Utf8), expected);
-
-    // UTF-16 units that straddle two refills: a UTF-8 mark shifts the units
-    // of the rest to odd offsets, so the unit after a CR lies across the
-    // buffer's end.
-    for (char after : {'\n', 'y'}) {
-        std::string units = std::string(2045 * 2, '\0');
-        for (int i = 0; i < 2045; ++i) units[static_cast<std::size_t>(2 * i)] = 'x';
-        units += asciiIn(TextEncoding::Utf16LE, std::string("\r") + after + "tail");
-        writeBytes(dir.path(u"odd"), "\xEF\xBB\xBF" + units);
-        FileId file = openRead(dir.path(u"odd"), FileId{0});
-        ASSERT_EQ(detectEncoding(file), TextEncoding::Utf8);
-        Lines lines;
-        while (!atEnd(file)) lines.push_back(readLine(file, TextEncoding::Utf16LE));
-        close(file);
-        Lines expected16 = {std::u16string(2045, u'x'), after == 'y' ? u"ytail" : u"tail"};
-        EXPECT_EQ(lines, expected16) << "after CR: " << after;
-    }
-}
-
 TEST_F(TextFileTest, Utf8ReaderRepairsDamage) {
     struct Case {
         std::string bytes;

@@ -1,3 +1,5 @@
+// String primitives over UTF-16 text (strings.h); lower case is the
+// platform's (lower_case_*.cpp).
 #include "toolkit/text/strings.h"
 
 #include <cstdint>
@@ -13,19 +15,6 @@ std::size_t clampCount(int count, std::size_t length) {
     return static_cast<std::size_t>(count) < length ? static_cast<std::size_t>(count) : length;
 }
 
-// Index of the first match of `search` in `text` at or after `from`, or npos.
-std::size_t findFolded(View text, View search, std::size_t from) {
-    if (search.size() > text.size()) return View::npos;
-    const char16_t first = lowerCaseChar(search[0]);
-    for (std::size_t i = from; i + search.size() <= text.size(); ++i) {
-        if (lowerCaseChar(text[i]) != first) continue;
-        std::size_t k = 1;
-        while (k < search.size() && lowerCaseChar(text[i + k]) == lowerCaseChar(search[k])) ++k;
-        if (k == search.size()) return i;
-    }
-    return View::npos;
-}
-
 }  // namespace
 
 int textLength(View text) { return static_cast<int>(text.size()); }
@@ -39,82 +28,12 @@ std::u16string rightPart(View text, int count) {
     return std::u16string(text.substr(text.size() - n));
 }
 
-std::u16string midPart(View text, int start, int count) {
-    std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
-    if (from >= text.size()) return std::u16string();
-    return std::u16string(text.substr(from, clampCount(count, text.size() - from)));
-}
-
-std::u16string midPart(View text, int start) {
-    std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
-    if (from >= text.size()) return std::u16string();
-    return std::u16string(text.substr(from));
-}
-
 int findText(View text, View pattern, int start) {
     if (text.empty() || pattern.empty()) return 0;
     std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
     if (from >= text.size()) return 0;
     std::size_t at = text.find(pattern, from);
     return at == View::npos ? 0 : static_cast<int>(at) + 1;
-}
-
-std::u16string replaceText(std::u16string& text, View search, View replacement, int mode,
-                           int start, int count) {
-    const bool folded = (mode & caseInsensitive) != 0;
-    const bool changeVariable = (mode & inPlace) != 0;
-    std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
-    // Any negative count is taken as "no limit", like -1.
-    std::size_t limit = count < 0 ? SIZE_MAX : static_cast<std::size_t>(count);
-    if (search.empty() || limit == 0 || from >= text.size()) return text;
-
-    auto next = [&](std::size_t at) {
-        return folded ? findFolded(text, search, at) : View(text).find(search, at);
-    };
-
-    if (changeVariable && search.size() == replacement.size()) {
-        std::size_t done = 0;
-        for (std::size_t at = next(from); at != View::npos && done < limit;
-             at = next(at + search.size()), ++done) {
-            text.replace(at, search.size(), replacement);
-        }
-        return text;
-    }
-
-    std::u16string result;
-    result.reserve(text.size());
-    std::size_t copied = 0;
-    std::size_t done = 0;
-    for (std::size_t at = next(from); at != View::npos && done < limit;
-         at = next(at + search.size()), ++done) {
-        result.append(text, copied, at - copied);
-        result.append(replacement);
-        copied = at + search.size();
-    }
-    result.append(text, copied, std::u16string::npos);
-    // A replacement of another length cannot be made in place; the variable
-    // still receives the correct text rather than a corrupted one.
-    if (changeVariable) text = result;
-    return result;
-}
-
-std::u16string trimBlanks(View text, char16_t trimChar) {
-    std::size_t first = text.find_first_not_of(trimChar);
-    if (first == View::npos) return std::u16string();
-    std::size_t last = text.find_last_not_of(trimChar);
-    return std::u16string(text.substr(first, last - first + 1));
-}
-
-std::u16string trimLeadingBlanks(View text, char16_t trimChar) {
-    std::size_t first = text.find_first_not_of(trimChar);
-    if (first == View::npos) return std::u16string();
-    return std::u16string(text.substr(first));
-}
-
-std::u16string trimTrailingBlanks(View text, char16_t trimChar) {
-    std::size_t last = text.find_last_not_of(trimChar);
-    if (last == View::npos) return std::u16string();
-    return std::u16string(text.substr(0, last + 1));
 }
 
 std::u16string blanks(int count) {
@@ -179,7 +98,19 @@ std::int64_t textToNumber(View text) {
     return static_cast<std::int64_t>(value);
 }
 
-bool textEquals(View a, View b) { return a == b; }
+std::size_t findFolded(View text, View lowerPattern, std::size_t from) {
+    for (std::size_t i = from; i + lowerPattern.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < lowerPattern.size()) {
+            const char16_t c = text[i + k];
+            const char16_t lower = c >= 0x80 ? lowerCaseChar(c) : (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+            if (lower != lowerPattern[k]) break;
+            ++k;
+        }
+        if (k == lowerPattern.size()) return i;
+    }
+    return View::npos;
+}
 
 bool sameFolded(View a, View b) {
     if (a.size() != b.size()) return false;

@@ -1,7 +1,10 @@
-// The UTF-8 decoder of the one UTF-8 coder (utf8_coder.h holds the encoder).
+// The whole-text UTF-8 decoder of the one UTF-8 coder; runs of ASCII take
+// the text files' fast path.
 #include "toolkit/text/utf8_coder.h"
 
 #include <cstdint>
+
+#include "toolkit/text_file/fast_paths.h"
 
 void appendUtf8AsText(const unsigned char* bytes, std::size_t count, const Utf8DecodeRules& rules,
                       std::u16string& out) {
@@ -15,19 +18,12 @@ void appendUtf8AsText(const unsigned char* bytes, std::size_t count, const Utf8D
     while (i < count && !cutShort) {
         char16_t* d = block;
         while (i < count && d < block + blockUnits) {
-#if defined(__SSE2__)
-            // Sixteen ASCII bytes at once, as most text is.
-            const __m128i zero = _mm_setzero_si128();
-            while (count - i >= 16 && block + blockUnits - d >= 16) {
-                const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-                if (_mm_movemask_epi8(plain) != 0) break;
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(plain, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(plain, zero));
-                i += 16;
-                d += 16;
-            }
+            // Runs of ASCII, as most text is, in blocks.
+            const std::size_t room = static_cast<std::size_t>(block + blockUnits - d);
+            const std::size_t run = fast_paths::widenPlainRun<false>(bytes + i, count - i < room ? count - i : room, d);
+            i += run;
+            d += run;
             if (i == count || d >= block + blockUnits) break;
-#endif
             int units;
             bool cut;
             const std::size_t taken = decodeUtf8Character(bytes + i, count - i, rules.strayByte, d, units, cut);

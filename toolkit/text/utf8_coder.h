@@ -1,19 +1,14 @@
 // The one UTF-8 coder of the program, shared by the text files and the string
-// edge conversions, so that every build writes and reads identical bytes.
-// The encoder is defined here, inline: it runs for every piece of the
-// product file, and a call per piece would cost more than the piece.
+// edge conversions, so that every build writes and reads identical bytes:
+// a character decoded and encoded, inline, as the line reader and the
+// writer take them one at a time between their blocks of ASCII; and whole
+// texts decoded and encoded.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-// ASCII text goes eight units at a time: with SSE2 where it is there (every
-// x86-64 build), in 64-bit words elsewhere.
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // How a decoder treats the two kinds of damage whose answer differs between
 // the line reader and the edge conversion.
@@ -85,94 +80,59 @@ inline std::size_t decodeUtf8Character(const unsigned char* bytes, std::size_t a
 void appendUtf8AsText(const unsigned char* bytes, std::size_t count,
                       const Utf8DecodeRules& rules, std::u16string& out);
 
+// Encodes the character at *text (a pair of surrogates is one) into `out`,
+// which has room for four bytes; advances *text past it and returns the
+// bytes produced. An unpaired surrogate becomes EF BF BD. A pair ends at
+// `end`: a text cut between its units writes each unit alone.
+inline int encodeUtf8Character(const char16_t*& text, const char16_t* end, unsigned char* out) {
+    std::uint32_t c = *text++;
+    if (c < 0x80) {
+        out[0] = static_cast<unsigned char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+        out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && text < end && *text >= 0xDC00 && *text <= 0xDFFF) {
+        const std::uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (*text++ - 0xDC00u);
+        out[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+        out[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+        out[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        out[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 4;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
+    out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+    out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 3;
+}
+
 // Encodes whole characters from [*text, end) into `out` while they fit in
-// `room` bytes; advances *text past them and returns the bytes produced.
-// Unpaired surrogates become EF BF BD. A room of at least 4 always makes
-// progress. Most text is ASCII, so runs of it are stored in blocks; any
-// other character goes one at a time.
+// `room` bytes; advances *text past them and returns the bytes produced. A
+// room of at least 4 always makes progress. The text files' writer encodes
+// in blocks around encodeUtf8Character; this plain loop serves the edge
+// conversions and the code pages' writer.
 inline std::size_t encodeUtf8(const char16_t** text, const char16_t* end, unsigned char* out,
                               std::size_t room) {
     const char16_t* s = *text;
     unsigned char* d = out;
     unsigned char* const stop = out + room;
-    for (;;) {
-        // Runs of ASCII, eight units per step. The room for sixteen bytes is
-        // there, so a whole step is stored even when only its first few
-        // units are ASCII.
-#if defined(__SSE2__)
-        const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
-        const __m128i zero = _mm_setzero_si128();
-        while (end - s >= 8 && stop - d >= 16) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-            const unsigned ascii = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAscii), zero)));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(units, units));
-            if (ascii == 0xFFFFu) {
-                s += 8;
-                d += 8;
-                continue;
-            }
-            const int run = __builtin_ctz(~ascii) >> 1;  // two mask bits per unit
-            s += run;
-            d += run;
-            break;
+    while (s < end) {
+        if (stop - d >= 4) {
+            d += encodeUtf8Character(s, end, d);
+            continue;
         }
-#else
-        while (end - s >= 8 && stop - d >= 16) {
-            std::uint64_t low;
-            std::uint64_t high;
-            std::memcpy(&low, s, 8);
-            std::memcpy(&high, s + 4, 8);
-            if (((low | high) & 0xFF80FF80FF80FF80ull) != 0) {
-                while (*s < 0x80) *d++ = static_cast<unsigned char>(*s++);
-                break;
-            }
-            for (int i = 0; i < 8; ++i) d[i] = static_cast<unsigned char>(s[i]);
-            s += 8;
-            d += 8;
-        }
-#endif
-        // A wide character, or the last few units: four ASCII ones at once.
-        if (s == end) break;
-        if (end - s >= 4 && stop - d >= 4) {
-            std::uint64_t four;
-            std::memcpy(&four, s, 8);
-            if ((four & 0xFF80FF80FF80FF80ull) == 0) {
-                for (int i = 0; i < 4; ++i) d[i] = static_cast<unsigned char>(s[i]);
-                s += 4;
-                d += 4;
-                continue;
-            }
-        }
-        std::uint32_t c = *s;
-        if (c < 0x80) {
-            if (d == stop) break;
-            *d++ = static_cast<unsigned char>(c);
-            ++s;
-        } else if (c < 0x800) {
-            if (stop - d < 2) break;
-            d[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-            d[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            d += 2;
-            ++s;
-        } else if (c >= 0xD800 && c <= 0xDBFF && end - s >= 2 && s[1] >= 0xDC00 && s[1] <= 0xDFFF) {
-            if (stop - d < 4) break;
-            std::uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s[1] - 0xDC00u);
-            d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-            d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-            d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            d += 4;
-            s += 2;
-        } else {
-            if (stop - d < 3) break;
-            if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
-            d[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-            d[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            d[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            d += 3;
-            ++s;
-        }
+        // Near the end of the room: the character goes only when it fits.
+        unsigned char bytes[4];
+        const char16_t* next = s;
+        const int count = encodeUtf8Character(next, end, bytes);
+        if (count > stop - d) break;
+        std::memcpy(d, bytes, static_cast<std::size_t>(count));
+        d += count;
+        s = next;
     }
     *text = s;
     return static_cast<std::size_t>(d - out);

@@ -23,8 +23,8 @@ constexpr int firstAssignedNumber = 64;
 constexpr int largestFileNumber = 65535;
 
 // The buffers of closed files wait for the next opens, which then cost no
-// allocation of their 64 KB; so does the room for a refill's widened text
-// (136 KB), which a file read in a single-byte code page makes. A run holds
+// allocation of their systemChunkSize bytes; so does the room for a
+// refill's widened text (twice that), which a file read in a single-byte code page makes. A run holds
 // up to four files open at once: the settings, the template, the source and
 // the product.
 constexpr int spareCount = 4;
@@ -119,7 +119,8 @@ void makeWideTextRoom(TextFile& f) {
     }
     // Cleared once, so that the slack a whole-step copy takes past the text
     // has always been written.
-    f.wideText.reset(new char16_t[systemChunkSize + wideTextSlack]());
+    static_assert(copySlack >= copyStep, "a whole step past a refill's text stays in its room");
+    f.wideText.reset(new char16_t[systemChunkSize + copySlack]());
     f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
 }
 

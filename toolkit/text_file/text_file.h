@@ -1,6 +1,6 @@
-// Text files: numbered open files with one 4096-byte buffer each, byte-order
-// mark detection, line readers for ANSI, UTF-8 and UTF-16 and writers for
-// every encoding. Text inside the program is UTF-16; this is the boundary.
+// Text files: numbered open files, byte-order marks, line readers and
+// writers for ANSI, UTF-8, UTF-16 and UTF-32 in either byte order. Text
+// inside the program is UTF-16; this is the boundary.
 //
 // A file opened for reading shares it with other readers; a file opened for
 // writing shares it with nobody. An open that would break this fails, also
@@ -10,12 +10,22 @@
 // also POSIX functions, and a qualified call cannot reach the wrong one. The
 // types stay global, as every layer uses them.
 //
-// The implementation, one concern per file: text_file.cpp (the numbered
-// files), text_file_buffer.cpp (the buffer model), text_file_marks.cpp
-// (byte-order marks), text_file_read.cpp (line readers),
-// text_file_write.cpp (writers and encoders), text_file_streams.cpp
-// (standard streams, the encoding of unmarked files, the reason of the last
-// failure), and the platform's primitives behind text_file_platform.h.
+// The implementation, one concern per file under toolkit/text_file/:
+//   text_file.cpp          the numbered files, their buffers kept for reuse
+//   text_file_buffer.*     the open-file record, the buffer model, the sizes
+//   text_file_marks.cpp    byte-order marks
+//   text_file_streams.*    standard streams, the encoding of unmarked files,
+//                          the reason of the last failure
+//   fast_paths.h           every block scan and block copy, each beside its
+//                          plain rule
+//   read/                  the line readers: byte encodings, single-byte
+//                          code pages in windows, UTF-16 and UTF-32, lines
+//                          too long to gather whole
+//   write/                 the writers: UTF-8 in one pass, the other
+//                          encodings, replacements
+//   backend/               where files live (text_file_platform.h): the
+//                          system's, with its ANSI code page (posix,
+//                          win32), or memory, and which one is in use
 #pragma once
 
 #include <cstddef>

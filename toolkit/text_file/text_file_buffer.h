@@ -1,12 +1,12 @@
 // The open-file record and its buffer model, shared by the text-file units
-// (text_file*.cpp) and by nothing else.
+// (toolkit/text_file/) and by nothing else; also the sizes the buffers are
+// made with.
 //
 // The buffer that the service describes holds 4096 bytes; the bytes move to
-// and from the system in chunks of sixteen times that instead (sixty-four
-// times in the Windows build, where a system call costs more, under Wine
-// above all), so that a long file costs a small share of the system calls.
-// What a 4096-byte buffer would still hold is counted separately: that count
-// is what `flush` reports.
+// and from the system in larger chunks instead (systemChunkSize), so that a
+// long file costs a small share of the system calls. What a 4096-byte
+// buffer would still hold is counted separately: that count is what
+// `flush` reports.
 #pragma once
 
 #include <cstddef>
@@ -20,14 +20,33 @@
 
 namespace text_file {
 
-#ifndef PAGESMITH_CHUNK_BLOCKS
-#define PAGESMITH_CHUNK_BLOCKS 16
+// Chunks of sixteen times the described buffer (64 KB); sixty-four times
+// (256 KB) on Windows, where a system call costs more than on Linux: a tenth
+// less time for a 100 MB conversion under Wine.
+#if defined(_WIN32)
+constexpr std::int32_t chunkBlocks = 64;
+#else
+constexpr std::int32_t chunkBlocks = 16;
 #endif
-constexpr std::int32_t systemChunkSize = PAGESMITH_CHUNK_BLOCKS * fileBufferSize;
+constexpr std::int32_t systemChunkSize = chunkBlocks * fileBufferSize;
 
-// Units of room behind a refill's widened text, which a copy in whole steps
-// may take past the text's end (text_file_read.cpp).
-constexpr std::size_t wideTextSlack = 32;
+// The line readers copy text into a line in whole steps of this many units
+// where the compiler copies inline (the Windows build's hot path, see
+// cmake/program_files.cmake), and cut the excess off again: a copy of any
+// other length ends in a loop of single bytes, which took half the reader's
+// time there. Elsewhere the C library's copy is better off with the exact
+// length.
+#if defined(_WIN32)
+constexpr std::size_t copyStep = 32;
+#else
+constexpr std::size_t copyStep = 1;
+#endif
+static_assert(copyStep != 0 && (copyStep & (copyStep - 1)) == 0, "a power of two");
+
+// Units of initialised room behind every text that the readers copy in
+// whole steps: a step may take this far past the text's end. Each place
+// that makes such room asserts that it covers a step.
+constexpr std::size_t copySlack = 32;
 
 struct TextFile {
     platform_file::Handle handle = 0;
@@ -47,13 +66,14 @@ struct TextFile {
     // knows when they are gone.
     std::uint32_t refills = 0;
     // Single-byte code pages: the last refill widened as a whole, with one bit
-    // per byte marking CR, LF and NUL (text_file_read.cpp); made on first use.
-    // wideText has wideTextSlack units of room behind a refill's worth.
+    // per byte marking CR, LF and NUL (read/text_file_read_ansi.cpp); made on
+    // first use.
+    // wideText has copySlack units of room behind a refill's worth.
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
     // How much of that refill is widened and marked: it is done a window at a
-    // time, as its lines are read (text_file_read.cpp).
+    // time, as its lines are read.
     std::int32_t widened = 0;
     TextEncoding defaultEncoding = TextEncoding::Utf8;
     bool readOnly = false;
@@ -126,7 +146,7 @@ std::int32_t readBytes(TextFile& f, unsigned char* bytes, std::int32_t count);
 void pushBack(TextFile& f, std::int32_t count);
 std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t count);
 
-// --- Lines too long to gather whole (text_file_long_line.cpp) --------------
+// --- Lines too long to gather whole (read/text_file_long_line.cpp) ---------
 
 // A line whose bytes outgrow this many is read by readLongByteLine; a line
 // whose text outgrows as many code units gets its room by makeRoomForRest.

@@ -1,3 +1,5 @@
+// Files kept in memory, a backend of the text files for the fuzzers and
+// the tests (text_file_memory.h).
 #include "toolkit/text_file/backend/text_file_memory.h"
 
 #include <cstring>

@@ -5,11 +5,11 @@
 // line's end and then goes back, the text gets its room once, at its final
 // size, and the bytes are decoded straight from the file buffer into it. A
 // file that cannot go back (a pipe) grows the text as before.
-#include <cstring>
 #include <new>
 
-#include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/utf8_coder.h"
+#include "toolkit/text_file/fast_paths.h"
+#include "toolkit/text_file/read/line_readers.h"
 
 namespace text_file {
 
@@ -19,26 +19,6 @@ void setLongLineLimit(std::size_t bytes) { longLineBytes = bytes > 0 ? bytes : 1
 
 namespace {
 
-// The first CR, LF or NUL in [p, end), or end.
-const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* end) {
-    const unsigned char* first = end;
-    for (int terminator : {0x0D, 0x0A, 0x00}) {
-        const void* hit = std::memchr(p, terminator, static_cast<std::size_t>(first - p));
-        if (hit) first = static_cast<const unsigned char*>(hit);
-    }
-    return first;
-}
-
-bool isUnitTerminator(std::uint32_t unit) { return unit == 0x0D || unit == 0x0A || unit == 0x00; }
-
-std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {
-    std::uint32_t value = 0;
-    for (std::int32_t i = 0; i < unitSize; ++i) {
-        value |= std::uint32_t(p[bigEndian ? unitSize - 1 - i : i]) << (8 * i);
-    }
-    return value;
-}
-
 // The bytes from the current position to the line's terminator or the end
 // of the file; the position is back where it was afterwards. -1 when the
 // file cannot tell its position or go back to it.
@@ -46,7 +26,7 @@ std::int64_t measureRestOfLine(TextFile& f, std::int32_t unitSize, bool bigEndia
     if (unitSize == 1 && f.remaining > 0) {
         // The line may end within what was read ahead already.
         const unsigned char* p = unread(f);
-        const unsigned char* at = findLineEnd(p, p + f.remaining);
+        const unsigned char* at = fast_paths::findLineEnd(p, p + f.remaining);
         if (at != p + f.remaining) return at - p;
     }
     const std::int64_t start = logicalPosition(f);
@@ -60,7 +40,7 @@ std::int64_t measureRestOfLine(TextFile& f, std::int32_t unitSize, bool bigEndia
         const unsigned char* const end = p + f.remaining;
         f.remaining = 0;
         if (unitSize == 1) {
-            const unsigned char* at = findLineEnd(p, end);
+            const unsigned char* at = fast_paths::findLineEnd(p, end);
             count += at - p;
             found = at != end;
             continue;
@@ -70,9 +50,9 @@ std::int64_t measureRestOfLine(TextFile& f, std::int32_t unitSize, bool bigEndia
                 while (have < unitSize && p < end) unit[have++] = *p++;
                 if (have < unitSize) break;
                 have = 0;
-                found = isUnitTerminator(unitAt(unit, unitSize, bigEndian));
+                found = fast_paths::isLineEnd(unitAt(unit, unitSize, bigEndian));
             } else {
-                found = isUnitTerminator(unitAt(p, unitSize, bigEndian));
+                found = fast_paths::isLineEnd(unitAt(p, unitSize, bigEndian));
                 p += unitSize;
             }
             if (!found) count += unitSize;
@@ -151,7 +131,7 @@ unsigned char readLongByteLine(TextFile& f, std::vector<unsigned char>& head, Te
     for (;;) {
         const unsigned char* start = unread(f);
         const unsigned char* end = start + f.remaining;
-        const unsigned char* at = findLineEnd(start, end);
+        const unsigned char* at = fast_paths::findLineEnd(start, end);
         if (at != end) {
             decode(encoding, start, static_cast<std::size_t>(at - start), false, line);
             f.remaining -= static_cast<std::int32_t>(at - start) + 1;

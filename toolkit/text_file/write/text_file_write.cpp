@@ -1,15 +1,14 @@
 // Writers: text encoded straight into the file's buffer in any of the six
-// encodings, and the check whether the ANSI code page can hold a text.
+// encodings, UTF-8 in one pass with its replacements, and the check whether
+// the ANSI code page can hold a text.
 #include "toolkit/text_file/text_file.h"
 
 #include <cstring>
 
 #include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/utf8_coder.h"
+#include "toolkit/text_file/fast_paths.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace text_file {
 
@@ -81,13 +80,13 @@ int replacementIndex(const Replacements& replacements, char16_t c) {
     return -1;
 }
 
-#if defined(__SSE2__)
-// UTF-8 straight into the file's buffer in one pass. Sixteen units per step
-// are packed to bytes and stored; the pass stops only at a unit beyond ASCII
-// and, when replacing, at a replaced character or the stop. Each run between
-// replaced characters counts as one piece and each replacement text as one.
-// Returns the units taken (a stop ends the pass before it) and adds the
-// bytes produced to `written`.
+// UTF-8 straight into the file's buffer in one pass: runs of ASCII are
+// stored in blocks (fast_paths::encodeRun), and the pass stops only at a
+// unit beyond ASCII and, when replacing, at a replaced character or the
+// stop. Each run between replaced characters counts as one piece and each
+// replacement text as one. Returns the units taken (a stop ends the pass
+// before it) and adds the bytes produced to `written`. The same bytes as
+// replaceByPieces (below) with writeEncoded's encoders, in every build.
 template <bool Replacing>
 std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* const end,
                      const Replacements& replacements, bool stopping, char16_t stop,
@@ -98,35 +97,14 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     std::int64_t runHandedOut = 0;  // bytes of the current run in earlier, full buffers
     const char16_t* s = begin;
 
-    // The replaced characters and an ASCII stop, compared with the packed
-    // bytes; a slot not in use holds 0x80, which only a unit beyond ASCII
-    // gives, and such a unit is of interest anyway.
+    // The replaced characters and an ASCII stop end a run.
     const bool asciiStop = Replacing && stopping && stop < 0x80;
-    const __m128i wanted0 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[0]));
-    const __m128i wanted1 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[1]));
-    const __m128i wanted2 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[2]));
-    const __m128i wanted3 = _mm_load_si128(reinterpret_cast<const __m128i*>(replacements.patterns[3]));
-    const __m128i wanted4 = _mm_set1_epi8(static_cast<char>(asciiStop ? stop : 0x80));
-
-    // Units of interest among sixteen packed ones: packus keeps ASCII and
-    // gives a byte with its top bit set for 0x80..0x7FFF (0 above); packs
-    // sets the top bit exactly for 0x8000 and above.
-    auto interesting = [&](__m128i packed, __m128i signedPacked) {
-        __m128i marks = packed;
-        if (Replacing) {
-            const __m128i hits = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(packed, wanted0), _mm_cmpeq_epi8(packed, wanted1)),
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(packed, wanted2), _mm_cmpeq_epi8(packed, wanted3)),
-                             _mm_cmpeq_epi8(packed, wanted4)));
-            marks = _mm_or_si128(marks, hits);
-        }
-        return static_cast<unsigned>(_mm_movemask_epi8(marks) | _mm_movemask_epi8(signedPacked));
-    };
+    const fast_paths::RunStops stops =
+        fast_paths::runStops(replacements.patterns, static_cast<unsigned char>(asciiStop ? stop : 0x80));
 
     // A replacement text takes at most eight bytes for its one unit, any
-    // other unit at most three, and a step stores sixteen bytes ahead.
+    // other unit at most three, and the last character four.
     constexpr std::size_t mostBytesPerUnit = Replacing ? 8 : 3;
-    const char16_t* limit = end;
     for (;;) {
         const std::size_t room = static_cast<std::size_t>(base + systemChunkSize - d);
         if (room < 64) {
@@ -138,70 +116,13 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
         }
         // Only as much of the text as surely fits.
         const std::size_t fits = (room - 32) / mostBytesPerUnit;
-        limit = static_cast<std::size_t>(end - s) > fits ? s + fits : end;
+        const char16_t* const limit = static_cast<std::size_t>(end - s) > fits ? s + fits : end;
         while (s < limit) {
-            unsigned mask;
-            const std::size_t left = static_cast<std::size_t>(limit - s);
-            if (left >= 16) {
-                const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
-                const __m128i packed = _mm_packus_epi16(low, high);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), packed);
-                mask = interesting(packed, _mm_packs_epi16(low, high));
-                if (mask == 0) {
-                    s += 16;
-                    d += 16;
-                    continue;
-                }
-            } else if (left >= 4) {
-                // The last few units through two loads that overlap: the
-                // first eight (or four) and the last eight (or four). Each
-                // half is stored where its units belong, and a unit that
-                // both hold gives the same byte and the same mask bit.
-                const std::size_t half = left >= 8 ? 8 : 4;
-                const std::size_t second = left - half;
-                __m128i first;
-                __m128i last;
-                if (half == 8) {
-                    first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                    last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + second));
-                } else {
-                    first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
-                    last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + second));
-                    first = _mm_unpacklo_epi64(first, last);
-                    last = first;
-                }
-                const __m128i packed = _mm_packus_epi16(first, last);
-                const unsigned both = interesting(packed, _mm_packs_epi16(first, last));
-                if (half == 8) {
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), packed);
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + second), _mm_unpackhi_epi64(packed, packed));
-                    mask = (both & 0xFFu) | ((both >> 8) << second) | (1u << left);
-                } else {
-                    const std::int32_t firstBytes = _mm_cvtsi128_si32(packed);
-                    const std::int32_t lastBytes = _mm_cvtsi128_si32(_mm_srli_si128(packed, 4));
-                    std::memcpy(d, &firstBytes, 4);
-                    std::memcpy(d + second, &lastBytes, 4);
-                    mask = (both & 0xFu) | (((both >> 4) & 0xFu) << second) | (1u << left);
-                }
-            } else {
-                // Under four units: one at a time.
-                mask = 1u << left;
-                for (std::size_t i = 0; i < left; ++i) {
-                    const char16_t c = s[i];
-                    if (c >= 0x80 ||
-                        (Replacing && (replacementIndex(replacements, c) >= 0 || (asciiStop && c == stop)))) {
-                        mask = 1u << i;
-                        break;
-                    }
-                    d[i] = static_cast<unsigned char>(c);
-                }
-            }
-            const int plain = __builtin_ctz(mask);
+            const std::size_t plain = fast_paths::encodeRun<Replacing>(s, static_cast<std::size_t>(limit - s), d, stops);
             s += plain;
             d += plain;
             if (s >= limit) break;
-            std::uint32_t c = *s;
+            const char16_t c = *s;
             if (Replacing && stopping && c == stop) {
                 const std::int64_t runBytes = runHandedOut + (d - runStart);
                 written += runBytes;
@@ -210,7 +131,7 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
                 return static_cast<std::size_t>(s - begin);
             }
             if (Replacing && c < 0x80) {
-                const int i = replacementIndex(replacements, static_cast<char16_t>(c));
+                const int i = replacementIndex(replacements, c);
                 const std::int64_t runBytes = runHandedOut + (d - runStart);
                 f.held = static_cast<std::int32_t>(d - base);
                 if (runBytes != 0) endPiece(f, runBytes);
@@ -227,28 +148,8 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
             }
             // Beyond ASCII. A pair is whole only when its second unit
             // belongs to the same piece, that is, is not the stop.
-            if (c < 0x800) {
-                d[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-                d[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-                d += 2;
-                ++s;
-            } else if (c >= 0xD800 && c <= 0xDBFF && end - s >= 2 && s[1] >= 0xDC00 && s[1] <= 0xDFFF &&
-                       !(Replacing && stopping && s[1] == stop)) {
-                const std::uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s[1] - 0xDC00u);
-                d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-                d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-                d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-                d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-                d += 4;
-                s += 2;
-            } else {
-                if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // an unpaired surrogate
-                d[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-                d[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-                d[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-                d += 3;
-                ++s;
-            }
+            const bool pairCut = Replacing && stopping && end - s >= 2 && s[1] == stop;
+            d += encodeUtf8Character(s, pairCut ? s + 1 : end, d);
         }
         if (s >= end) break;
     }
@@ -271,69 +172,26 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
 
 const Replacements noReplacements{};
 
-// A short piece of ASCII, as most markup is, stored through loads and
-// stores that overlap at its end; false when it is longer than 96 units,
-// holds a unit beyond ASCII, or the buffer lacks the room.
+// A short piece of ASCII, as most markup is, stored at once; false when it
+// is longer than 96 units, holds a unit beyond ASCII, or the buffer lacks
+// the room.
 inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
     if (n > 96 || systemChunkSize - f.held < 96) return false;
-    unsigned char* const d = f.buffer.get() + f.held;
-    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
-    const __m128i zero = _mm_setzero_si128();
-    if (n > 16) {
-        // Sixteen units a step, the last step ending with the last unit; a
-        // unit beyond ASCII leaves the piece to the full pass, and what was
-        // stored so far lies beyond what the buffer counts.
-        auto storeSixteen = [&](std::size_t at) {
-            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
-            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at + 8));
-            const __m128i beyond = _mm_and_si128(_mm_or_si128(low, high), highBits);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at), _mm_packus_epi16(low, high));
-            return _mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) == 0xFFFF;
-        };
-        std::size_t at = 0;
-        for (; at + 16 < n; at += 16) {
-            if (!storeSixteen(at)) return false;
-        }
-        if (!storeSixteen(n - 16)) return false;
-    } else if (n >= 8) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 8));
-        const __m128i beyond = _mm_and_si128(_mm_or_si128(first, last), highBits);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) != 0xFFFF) return false;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(first, first));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n - 8), _mm_packus_epi16(last, last));
-    } else if (n >= 4) {
-        const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
-        const __m128i last = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 4));
-        const __m128i beyond = _mm_and_si128(_mm_or_si128(first, last), highBits);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, zero)) != 0xFFFF) return false;
-        const std::int32_t firstBytes = _mm_cvtsi128_si32(_mm_packus_epi16(first, first));
-        const std::int32_t lastBytes = _mm_cvtsi128_si32(_mm_packus_epi16(last, last));
-        std::memcpy(d, &firstBytes, 4);
-        std::memcpy(d + n - 4, &lastBytes, 4);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            if (s[i] >= 0x80) return false;
-        }
-        for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(s[i]);
-    }
+    if (!fast_paths::narrowAscii(s, n, f.buffer.get() + f.held)) return false;
     f.held += static_cast<std::int32_t>(n);
     notePending(f, static_cast<std::int32_t>(n));
     return true;
 }
-#endif
 
 std::int64_t writeEncoded(TextFile& f, std::u16string_view text, TextEncoding encoding) {
     enterWritingState(f);
     const char16_t* s = text.data();
     const char16_t* const end = s + text.size();
     std::int64_t total = 0;
-#if defined(__SSE2__)
     if (encoding == TextEncoding::Utf8) {
         utf8Pass<false>(f, s, end, noReplacements, false, u'\0', {}, total);
         return total;
     }
-#endif
     // Encoded straight into the buffer; a full buffer is written out.
     while (s < end) {
         if (systemChunkSize - f.held < largestCharacter) writeOutBuffer(f);
@@ -377,13 +235,11 @@ std::size_t replacingWrite(FileId file, std::u16string_view text, const Replacem
     if (f && f->readOnly) f = nullptr;
     const char16_t* const begin = text.data();
     const char16_t* const end = begin + text.size();
-#if defined(__SSE2__)
     if (f && f->defaultEncoding == TextEncoding::Utf8 && !text.empty()) {
         enterWritingState(*f);
         std::int64_t written = 0;
         return utf8Pass<true>(*f, begin, end, replacements, stopping, stop, ending, written);
     }
-#endif
     const std::size_t taken = text.empty() ? 0 : replaceByPieces(f, begin, end, replacements, stopping, stop);
     if (taken == text.size() && !ending.empty()) writeString(file, ending);
     return taken;
@@ -400,12 +256,10 @@ std::int64_t writeString(FileId file, std::u16string_view text, TextEncoding enc
 std::int64_t writeString(FileId file, std::u16string_view text) {
     TextFile* f = lookup(file);
     if (!f || f->readOnly || text.empty()) return 0;
-#if defined(__SSE2__)
     if (f->defaultEncoding == TextEncoding::Utf8 && !f->readingState &&
         storeShortAscii(*f, text.data(), text.size())) {
         return static_cast<std::int64_t>(text.size());
     }
-#endif
     return writeEncoded(*f, text, f->defaultEncoding);
 }
 
@@ -415,13 +269,11 @@ std::int64_t writeStrings(FileId file, std::initializer_list<std::u16string_view
     std::int64_t total = 0;
     for (std::u16string_view text : texts) {
         if (text.empty()) continue;
-#if defined(__SSE2__)
         if (f->defaultEncoding == TextEncoding::Utf8 && !f->readingState &&
             storeShortAscii(*f, text.data(), text.size())) {
             total += static_cast<std::int64_t>(text.size());
             continue;
         }
-#endif
         total += writeEncoded(*f, text, f->defaultEncoding);
     }
     return total;
