@@ -98,10 +98,11 @@ bool inputsReady(const Conversion& conversion) {
         return refuse(u"Source not found: standard input", standardStreamProblem(StandardStream::Input));
     if (conversion.toStandardOutput && standardStreamProblem(StandardStream::Output) != 0)
         return refuse(u"Cannot make product file: standard output", standardStreamProblem(StandardStream::Output));
-    // Waits for the pipe's writer before any product is made, so that an
-    // interrupt of the wait leaves nothing behind.
+    // Waits for the pipe's writer and its first bytes before any product is
+    // made, so that an interrupt of the wait leaves nothing behind.
     if (conversion.fromStream && !openAsStandardInput(conversion.sourcePath))
         return refuse(u"Source not found: " + conversion.sourceName, lastSystemError());
+    if (conversion.fromStandardInput || conversion.fromStream) waitForStandardInput();
     return true;
 }
 

@@ -22,3 +22,8 @@ int standardStreamProblem(StandardStream stream);
 // it cannot be opened. restoreStandardInput puts the process's own back.
 bool openAsStandardInput(const std::u16string& path);
 void restoreStandardInput();
+
+// Returns once standard input has bytes to read or has ended, so that a
+// product is made only once its input has come; an interrupt of the wait
+// ends the process with nothing made.
+void waitForStandardInput();

@@ -1,6 +1,7 @@
 #include "toolkit/process/standard_streams.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,4 +54,10 @@ void restoreStandardInput() {
     dup2(savedInput, STDIN_FILENO);
     close(savedInput);
     savedInput = -1;
+}
+
+void waitForStandardInput() {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    while (poll(&input, 1, -1) < 0 && errno == EINTR) {
+    }
 }
