@@ -188,13 +188,6 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
         return writeStandardOutput(list) ? 0 : 1;
     }
 
-    // No template listed and none named would read "DIR/.tpl.txt", a file
-    // nobody named.
-    if (job.templateName.empty()) {
-        reportCliMessage(u"Cannot read template file: " + job.templateDirectory + u" (no template in the folder)");
-        return 1;
-    }
-
     const TextEncoding unmarked = options.encoding.value_or(TextEncoding::Ansi);
     text_file::setEncodingWithoutMark(TemplateFile, unmarked);
     text_file::setEncodingWithoutMark(SourceFile, unmarked);

@@ -245,8 +245,6 @@ TEST(CommandLine, Invocations) {
          {{"notes.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}},
         {"--list-templates in the window's order", {"--list-templates", "--template-dir", "list"}, here, "", 0,
          "_x\nA\nb\nc\n", ""},
-        {"a folder without templates names no template file", {"--template-dir", "out", "notes.txt"}, here, "", 1, "",
-         "pagesmith: Cannot read template file: out{/} (no template in the folder)\n", {{"notes.htm", nullptr}}},
         {"--list-templates of a missing folder fails with the reason",
          {"--list-templates", "--template-dir", "absent"}, here, "", 1, "",
          "pagesmith: Cannot list the templates: absent{/} ({missing})\n"},
