@@ -13,8 +13,10 @@
 #include "toolkit/process/console.h"
 #include "toolkit/dates/date_format.h"
 #include "toolkit/fs/directory_scan.h"
+#include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -38,8 +40,7 @@ std::u16string productBesideSource(const std::u16string& sourcePath) {
 }
 
 // "*" and "?" in the file name, matched as the platform's directory listing
-// matches them; files only, in name order. An argument that matches nothing
-// stays as it is, and is then reported as a missing source.
+// matches them; files only, in name order; none when nothing matches.
 std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument) {
     const std::u16string folder = directoryPart(argument);
     const std::u16string pattern = argument.substr(std::min(folder.size(), argument.size()));
@@ -51,7 +52,6 @@ std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument
         }
         finishDirectory(WildcardScan);
     }
-    if (names.empty()) return {argument};
     std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
         const std::u16string la = lowerCase(a);
         const std::u16string lb = lowerCase(b);
@@ -61,13 +61,18 @@ std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument
     return names;
 }
 
-bool parseDay(const std::string& text, CalendarDate& day) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+// "" when `text` is a day; otherwise what is wrong with it.
+std::string parseDay(const std::string& text, CalendarDate& day) {
+    const std::string format = "--date wants a day as YYYY-MM-DD: " + text;
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return format;
     for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') return false;
+        if (text[i] < '0' || text[i] > '9') return format;
     }
-    return makeCalendarDate(std::atoi(text.substr(0, 4).c_str()), std::atoi(text.substr(5, 2).c_str()),
-                            std::atoi(text.substr(8, 2).c_str()), day);
+    const int year = std::atoi(text.substr(0, 4).c_str());
+    if (year < 1601) return "--date " + text + " is before 1601-01-01, the first day the date tags can print";
+    if (!makeCalendarDate(year, std::atoi(text.substr(5, 2).c_str()), std::atoi(text.substr(8, 2).c_str()), day))
+        return "--date " + text + " is not a day";
+    return "";
 }
 
 // --date, else SOURCE_DATE_EPOCH, fixes the day of the date tags. Returns 0
@@ -75,7 +80,8 @@ bool parseDay(const std::string& text, CalendarDate& day) {
 int fixTheDay(const CliOptions& options) {
     CalendarDate day{};
     if (options.date) {
-        if (!parseDay(*options.date, day)) return usageError("--date wants a day as YYYY-MM-DD: " + *options.date);
+        const std::string problem = parseDay(*options.date, day);
+        if (!problem.empty()) return usageError(problem);
         setFixedToday(&day);
         return 0;
     }
@@ -115,7 +121,7 @@ void placeProduct(Conversion& conversion, const std::optional<std::u16string>& o
                                  productBesideSource(fileName);
     } else if (output) {
         conversion.productName = *output;
-    } else if (conversion.fromStandardInput) {
+    } else if (conversion.fromStandardInput || namesAStream(conversion.sourcePath)) {
         conversion.toStandardOutput = true;
     } else {
         conversion.productName = productBesideSource(conversion.sourceName);
@@ -143,6 +149,13 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     store.settingsPath = options.settingsFile ? textFromUtf8(*options.settingsFile)
                                               : job.programDirectory + u"Pagesmith.ini";
     job.settingsPath = store.settingsPath;
+    // Settings are read whole before anything else: a FIFO or a device would
+    // keep the run waiting, or give no settings, where the user meant a file.
+    const FileKind settingsKind = fileKind(store.settingsPath);
+    if (settingsKind == FileKind::Pipe || settingsKind == FileKind::Device) {
+        return usageError("cannot read the settings file " + utf8FromText(store.settingsPath) +
+                          " (not a regular file)");
+    }
     // The default file may be missing: every setting then has its default.
     if (!load(store) && options.settingsFile) {
         return usageError("cannot read the settings file " + *options.settingsFile + " (" +
@@ -163,8 +176,15 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     chooseTemplate(wide(options.templateName));
 
     if (options.listTemplates) {
+        const FileKind folderKind = fileKind(job.templateDirectory);
+        if (folderKind != FileKind::Directory) {
+            const std::u16string reason =
+                folderKind == FileKind::Missing ? systemErrorText(lastSystemError()) : u"not a folder";
+            reportCliMessage(u"Cannot list the templates: " + job.templateDirectory + u" (" + reason + u")");
+            return 1;
+        }
         std::string list;
-        for (const std::u16string& name : templateNames) list += utf8FromText(name) + "\n";
+        for (const std::u16string& name : templateNames) list += shownText(utf8FromText(name)) + "\n";
         return writeStandardOutput(list) ? 0 : 1;
     }
 
@@ -173,6 +193,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     text_file::setEncodingWithoutMark(SourceFile, unmarked);
 
     std::vector<std::u16string> sources;
+    int status = 0;
     for (const std::string& argument : options.sources) {
         if (argument.empty()) return usageError("a source name is empty");
         const std::u16string source = textFromUtf8(argument);
@@ -180,8 +201,15 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
             sources.push_back(source);
             continue;
         }
-        for (std::u16string& match : expandSourceWildcards(source)) sources.push_back(std::move(match));
+        const std::vector<std::u16string> matches = expandSourceWildcards(source);
+        if (matches.empty()) {
+            reportCliMessage(u"Source not found: " + source + u" (no file matches the pattern)");
+            status = 1;
+        }
+        sources.insert(sources.end(), matches.begin(), matches.end());
     }
+    // Patterns that matched nothing are no request for the last conversion.
+    if (sources.empty() && status != 0) return status;
     if (std::count(sources.begin(), sources.end(), u"-") > 1)
         return usageError("standard input (-) can be read only once");
 
@@ -189,8 +217,11 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     if (output && output->empty()) return usageError("the output name is empty");
     const bool outputIsFolder =
         output && *output != u"-" && (sources.size() > 1 || isDirectory(normalizePath(*output)));
-    if (outputIsFolder && !isDirectory(normalizePath(*output)))
+    if (outputIsFolder && !isDirectory(normalizePath(*output))) {
+        if (fileKind(normalizePath(*output)) != FileKind::Missing)
+            return usageError("with several sources, -o names a folder, and " + *options.output + " is a file");
         return usageError("with several sources, -o names a folder, and there is none: " + *options.output);
+    }
     if (sources.size() > 1 && output && *output == u"-")
         return usageError("several sources cannot share standard output; -o names a folder for them");
 
@@ -220,6 +251,9 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
         } else {
             conversion.sourceName = source;
             conversion.sourcePath = normalizePath(source);
+            // A watch never waits on a pipe: it skips the source instead.
+            const FileKind kind = fileKind(conversion.sourcePath);
+            conversion.fromStream = !options.watch && (kind == FileKind::Pipe || kind == FileKind::Device);
         }
         placeProduct(conversion, output, outputIsFolder);
         conversions.push_back(conversion);
@@ -246,7 +280,6 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     commonSettings = job;
     installCliErrorSink();
     if (options.watch) return watchConversions(conversions);
-    int status = 0;
     for (const Conversion& conversion : conversions) {
         if (!runConversion(conversion, false)) status = 1;
     }

@@ -39,8 +39,28 @@ const char* const cliHelpText =
     "\n"
     "Exit status: 0 done, 1 a conversion failed, 2 a usage error.\n";
 
+std::string shownText(std::string_view utf8Text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string shown;
+    for (std::size_t i = 0; i < utf8Text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(utf8Text[i]);
+        const unsigned char next = i + 1 < utf8Text.size() ? static_cast<unsigned char>(utf8Text[i + 1]) : 0;
+        // C1 controls are U+0080..U+009F, in UTF-8 0xC2 0x80..0x9F.
+        const bool c1 = c == 0xC2 && (next & 0xE0) == 0x80;
+        if (c1) c = static_cast<unsigned char>(utf8Text[++i]);
+        if (c < 0x20 || c == 0x7F || c1) {
+            shown += "\\x";
+            shown += digits[c >> 4];
+            shown += digits[c & 15];
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
 int usageError(const std::string& problem) {
-    writeStandardError("pagesmith-cli: " + problem +
+    writeStandardError("pagesmith-cli: " + shownText(problem) +
                        "\nusage: pagesmith-cli [OPTIONS] [SOURCE...]  (--help lists the options)\n");
     return 2;
 }
@@ -57,7 +77,8 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
     app.add_option("--template-dir", options.templateDirectory);
     app.add_option("--settings", options.settingsFile);
     app.add_option("--title", options.browserTitle);
-    app.add_option("--title-range", options.titleRange);
+    std::string titleRange;
+    CLI::Option* titleRangeOption = app.add_option("--title-range", titleRange);
     bool separator = false;
     bool noSeparator = false;
     CLI::Option* separatorFlag = app.add_flag("--separator", separator);
@@ -81,6 +102,20 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
     } catch (const CLI::ParseError& error) {
         return usageError(error.what());
     }
+    if (titleRangeOption->count() > 0) {
+        // Decimal only: "010" is ten, as a user reads it, and "0x3" no number.
+        const std::size_t digitsFrom = titleRange.size() > 1 && titleRange[0] == '-' ? 1 : 0;
+        if (titleRange.size() == digitsFrom || titleRange.size() - digitsFrom > 9 ||
+            titleRange.find_first_not_of("0123456789", digitsFrom) != std::string::npos)
+            return usageError("--title-range wants a decimal number: " + titleRange);
+        options.titleRange = std::stoi(titleRange);
+    }
+    if (options.templateDirectory && options.templateDirectory->empty())
+        return usageError("the template folder name is empty");
+    if (options.settingsFile && options.settingsFile->empty()) return usageError("the settings file name is empty");
+    if (options.templateName &&
+        (options.templateName->find_first_of("/\\") != std::string::npos || *options.templateName == ".."))
+        return usageError("a template is named, not pathed; use --template-dir: " + *options.templateName);
     if (separator) options.pageSeparator = 1;
     if (noSeparator) options.pageSeparator = 0;
     TextEncoding encoding;

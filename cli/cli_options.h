@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/text_file/text_file.h"
@@ -37,3 +38,8 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
 
 // The usage error exit: "pagesmith-cli: " + problem, then the usage line.
 int usageError(const std::string& problem);
+
+// UTF-8 text as a terminal may show it: control characters (C0, DEL, C1)
+// become "\x1b" and the like, so that a file's name cannot move the cursor,
+// change colours or start a line of its own.
+std::string shownText(std::string_view utf8Text);

@@ -5,10 +5,13 @@
 
 #include "converter/conversion_run.h"
 #include "converter/page_lists.h"
+#include "cli/cli_options.h"
 #include "toolkit/process/console.h"
+#include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
+#include "toolkit/process/standard_streams.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text_file/text_file.h"
@@ -38,7 +41,7 @@ const KnownMessage knownMessages[] = {
     {u"Cannot write product file", Names::Product, true},
     {u"Product file must differ from source and template", Names::Product, false},
     {u"Product file must differ from the settings file", Names::Product, false},
-    {u"Cannot read source file", Names::Source, false},
+    {u"Cannot read source file", Names::Source, true},
 };
 
 void reportNamingTheFile(std::u16string_view message) {
@@ -72,9 +75,41 @@ std::u16string secondsText(double seconds) {
 
 void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
 
-void reportCliMessage(const std::u16string& message) { writeStandardError("pagesmith: " + utf8FromText(message) + "\n"); }
+void reportCliMessage(const std::u16string& message) {
+    writeStandardError("pagesmith: " + shownText(utf8FromText(message)) + "\n");
+}
+
+namespace {
+
+// What a run needs before its product is made: a template that is a file,
+// and a source stream that is there.
+bool inputsReady(const Conversion& conversion) {
+    const std::u16string templatePath = templatePathOf(commonSettings);
+    const FileKind templateKind = fileKind(templatePath);
+    if (templateKind == FileKind::Pipe || templateKind == FileKind::Device) {
+        reportCliMessage(u"Cannot read template file: " + templatePath + u" (not a regular file)");
+        return false;
+    }
+    const auto refuse = [](const std::u16string& message, int reason) {
+        reportCliMessage(message + u" (" + systemErrorText(reason) + u")");
+        return false;
+    };
+    if (conversion.fromStandardInput && standardStreamProblem(StandardStream::Input) != 0)
+        return refuse(u"Source not found: standard input", standardStreamProblem(StandardStream::Input));
+    if (conversion.toStandardOutput && standardStreamProblem(StandardStream::Output) != 0)
+        return refuse(u"Cannot make product file: standard output", standardStreamProblem(StandardStream::Output));
+    // Waits for the pipe's writer and its first bytes before any product is
+    // made, so that an interrupt of the wait leaves nothing behind.
+    if (conversion.fromStream && !openAsStandardInput(conversion.sourcePath))
+        return refuse(u"Source not found: " + conversion.sourceName, lastSystemError());
+    if (conversion.fromStandardInput || conversion.fromStream) waitForStandardInput();
+    return true;
+}
+
+}  // namespace
 
 bool runConversion(const Conversion& conversion, bool replaceAtomically) {
+    if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
     job.productPath = conversion.productPath;
@@ -82,7 +117,8 @@ bool runConversion(const Conversion& conversion, bool replaceAtomically) {
     resetConverterState();
     running = &conversion;
     text_file::unbindStandardStreams();
-    if (conversion.fromStandardInput) text_file::bindStandardStream(SourceFile, StandardStream::Input);
+    if (conversion.fromStandardInput || conversion.fromStream)
+        text_file::bindStandardStream(SourceFile, StandardStream::Input);
     if (conversion.toStandardOutput) text_file::bindStandardStream(ProductFile, StandardStream::Output);
 
     const auto started = std::chrono::steady_clock::now();
@@ -110,6 +146,7 @@ bool runConversion(const Conversion& conversion, bool replaceAtomically) {
         done = writeProduct() != 0;
     }
     text_file::unbindStandardStreams();
+    if (conversion.fromStream) restoreStandardInput();
     running = nullptr;
 
     if (done && verboseMessages) {

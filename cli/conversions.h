@@ -12,6 +12,7 @@ struct Conversion {
     std::u16string productName;  // as given or derived, for messages
     std::u16string productPath;  // "" for standard output
     bool fromStandardInput = false;
+    bool fromStream = false;  // a pipe or device, read in place of standard input
     bool toStandardOutput = false;
 };
 

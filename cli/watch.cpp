@@ -1,6 +1,7 @@
 #include "cli/conversions.h"
 
 #include "converter/conversion_run.h"
+#include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_watch.h"
 #include "toolkit/fs/paths.h"
 
@@ -13,6 +14,19 @@ constexpr int settleMilliseconds = 200;
 std::u16string watchedPath(const std::u16string& path) {
     std::u16string full;
     return fullPath(path, full) ? full : path;
+}
+
+// A source that is no longer a file (a FIFO put in its place) is reported
+// once and skipped until it is a file again: opening it could wait for ever.
+void convertIfFile(const Conversion& conversion, std::vector<bool>::reference skipped) {
+    const FileKind kind = fileKind(conversion.sourcePath);
+    if (kind == FileKind::Pipe || kind == FileKind::Device) {
+        if (!skipped) reportCliMessage(u"Cannot read source file: " + conversion.sourceName + u" (not a regular file)");
+        skipped = true;
+        return;
+    }
+    skipped = false;
+    runConversion(conversion, true);
 }
 
 }  // namespace
@@ -29,7 +43,8 @@ int watchConversions(const std::vector<Conversion>& conversions) {
         return 1;
     }
     if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
-    for (const Conversion& conversion : conversions) runConversion(conversion, true);
+    std::vector<bool> skipped(conversions.size(), false);
+    for (std::size_t i = 0; i < conversions.size(); ++i) convertIfFile(conversions[i], skipped[i]);
 
     std::vector<bool> changed;
     int status = 0;
@@ -42,7 +57,7 @@ int watchConversions(const std::vector<Conversion>& conversions) {
             break;
         }
         for (std::size_t i = 0; i < conversions.size(); ++i) {
-            if (changed[0] || changed[i + 1]) runConversion(conversions[i], true);
+            if (changed[0] || changed[i + 1]) convertIfFile(conversions[i], skipped[i]);
         }
     }
     endFileWatch();

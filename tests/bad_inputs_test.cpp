@@ -6,14 +6,19 @@
 // hostile inputs by fuzz/.)
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -263,6 +268,44 @@ TEST(SharedReading, SettingsLoadBesideAReaderButSaveAlone) {
     text_file::close(reader);
     EXPECT_EQ(readBytes(store.settingsPath), settingsText);
 }
+
+// --- Special files ---------------------------------------------------------
+
+#ifndef _WIN32
+// A FIFO put in place of an input (as under a watching run) is opened
+// without waiting for a writer, and read as empty. Should an open wait, a
+// writer comes after ten seconds and fails the case instead of hanging.
+TEST(SpecialFiles, AFifoInPlaceOfAnInputIsNotWaitedFor) {
+    struct Case {
+        Input input;
+        int result;
+        const char* messages;
+        const char* product;
+    };
+    static const Case cases[] = {
+        {Input::Source, 1, "", "\xEF\xBB\xBF<p></p>"},
+        {Input::Template, 0, "'[...]' not found in template", "\xEF\xBB\xBF"},
+    };
+    for (const Case& c : cases) {
+        RunFiles run;
+        const std::string fifo = utf8FromText(pathOf(c.input));
+        fs::remove(fs::path(fifo));
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        std::atomic<bool> ended{false};
+        std::thread rescue([&] {
+            for (int i = 0; i < 500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (!ended) close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        });
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(writeProduct(), c.result);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        ended = true;
+        rescue.join();
+        EXPECT_EQ(run.messages(), c.messages);
+        EXPECT_EQ(escapeBytes(readBytes(job.productPath)), escapeBytes(c.product));
+    }
+}
+#endif
 
 // --- System reads that fail -------------------------------------------------
 

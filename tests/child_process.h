@@ -23,9 +23,9 @@ using ChildHandle = std::unique_ptr<ChildProcess, ChildProcessDeleter>;
 // Starts `program` with UTF-8 `arguments` in `workingDirectory`; null when it
 // cannot start. The child has a process group of its own (on Windows, when
 // `interruptible`, a console of its own), so that an interrupt sent to it
-// reaches nobody else.
+// reaches nobody else. `closedStream` (0, 1 or 2) starts without that stream.
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory, bool interruptible = false);
+                       const std::u16string& workingDirectory, bool interruptible = false, int closedStream = -1);
 
 // Hands `standardInput` to the child, closes its input, reads its output
 // until it ends and waits for its exit.

@@ -28,7 +28,7 @@ void closeFd(int& fd) {
 }  // namespace
 
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory, bool) {
+                       const std::u16string& workingDirectory, bool, int closedStream) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return nullptr;
     const std::string path = utf8FromText(program);
@@ -44,6 +44,7 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
+        if (closedStream >= 0) close(closedStream);
         if (chdir(folder.c_str()) == 0) execv(path.c_str(), argv.data());
         _exit(127);
     }

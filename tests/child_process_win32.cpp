@@ -49,7 +49,7 @@ void readAll(HANDLE handle, std::string& sink) {
 }  // namespace
 
 ChildHandle startChild(const std::u16string& program, const std::vector<std::string>& arguments,
-                       const std::u16string& workingDirectory, bool interruptible) {
+                       const std::u16string& workingDirectory, bool interruptible, int closedStream) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
     if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) return nullptr;
@@ -67,6 +67,8 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
     startup.hStdInput = inRead;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
+    HANDLE* streams[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+    if (closedStream >= 0) *streams[closedStream] = nullptr;
     ChildHandle child(new ChildProcess);
     const BOOL started = CreateProcessW(wide(program), wideUnits(commandLine), nullptr, nullptr, TRUE,
                                         interruptible ? CREATE_NEW_CONSOLE : 0, nullptr, wide(workingDirectory),

@@ -5,17 +5,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "cli/cli_options.h"
 #include "tests/child_process.h"
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -26,9 +37,13 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 constexpr bool onWindows = true;
 constexpr char16_t programName[] = u"pagesmith-cli.exe";
+const std::string nullDevice = "NUL";
+constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
 #else
 constexpr bool onWindows = false;
 constexpr char16_t programName[] = u"pagesmith-cli";
+const std::string nullDevice = "/dev/null";
+constexpr int closedReason = EBADF;
 #endif
 
 const std::string bom = "\xEF\xBB\xBF";
@@ -103,13 +118,15 @@ std::string missingFileReason() {
 }
 
 // {missing}: that reason; {/}: the path separator; {usage}: the usage line;
-// {settings}: the settings file beside the program; {s}: a time in seconds.
+// {settings}: the settings file beside the program; {closed}: the reason a
+// closed stream gives; {s}: a time in seconds.
 std::string expand(std::string text) {
     const std::pair<std::string, std::string> names[] = {
         {"{missing}", missingFileReason()},
         {"{/}", onWindows ? "\\" : "/"},
         {"{usage}", usage},
         {"{settings}", utf8FromText(program().settings)},
+        {"{closed}", utf8FromText(systemErrorText(closedReason))},
     };
     for (const auto& name : names) {
         for (std::size_t at; (at = text.find(name.first)) != std::string::npos;)
@@ -141,6 +158,7 @@ struct Row {
     std::vector<std::pair<std::string, const char*>> files = {};
     const char* environment = nullptr;  // SOURCE_DATE_EPOCH for the row
     Platforms platforms = Both;
+    int closedStream = -1;  // the child starts without this stream
 };
 
 std::string page(const std::string& body) { return bom + body; }
@@ -185,12 +203,33 @@ TEST(CommandLine, Invocations) {
          {{"out/notes.htm", otherPage.c_str()}}},
         {"several sources need a folder", {"notes.txt", "more.txt", "-o", "page.htm"}, here, "", 2, "",
          "pagesmith-cli: with several sources, -o names a folder, and there is none: page.htm\n{usage}"},
+        {"several sources and -o naming a file", {"notes.txt", "more.txt", "-o", "notes.md"}, here, "", 2, "",
+         "pagesmith-cli: with several sources, -o names a folder, and notes.md is a file\n{usage}"},
+        {"a pattern that matches nothing says so", {"zz*.txt", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Source not found: zz*.txt (no file matches the pattern)\n", {{"notes.htm", otherPage.c_str()}},
+         nullptr, WindowsOnly},
         {"wildcards are expanded on Windows", {"n*.t?t", "-o", "out"}, here, "", 0, "", "",
          {{"out/notes.htm", otherPage.c_str()}, {"out/more.htm", nullptr}}, nullptr, WindowsOnly},
         {"wildcards are the shell's on POSIX", {"n*.t?t"}, here, "", 1, "",
          "pagesmith: Source not found: n*.t?t ({missing})\n", {}, nullptr, PosixOnly},
         {"a missing --settings file is a usage error", {"--settings", "none.ini", "notes.txt"}, here, "", 2, "",
          "pagesmith-cli: cannot read the settings file none.ini ({missing})\n{usage}", {{"notes.htm", nullptr}}},
+        {"control characters in names are shown escaped", {"--settings", "a\x1b[2Jb.ini", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: cannot read the settings file a\\x1b[2Jb.ini ({missing})\n{usage}", {}, nullptr, PosixOnly},
+        {"a settings file must be a regular file", {"--settings", nullDevice, "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: cannot read the settings file " + nullDevice + " (not a regular file)\n{usage}",
+         {{"notes.htm", nullptr}}},
+        {"a template that is a pipe is refused before anything is made",
+         {"--template-dir", "\\\\.\\pipe", "-t", "x", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Cannot read template file: \\\\.\\pipe\\x.tpl.txt (not a regular file)\n", {{"notes.htm", nullptr}},
+         nullptr, WindowsOnly},
+        {"a closed standard input is no source", {"-"}, here, "", 1, "",
+         "pagesmith: Source not found: standard input ({closed})\n", {}, nullptr, Both, 0},
+        {"a closed standard error never lands in the product",
+         {"--template-dir", "t", "-t", "nomark", "notes.txt", "-o", "nm.htm"}, here, "", 1, "", "",
+         {{"nm.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}, nullptr, PosixOnly, 2},
+        {"the system's reason for a folder that refuses a new file", {"notes.txt", "-o", "/sys/x.htm"}, here, "", 1, "",
+         "pagesmith: Cannot make product file: /sys/x.htm (Permission denied)\n", {}, nullptr, PosixOnly},
         {"the default settings file may be missing", {"--template-dir", ".", "notes.txt"}, nullptr, "", 0, "", "",
          {{"notes.htm", otherPage.c_str()}}},
         {"the last template, in the list's spelling", {"notes.txt"}, "[Template]\r\nDirectory=.\r\nLast=standard\r\n",
@@ -206,6 +245,9 @@ TEST(CommandLine, Invocations) {
          {{"notes.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}},
         {"--list-templates in the window's order", {"--list-templates", "--template-dir", "list"}, here, "", 0,
          "_x\nA\nb\nc\n", ""},
+        {"--list-templates of a missing folder fails with the reason",
+         {"--list-templates", "--template-dir", "absent"}, here, "", 1, "",
+         "pagesmith: Cannot list the templates: absent{/} ({missing})\n"},
         {"a source without a mark reads as ANSI by default", {"u8.txt"}, here, "", 0, "", "",
          {{"u8.htm", "\xEF\xBB\xBF<p>caf\xC3\x83\xC2\xA9<br>\r\n</p>"}}},
         {"--encoding utf-8 reads it as UTF-8", {"--encoding", "utf-8", "u8.txt"}, here, "", 0, "", "",
@@ -220,7 +262,18 @@ TEST(CommandLine, Invocations) {
         {"SOURCE_DATE_EPOCH is the day without --date", {"dated.txt"}, here, "", 0, "", "",
          {{"dated.htm", "\xEF\xBB\xBF<p>1970-01-02\r\n</p>"}}, "86400"},
         {"--date must name a real day", {"--date", "2023-02-29", "dated.txt"}, here, "", 2, "",
-         "pagesmith-cli: --date wants a day as YYYY-MM-DD: 2023-02-29\n{usage}", {{"dated.htm", nullptr}}},
+         "pagesmith-cli: --date 2023-02-29 is not a day\n{usage}", {{"dated.htm", nullptr}}},
+        {"--date before the first day", {"--date", "1600-12-31", "dated.txt"}, here, "", 2, "",
+         "pagesmith-cli: --date 1600-12-31 is before 1601-01-01, the first day the date tags can print\n{usage}"},
+        {"numbers are decimal only", {"--title-range", "0x3", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: --title-range wants a decimal number: 0x3\n{usage}", {{"notes.htm", nullptr}}},
+        {"an empty --template-dir is a usage error", {"--template-dir", "", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: the template folder name is empty\n{usage}"},
+        {"an empty --settings is a usage error", {"--settings", "", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: the settings file name is empty\n{usage}"},
+        {"a template is named, not pathed", {"-t", "../outside/Evil", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: a template is named, not pathed; use --template-dir: ../outside/Evil\n{usage}",
+         {{"notes.htm", nullptr}}},
         {"-v says what was written", {"-v", "notes.txt"}, here, "", 0, "",
          "pagesmith: wrote notes.htm: 2 pages, 88 bytes, {s} s\n"},
         {"-q and -v exclude each other", {"-q", "-v", "notes.txt"}, here, "", 2, "",
@@ -265,7 +318,7 @@ TEST(CommandLine, Invocations) {
         if (row.settings) writeBytes(program().settings, row.settings);
         else fs::remove(fs::path(program().settings));
         setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");
-        ChildHandle child = startChild(program().path, row.arguments, work.dir.directory());
+        ChildHandle child = startChild(program().path, row.arguments, work.dir.directory(), false, row.closedStream);
         ASSERT_TRUE(child);
         const ChildResult result = finishChild(*child, row.input);
         setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
@@ -323,6 +376,85 @@ TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
                                    result.standardError))
         << escapeBytes(result.standardError);
     EXPECT_FALSE(fileExists(work.path("notes.htm.pagesmith-tmp")));
+}
+
+#ifdef _WIN32
+// A named pipe that a run reads from: its writer connects once the run has
+// opened it, for at most ten seconds, and then goes. The page goes to
+// standard output, as a pipe has no folder.
+struct TestPipe {
+    std::string name = "\\\\.\\pipe\\pagesmith-test-" + std::to_string(GetCurrentProcessId());
+    HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096,
+                                   4096, 0, nullptr);
+    explicit TestPipe(const Work&) {}
+    bool write(const std::string& bytes) {
+        for (int i = 0; i < 500 && !ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        DWORD put = 0;
+        const bool written = WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+        CloseHandle(pipe);
+        return written && put == bytes.size();
+    }
+};
+#else
+// A FIFO in the row's folder; its writer connects once a run waits on it, for
+// at most ten seconds, and then goes.
+struct TestPipe {
+    std::string name = "pipe.txt";
+    std::string path;
+    explicit TestPipe(const Work& work) : path(work.dir.nativePath("pipe.txt")) { mkfifo(path.c_str(), 0600); }
+    bool write(const std::string& bytes) {
+        int fd = -1;
+        for (int i = 0; i < 500 && (fd = open(path.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const bool put = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        if (fd >= 0) close(fd);
+        return put;
+    }
+};
+#endif
+
+// A pipe named as a source is read as standard input is; a FIFO template is
+// refused; a run waiting for a FIFO's writer ends on SIGTERM with nothing made.
+TEST(CommandLine, PipesAndFifos) {
+    Work work;
+    fs::remove(fs::path(program().settings));
+    TestPipe pipe(work);
+    ChildHandle child = startChild(program().path, {"--template-dir", ".", pipe.name}, work.dir.directory());
+    ASSERT_TRUE(child);
+    EXPECT_TRUE(pipe.write("[.A]\r\n"));
+    ChildResult result = finishChild(*child);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(escapeBytes(onWindows ? result.standardOutput : readBytes(work.path("pipe.htm"))),
+              escapeBytes(page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>")));
+#ifndef _WIN32
+    mkfifo(work.dir.nativePath("fifo.tpl.txt").c_str(), 0600);
+    child = startChild(program().path, {"--template-dir", ".", "-t", "fifo", "notes.txt"}, work.dir.directory());
+    result = finishChild(*child);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.standardError, "pagesmith: Cannot read template file: ./fifo.tpl.txt (not a regular file)\n");
+    EXPECT_FALSE(fileExists(work.path("notes.htm")));
+
+    fs::remove(fs::path(work.path("fifo.tpl.txt")));
+    fs::remove(fs::path(work.path("pipe.htm")));
+    const auto entries = [&] { return std::distance(fs::directory_iterator(work.dir.root), {}); };
+    const auto before = entries();
+    child = startChild(program().path, {"--template-dir", ".", pipe.name}, work.dir.directory());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Should the signal not end the wait, a writer ends it after ten seconds.
+    std::atomic<bool> ended{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!ended) pipe.write("");
+    });
+    EXPECT_TRUE(interruptChild(*child));
+    result = finishChild(*child);
+    ended = true;
+    rescue.join();
+    EXPECT_EQ(result.status, -1) << "ended by the signal";
+    EXPECT_EQ(entries(), before) << "a file was left";
+#endif
 }
 
 // The manual page and --help name the same options.

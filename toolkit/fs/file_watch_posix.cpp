@@ -2,6 +2,7 @@
 // signalfd while they are blocked, so that a conversion in progress is never
 // cut short: the interrupt is seen at the next wait.
 #include "toolkit/fs/file_watch.h"
+#include "toolkit/fs/file_watch_platform.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <string>
 
 #include "toolkit/fs/paths.h"
@@ -85,36 +85,19 @@ bool startFileWatch(const std::vector<std::u16string>& paths) {
     return true;
 }
 
-WatchEvent waitForChanges(int settleMilliseconds, std::vector<bool>& changed) {
-    using Clock = std::chrono::steady_clock;
-    changed.assign(watched.size(), false);
-    if (notifyFd < 0 || signalFd < 0) return WatchEvent::Failed;
-    bool any = false;
-    Clock::time_point settled{};
-    for (;;) {
-        int timeout = -1;
-        if (any) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(settled - Clock::now()).count();
-            if (left <= 0) return WatchEvent::Changed;
-            timeout = static_cast<int>(left);
+std::size_t watchedFileCount() { return watched.size(); }
+
+WatchWake waitForWake(int timeoutMilliseconds, std::vector<bool>& changed) {
+    if (notifyFd < 0 || signalFd < 0) return WatchWake::Failure;
+    pollfd fds[2] = {{signalFd, POLLIN, 0}, {notifyFd, POLLIN, 0}};
+    if (poll(fds, 2, timeoutMilliseconds) < 0) return errno == EINTR ? WatchWake::Nothing : WatchWake::Failure;
+    if (fds[0].revents & POLLIN) {
+        signalfd_siginfo info;
+        while (read(signalFd, &info, sizeof info) > 0) {
         }
-        pollfd fds[2] = {{signalFd, POLLIN, 0}, {notifyFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, timeout);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return WatchEvent::Failed;
-        }
-        if (fds[0].revents & POLLIN) {
-            signalfd_siginfo info;
-            while (read(signalFd, &info, sizeof info) > 0) {
-            }
-            return WatchEvent::Stopped;
-        }
-        if ((fds[1].revents & POLLIN) && takeEvents(changed)) {
-            any = true;
-            settled = Clock::now() + std::chrono::milliseconds(settleMilliseconds);
-        }
+        return WatchWake::Stop;
     }
+    return (fds[1].revents & POLLIN) && takeEvents(changed) ? WatchWake::Change : WatchWake::Nothing;
 }
 
 void endFileWatch() {

@@ -1,10 +1,10 @@
 // Windows: ReadDirectoryChangesW on each folder, overlapped, and a console
 // control handler that signals an event instead of ending the process.
 #include "toolkit/fs/file_watch.h"
+#include "toolkit/fs/file_watch_platform.h"
 
 #include <windows.h>
 
-#include <chrono>
 #include <memory>
 
 #include "toolkit/fs/paths.h"
@@ -113,32 +113,20 @@ bool startFileWatch(const std::vector<std::u16string>& paths) {
     return true;
 }
 
-WatchEvent waitForChanges(int settleMilliseconds, std::vector<bool>& changed) {
-    using Clock = std::chrono::steady_clock;
-    changed.assign(watched.size(), false);
-    if (!stopEvent) return WatchEvent::Failed;
+std::size_t watchedFileCount() { return watched.size(); }
+
+WatchWake waitForWake(int timeoutMilliseconds, std::vector<bool>& changed) {
+    if (!stopEvent) return WatchWake::Failure;
     HANDLE events[MAXIMUM_WAIT_OBJECTS];
     events[0] = stopEvent;
     for (std::size_t i = 0; i < folders.size(); ++i) events[i + 1] = folders[i]->overlapped.hEvent;
     const DWORD count = static_cast<DWORD>(folders.size() + 1);
-    bool any = false;
-    Clock::time_point settled{};
-    for (;;) {
-        DWORD timeout = INFINITE;
-        if (any) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(settled - Clock::now()).count();
-            if (left <= 0) return WatchEvent::Changed;
-            timeout = static_cast<DWORD>(left);
-        }
-        const DWORD result = WaitForMultipleObjects(count, events, FALSE, timeout);
-        if (result == WAIT_TIMEOUT) continue;
-        if (result == WAIT_OBJECT_0) return WatchEvent::Stopped;
-        if (result <= WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + count) return WatchEvent::Failed;
-        if (takeEvents(result - WAIT_OBJECT_0 - 1, changed)) {
-            any = true;
-            settled = Clock::now() + std::chrono::milliseconds(settleMilliseconds);
-        }
-    }
+    const DWORD timeout = timeoutMilliseconds < 0 ? INFINITE : static_cast<DWORD>(timeoutMilliseconds);
+    const DWORD result = WaitForMultipleObjects(count, events, FALSE, timeout);
+    if (result == WAIT_TIMEOUT) return WatchWake::Nothing;
+    if (result == WAIT_OBJECT_0) return WatchWake::Stop;
+    if (result <= WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + count) return WatchWake::Failure;
+    return takeEvents(result - WAIT_OBJECT_0 - 1, changed) ? WatchWake::Change : WatchWake::Nothing;
 }
 
 void endFileWatch() {

@@ -34,6 +34,7 @@ std::int32_t readFromSystem(TextFile& f, unsigned char* bytes, std::int32_t coun
     const std::int32_t got = platform_file::read(f.handle, bytes, count);
     if (got >= 0) return got;
     f.readFailed = true;
+    noteFailure();
     return 0;
 }
 

@@ -86,7 +86,9 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     int fd = -1;
     switch (mode) {
     case OpenMode::ReadOnly:
-        fd = openLocked(nativePath, O_RDONLY, LOCK_SH);
+        // A FIFO without a writer would hold the open; read, it ends at once.
+        fd = openLocked(nativePath, O_RDONLY | O_NONBLOCK, LOCK_SH);
+        if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         break;
     case OpenMode::ReadWrite:
         fd = openLocked(nativePath, O_RDWR | O_CREAT);
@@ -95,7 +97,12 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
         // Emptied only once the lock is held, so that a file open elsewhere
         // is left intact when the create fails.
         fd = openLocked(nativePath, O_RDWR | O_CREAT);
-        if (fd < 0) fd = openLocked(nativePath, O_WRONLY);
+        if (fd < 0) {
+            // The reason of the create stands when there is no file to write.
+            const int reason = errno;
+            fd = openLocked(nativePath, O_WRONLY);
+            if (fd < 0 && errno == ENOENT) errno = reason;
+        }
         if (fd >= 0 && isRegularFile(fd) && ftruncate(fd, 0) != 0) {
             ::close(fd);
             fd = -1;
