@@ -29,7 +29,7 @@ int watchConversions(const std::vector<Conversion>& conversions) {
         return 1;
     }
     if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
-    for (const Conversion& conversion : conversions) runConversion(conversion, true);
+    for (const Conversion& conversion : conversions) runConversion(conversion);
 
     std::vector<bool> changed;
     int status = 0;
@@ -42,7 +42,7 @@ int watchConversions(const std::vector<Conversion>& conversions) {
             break;
         }
         for (std::size_t i = 0; i < conversions.size(); ++i) {
-            if (changed[0] || changed[i + 1]) runConversion(conversions[i], true);
+            if (changed[0] || changed[i + 1]) runConversion(conversions[i]);
         }
     }
     endFileWatch();

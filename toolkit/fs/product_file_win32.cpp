@@ -1,0 +1,119 @@
+// Windows: the lock is a handle on the product opened for writing that lets
+// others only read; the page goes to a file beside it, which MoveFileEx puts
+// in place and writes through. Windows renames over no open file, so
+// the lock is let go the instant before that rename.
+#include "toolkit/fs/product_file.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "toolkit/fs/paths.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text/wide_text_win32.h"
+
+namespace {
+
+HANDLE lockHandle(const ProductReplacement& replacement) { return reinterpret_cast<HANDLE>(replacement.lock); }
+
+void releaseLock(ProductReplacement& replacement) {
+    if (replacement.lock == -1) return;
+    const DWORD reason = GetLastError();
+    CloseHandle(lockHandle(replacement));
+    replacement.lock = -1;
+    SetLastError(reason);
+}
+
+// The finished bytes into the product itself, through the lock's handle,
+// then cut to their length.
+bool copyInto(const std::u16string& temporary, HANDLE product) {
+    HANDLE from = CreateFileW(wide(temporary), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (from == INVALID_HANDLE_VALUE) return false;
+    char buffer[65536];
+    bool ok = SetFilePointer(product, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+    while (ok) {
+        DWORD got = 0;
+        ok = ReadFile(from, buffer, sizeof buffer, &got, nullptr) != 0;
+        if (!ok || got == 0) break;
+        DWORD put = 0;
+        ok = WriteFile(product, buffer, got, &put, nullptr) != 0 && put == got;
+    }
+    ok = ok && SetEndOfFile(product) && FlushFileBuffers(product);
+    const DWORD reason = GetLastError();
+    CloseHandle(from);
+    SetLastError(reason);
+    return ok;
+}
+
+}  // namespace
+
+bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
+    replacement = ProductReplacement{};
+    replacement.target = productPath;
+    HANDLE product = CreateFileW(wide(productPath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (product != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info;
+        // A device (NUL, CON) cannot be replaced: it is written as named.
+        if (GetFileType(product) != FILE_TYPE_DISK || !GetFileInformationByHandle(product, &info)) {
+            CloseHandle(product);
+            return true;
+        }
+        replacement.lock = reinterpret_cast<std::intptr_t>(product);
+        replacement.existed = true;
+        replacement.copyInto = info.nNumberOfLinks > 1;
+        replacement.attributes = info.dwFileAttributes;
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+
+    const std::u16string folder = directoryPart(productPath);
+    const std::u16string base = folder + u"." + productPath.substr(folder.size()) + u".pagesmith-" +
+                                numberToText(static_cast<long long>(GetCurrentProcessId()));
+    for (int n = 0; n < 100; ++n) {
+        const std::u16string name = n == 0 ? base : base + u"-" + numberToText(n);
+        HANDLE file = CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
+        if (file == INVALID_HANDLE_VALUE) break;
+        CloseHandle(file);
+        replacement.temporary = name;
+        return true;
+    }
+    releaseLock(replacement);
+    return false;
+}
+
+bool finishProductReplacement(ProductReplacement& replacement) {
+    if (replacement.temporary.empty()) return true;
+    if (replacement.copyInto) {
+        if (!copyInto(replacement.temporary, lockHandle(replacement))) return false;
+        DeleteFileW(wide(replacement.temporary));
+    } else {
+        // The new page takes the product's attributes (hidden, archive...),
+        // or plain ones for a new product.
+        const DWORD attributes = replacement.existed ? replacement.attributes & ~FILE_ATTRIBUTE_READONLY
+                                                     : FILE_ATTRIBUTE_NORMAL;
+        SetFileAttributesW(wide(replacement.temporary), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+        releaseLock(replacement);
+        // A product that another writer made meanwhile is theirs.
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replacement.existed ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (!MoveFileExW(wide(replacement.temporary), wide(replacement.target), flags)) {
+            if (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)
+                SetLastError(ERROR_SHARING_VIOLATION);
+            return false;
+        }
+    }
+    replacement.temporary.clear();
+    releaseLock(replacement);
+    return true;
+}
+
+void abandonProductReplacement(ProductReplacement& replacement) {
+    const DWORD reason = GetLastError();
+    if (!replacement.temporary.empty()) DeleteFileW(wide(replacement.temporary));
+    replacement.temporary.clear();
+    releaseLock(replacement);
+    SetLastError(reason);
+}
