@@ -17,7 +17,7 @@ struct ProductReplacement {
     // Several hard links share the product: the finished bytes are copied
     // into it under the lock, so that every link sees them.
     bool copyInto = false;
-    std::uint32_t attributes = 0;  // the target's permission bits (POSIX) or attributes (Windows)
+    std::uint32_t mode = 0;    // the target's permission bits (POSIX)
 };
 
 // Locks the existing product and creates the empty temporary file beside it.

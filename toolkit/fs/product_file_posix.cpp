@@ -160,7 +160,7 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
         if (!lockExisting(target, replacement, info)) return false;
         replacement.existed = true;
         replacement.copyInto = info.st_nlink > 1;
-        replacement.attributes = info.st_mode & 07777;
+        replacement.mode = info.st_mode & 07777;
     } else if (errno != ENOENT) {
         return false;
     }
@@ -168,7 +168,7 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string base = folder + "." + target.substr(folder.size()) + ".pagesmith-" + std::to_string(getpid());
-    const mode_t mode = replacement.existed ? static_cast<mode_t>(replacement.attributes) : 0666;
+    const mode_t mode = replacement.existed ? static_cast<mode_t>(replacement.mode) : 0666;
     for (int n = 0; n < 100; ++n) {
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);

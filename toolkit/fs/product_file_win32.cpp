@@ -1,7 +1,10 @@
 // Windows: the lock is a handle on the product opened for writing that lets
-// others only read; the page goes to a file beside it, which MoveFileEx puts
-// in place and writes through. Windows renames over no open file, so
-// the lock is let go the instant before that rename.
+// others only read; the page goes to a file beside the file that the product
+// leads to (a symbolic link's target), which ReplaceFile puts in its place
+// with the product's attributes, security and times of creation kept
+// (MoveFileEx, written through, for a new product or where ReplaceFile
+// cannot). Windows replaces no open file, so the lock is let go the instant
+// before that step.
 #include "toolkit/fs/product_file.h"
 
 #include <windows.h>
@@ -60,16 +63,18 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
             CloseHandle(product);
             return true;
         }
+        wchar_t finalPath[MAX_PATH * 4];
+        const DWORD length = GetFinalPathNameByHandleW(product, finalPath, MAX_PATH * 4, FILE_NAME_NORMALIZED);
+        if (length > 0 && length < MAX_PATH * 4) replacement.target = fromWide(finalPath, length);
         replacement.lock = reinterpret_cast<std::intptr_t>(product);
         replacement.existed = true;
         replacement.copyInto = info.nNumberOfLinks > 1;
-        replacement.attributes = info.dwFileAttributes;
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;
     }
 
-    const std::u16string folder = directoryPart(productPath);
-    const std::u16string base = folder + u"." + productPath.substr(folder.size()) + u".pagesmith-" +
+    const std::u16string folder = directoryPart(replacement.target);
+    const std::u16string base = folder + u"." + replacement.target.substr(folder.size()) + u".pagesmith-" +
                                 numberToText(static_cast<long long>(GetCurrentProcessId()));
     for (int n = 0; n < 100; ++n) {
         const std::u16string name = n == 0 ? base : base + u"-" + numberToText(n);
@@ -91,15 +96,18 @@ bool finishProductReplacement(ProductReplacement& replacement) {
         if (!copyInto(replacement.temporary, lockHandle(replacement))) return false;
         DeleteFileW(wide(replacement.temporary));
     } else {
-        // The new page takes the product's attributes (hidden, archive...),
-        // or plain ones for a new product.
-        const DWORD attributes = replacement.existed ? replacement.attributes & ~FILE_ATTRIBUTE_READONLY
-                                                     : FILE_ATTRIBUTE_NORMAL;
-        SetFileAttributesW(wide(replacement.temporary), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+        HANDLE written = CreateFileW(wide(replacement.temporary), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool flushed = written != INVALID_HANDLE_VALUE && FlushFileBuffers(written);
+        if (written != INVALID_HANDLE_VALUE) CloseHandle(written);
+        if (!flushed) return false;
         releaseLock(replacement);
+        const bool replaced =
+            replacement.existed && ReplaceFileW(wide(replacement.target), wide(replacement.temporary), nullptr,
+                                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
         // A product that another writer made meanwhile is theirs.
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replacement.existed ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (!MoveFileExW(wide(replacement.temporary), wide(replacement.target), flags)) {
+        if (!replaced && !MoveFileExW(wide(replacement.temporary), wide(replacement.target), flags)) {
             if (GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS)
                 SetLastError(ERROR_SHARING_VIOLATION);
             return false;
