@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -55,8 +56,8 @@ void unguardTemporary() {
     handlersInstalled = false;
 }
 
-// The file that a chain of symbolic links ends at (or would be created at).
-std::string linkTarget(std::string path) {
+// Where a chain of symbolic links that leads nowhere yet would create the file.
+std::string danglingLinkTarget(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info {};
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
@@ -147,23 +148,30 @@ void releaseLock(ProductReplacement& replacement) {
 
 bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
     replacement = ProductReplacement{};
-    const std::string target = linkTarget(utf8FromText(productPath));
-    replacement.target = textFromUtf8(target);
+    const std::string named = utf8FromText(productPath);
+    std::string target = named;
     struct stat info {};
-    if (stat(target.c_str(), &info) == 0) {
+    if (stat(named.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
             errno = EISDIR;
             return false;
         }
-        // A device or a pipe cannot be replaced: it is written as named.
+        // A device or a pipe (/dev/stdout) cannot be replaced: it is written as named.
         if (!S_ISREG(info.st_mode)) return true;
+        if (char* real = realpath(named.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
         if (!lockExisting(target, replacement, info)) return false;
         replacement.existed = true;
         replacement.copyInto = info.st_nlink > 1;
         replacement.mode = info.st_mode & 07777;
     } else if (errno != ENOENT) {
         return false;
+    } else {
+        target = danglingLinkTarget(named);
     }
+    replacement.target = textFromUtf8(target);
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
