@@ -444,6 +444,27 @@ TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
     }
 }
 
+// A temporary file that a killed process of this machine left beside the
+// product is removed by the next replace; a live process's is not.
+TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
+    ScratchDir dir;
+    const std::u16string product = dir.path(u"product.htm");
+    ProductReplacement replacement;
+    ASSERT_TRUE(beginProductReplacement(product, replacement));
+    const std::u16string ours = replacement.temporary;
+    abandonProductReplacement(replacement);
+    std::u16string dead = ours;
+    while (!dead.empty() && dead.back() >= u'0' && dead.back() <= u'9') dead.pop_back();
+    dead += u"2147483646";
+    const std::u16string live = ours + u"-1";
+    writeBytes(dead, "left");
+    writeBytes(live, "in use");
+    ASSERT_TRUE(beginProductReplacement(product, replacement));
+    abandonProductReplacement(replacement);
+    EXPECT_FALSE(fileExists(dead));
+    EXPECT_EQ(readBytes(live), "in use");
+}
+
 // --- Memory that runs out ----------------------------------------------------
 
 // An address-space limit just above what the process holds makes the long

@@ -5,6 +5,7 @@
 // the process.
 #include "toolkit/fs/product_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -139,6 +140,41 @@ bool copyInto(const std::string& temporary, int productFd) {
     return ok;
 }
 
+// This machine's name in temporary names: a process number says nothing of
+// a process on another machine that shares the folder.
+std::string machineName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "host";
+    return name;
+}
+
+// The decimal number at `at`, which moves past it; -1 when there is none.
+long long numberAt(const std::string& text, std::size_t& at) {
+    const std::size_t start = at;
+    long long value = 0;
+    while (at < text.size() && at - start < 12 && text[at] >= '0' && text[at] <= '9') value = value * 10 + (text[at++] - '0');
+    return at == start ? -1 : value;
+}
+
+// The temporary files of the product that a process of this machine left
+// when it was killed before it could remove them: "PREFIX<pid>" or
+// "PREFIX<pid>-<n>", with no such process alive. Any other is left alone.
+void removeDeadTemporaries(const std::string& folder, const std::string& prefix) {
+    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing) return;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::size_t at = prefix.size();
+        const long long pid = numberAt(name, at);
+        if (at < name.size() && name[at] == '-' && numberAt(name, ++at) < 0) continue;
+        if (pid <= 0 || pid > INT_MAX || at != name.size()) continue;
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        unlink((folder + name).c_str());
+    }
+    closedir(listing);
+}
+
 void releaseLock(ProductReplacement& replacement) {
     if (replacement.lock >= 0) closeKeepingErrno(static_cast<int>(replacement.lock));
     replacement.lock = -1;
@@ -175,7 +211,9 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = folder + "." + target.substr(folder.size()) + ".pagesmith-" + std::to_string(getpid());
+    const std::string prefix = "." + target.substr(folder.size()) + ".pagesmith-" + machineName() + "-";
+    removeDeadTemporaries(folder, prefix);
+    const std::string base = folder + prefix + std::to_string(getpid());
     const mode_t mode = replacement.existed ? static_cast<mode_t>(replacement.mode) : 0666;
     for (int n = 0; n < 100; ++n) {
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);

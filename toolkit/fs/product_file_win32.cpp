@@ -19,6 +19,50 @@ namespace {
 
 HANDLE lockHandle(const ProductReplacement& replacement) { return reinterpret_cast<HANDLE>(replacement.lock); }
 
+// This machine's name in temporary names: a process number says nothing of
+// a process on another machine that shares the folder.
+std::u16string machineName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) && length > 0 ? fromWide(name, length) : u"host";
+}
+
+// The decimal number at `at`, which moves past it; -1 when there is none.
+long long numberAt(const std::u16string& text, std::size_t& at) {
+    const std::size_t start = at;
+    long long value = 0;
+    while (at < text.size() && at - start < 12 && text[at] >= u'0' && text[at] <= u'9') value = value * 10 + (text[at++] - u'0');
+    return at == start ? -1 : value;
+}
+
+bool processEnded(DWORD id) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
+}
+
+// The temporary files of the product that a process of this machine left
+// when it was killed before it could remove them: "PREFIX<id>" or
+// "PREFIX<id>-<n>", with no such process running. Any other is left alone.
+void removeDeadTemporaries(const std::u16string& folder, const std::u16string& prefix) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide(folder + prefix + u"*"), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::u16string name = fromWide(found.cFileName);
+        if (name.size() <= prefix.size() || !sameFolded(std::u16string_view(name).substr(0, prefix.size()), prefix)) continue;
+        std::size_t at = prefix.size();
+        const long long id = numberAt(name, at);
+        if (at < name.size() && name[at] == u'-' && numberAt(name, ++at) < 0) continue;
+        if (id <= 0 || id > 0xFFFFFFFFLL || at != name.size()) continue;
+        if (processEnded(static_cast<DWORD>(id))) DeleteFileW(wide(folder + name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 void releaseLock(ProductReplacement& replacement) {
     if (replacement.lock == -1) return;
     const DWORD reason = GetLastError();
@@ -74,8 +118,9 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
     }
 
     const std::u16string folder = directoryPart(replacement.target);
-    const std::u16string base = folder + u"." + replacement.target.substr(folder.size()) + u".pagesmith-" +
-                                numberToText(static_cast<long long>(GetCurrentProcessId()));
+    const std::u16string prefix = u"." + replacement.target.substr(folder.size()) + u".pagesmith-" + machineName() + u"-win-";
+    removeDeadTemporaries(folder, prefix);
+    const std::u16string base = folder + prefix + numberToText(static_cast<long long>(GetCurrentProcessId()));
     for (int n = 0; n < 100; ++n) {
         const std::u16string name = n == 0 ? base : base + u"-" + numberToText(n);
         HANDLE file = CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
