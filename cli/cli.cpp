@@ -265,10 +265,14 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
                 return usageError("--watch needs files: standard input and output cannot be watched");
         }
     }
+    commonSettings = job;
+    installCliErrorSink();
+    const bool refusals = refuseClashingProducts(conversions) > 0;
     if (!options.quiet) {
         for (std::size_t i = 0; i < conversions.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
-                if (!conversions[i].toStandardOutput && samePath(conversions[i].productPath, conversions[j].productPath)) {
+                if (!conversions[i].toStandardOutput && !conversions[i].refused && !conversions[j].refused &&
+                    samePath(conversions[i].productPath, conversions[j].productPath)) {
                     reportCliMessage(u"warning: " + conversions[j].sourceName + u" and " + conversions[i].sourceName +
                                      u" both make " + conversions[i].productName + u"; the later one stays");
                     break;
@@ -277,11 +281,11 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
         }
     }
 
-    commonSettings = job;
-    installCliErrorSink();
-    if (options.watch) return watchConversions(conversions);
+    // A refused product is refused for good: watching it would only idle.
+    if (options.watch) return refusals ? 1 : watchConversions(conversions);
+    if (refusals) status = 1;
     for (const Conversion& conversion : conversions) {
-        if (!runConversion(conversion, false)) status = 1;
+        if (!conversion.refused && !runConversion(conversion)) status = 1;
     }
     return status;
 }

@@ -9,6 +9,7 @@
 #include "toolkit/process/console.h"
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
+#include "toolkit/fs/product_file.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
@@ -65,6 +66,35 @@ void resetConverterState() {
     listDepth = 0;
 }
 
+void reportProductFailure(const Conversion& conversion) {
+    const std::u16string reason = systemErrorText(lastSystemError());
+    reportCliMessage(u"Cannot make product file: " + conversion.productName + (reason.empty() ? u"" : u" (" + reason + u")"));
+}
+
+// The page goes to a temporary file beside the product, under the product's
+// lock, and takes the product's place only once complete.
+bool writeBesideAndReplace(const Conversion& conversion) {
+    const std::u16string_view conflict = productConflict(conversion.productPath);
+    if (!conflict.empty()) {
+        reportError(conflict);
+        return false;
+    }
+    ProductReplacement replacement;
+    if (!beginProductReplacement(conversion.productPath, replacement)) {
+        reportProductFailure(conversion);
+        return false;
+    }
+    if (!replacement.temporary.empty()) job.productPath = replacement.temporary;
+    bool done = writeProduct() != 0;
+    job.productPath = conversion.productPath;
+    if (done && !finishProductReplacement(replacement)) {
+        reportProductFailure(conversion);
+        done = false;
+    }
+    if (!done) abandonProductReplacement(replacement);
+    return done;
+}
+
 std::u16string secondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", seconds);
@@ -108,7 +138,7 @@ bool inputsReady(const Conversion& conversion) {
 
 }  // namespace
 
-bool runConversion(const Conversion& conversion, bool replaceAtomically) {
+bool runConversion(const Conversion& conversion) {
     if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
@@ -123,28 +153,7 @@ bool runConversion(const Conversion& conversion, bool replaceAtomically) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    bool done = false;
-    if (replaceAtomically && !conversion.toStandardOutput) {
-        // The page is written beside the product and then replaces it, so
-        // the product is checked here, as writeProduct checks what it writes.
-        const std::u16string_view conflict = productConflict(conversion.productPath);
-        if (!conflict.empty()) {
-            reportError(conflict);
-        } else {
-            const std::u16string temporary = conversion.productPath + u".pagesmith-tmp";
-            job.productPath = temporary;
-            done = writeProduct() != 0;
-            if (done && !replaceFile(temporary, conversion.productPath)) {
-                const std::u16string reason = systemErrorText(lastSystemError());
-                reportCliMessage(u"Cannot make product file: " + conversion.productName + u" (" + reason + u")");
-                done = false;
-            }
-            if (!done) removeFile(temporary);
-            job.productPath = conversion.productPath;
-        }
-    } else {
-        done = writeProduct() != 0;
-    }
+    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;

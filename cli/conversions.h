@@ -14,6 +14,7 @@ struct Conversion {
     bool fromStandardInput = false;
     bool fromStream = false;  // a pipe or device, read in place of standard input
     bool toStandardOutput = false;
+    bool refused = false;  // its product is an input of the batch: never run
 };
 
 // The settings every conversion starts from: the settings file with the
@@ -26,11 +27,17 @@ extern bool verboseMessages;
 void installCliErrorSink();
 void reportCliMessage(const std::u16string& message);
 
-// Runs one conversion as a fresh program would. With `replaceAtomically`, the
-// product is written beside its place and renamed over it once complete, so
-// that nobody reads half a page; a failed run leaves the old product. True
-// on success; every failure has been reported.
-bool runConversion(const Conversion& conversion, bool replaceAtomically);
+// Reports and marks as refused every conversion whose product is an input of
+// the batch (any of its sources, the template, the settings file), before
+// anything is written. Returns how many.
+int refuseClashingProducts(std::vector<Conversion>& conversions);
+
+// Runs one conversion as a fresh program would. A product file is written
+// beside its place under the product's lock and put there once complete
+// (toolkit/fs/product_file.h), so that nobody reads half a page and a failed
+// run leaves the old product as it was. True on success; every failure has
+// been reported.
+bool runConversion(const Conversion& conversion);
 
 // Converts every one, then again whenever its source or the template
 // changes, until an interrupt. Returns the exit status.

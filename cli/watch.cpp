@@ -26,7 +26,7 @@ void convertIfFile(const Conversion& conversion, std::vector<bool>::reference sk
         return;
     }
     skipped = false;
-    runConversion(conversion, true);
+    runConversion(conversion);
 }
 
 }  // namespace

@@ -29,6 +29,8 @@
 #include "shell/settings_store.h"
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_file.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 #include "toolkit/text_file/text_file_platform.h"
@@ -36,6 +38,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr bool onWindowsBuild = true;
+#else
+constexpr bool onWindowsBuild = false;
+#endif
 
 const std::string sourceText = "[.A]\r\ntext\r\n";
 const std::string templateText = "<p>[...]</p>";
@@ -404,6 +412,100 @@ TEST(ReadFailure, SettingsThatFailToReadAreLeftAlone) {
     writeNumber(store, u"TitleRange", 2);
     EXPECT_EQ(save(store), 0);
     EXPECT_EQ(readBytes(store.settingsPath), settingsText);
+}
+
+// --- Replacing a product --------------------------------------------------
+
+void noChange(const ScratchDir&) {}
+
+void hardLinked(const ScratchDir& dir) {
+    fs::create_hard_link(fs::path(dir.path(u"product.htm")), fs::path(dir.path(u"hard.htm")));
+}
+
+#ifndef _WIN32
+void symbolicallyLinked(const ScratchDir& dir) {
+    fs::rename(fs::path(dir.path(u"product.htm")), fs::path(dir.path(u"real.htm")));
+    fs::create_symlink("real.htm", fs::path(dir.path(u"product.htm")));
+}
+
+void ownerOnly(const ScratchDir& dir) {
+    fs::permissions(fs::path(dir.path(u"product.htm")), fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
+
+// The command line's replace of an existing product: what it keeps, and the
+// one lock it shares with every other writer of the product. The folder ends
+// with no temporary file, and every other file in it is a link to the
+// product that sees its bytes.
+TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
+    struct Case {
+        const char* name;
+        void (*prepare)(const ScratchDir& dir);
+        bool heldByWriter;       // a plain run or the window program writes it
+        bool heldByReplacement;  // another command line replaces it
+    };
+    static const Case cases[] = {
+        {"plain file", noChange, false, false},
+        {"held by another writer", noChange, true, false},
+        {"held by another replace", noChange, false, true},
+        {"hard link", hardLinked, false, false},
+#ifndef _WIN32
+        {"symbolic link", symbolicallyLinked, false, false},
+        {"owner-only permissions", ownerOnly, false, false},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        const std::u16string product = dir.path(u"product.htm");
+        writeBytes(product, "old");
+        c.prepare(dir);
+        const fs::file_status before = fs::status(fs::path(product));
+        const bool linked = fs::is_symlink(fs::path(product));
+        const FileId writer = c.heldByWriter ? text_file::openReadWrite(product) : FileId::none;
+        ProductReplacement other;
+        ASSERT_EQ(c.heldByReplacement && !beginProductReplacement(product, other), false);
+        const bool held = c.heldByWriter || c.heldByReplacement;
+        ProductReplacement replacement;
+        ASSERT_EQ(beginProductReplacement(product, replacement), !held);
+        if (held && !onWindowsBuild) {
+            EXPECT_EQ(utf8FromText(systemErrorText(lastSystemError())), "in use by another process");
+        } else if (!held) {
+            writeBytes(replacement.temporary, "new");
+            EXPECT_TRUE(finishProductReplacement(replacement));
+        }
+        text_file::close(writer);
+        abandonProductReplacement(other);
+
+        EXPECT_EQ(readBytes(product), held ? "old" : "new");
+        EXPECT_EQ(fs::status(fs::path(product)).permissions(), before.permissions());
+        EXPECT_EQ(fs::is_symlink(fs::path(product)), linked);
+        for (const auto& entry : fs::directory_iterator(fs::path(dir.directory()))) {
+            EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos);
+            EXPECT_EQ(readBytes(u16(entry.path().u8string())), held ? "old" : "new") << entry.path();
+        }
+    }
+}
+
+// A temporary file that a killed process of this machine left beside the
+// product is removed by the next replace; a live process's is not.
+TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
+    ScratchDir dir;
+    const std::u16string product = dir.path(u"product.htm");
+    ProductReplacement replacement;
+    ASSERT_TRUE(beginProductReplacement(product, replacement));
+    const std::u16string ours = replacement.temporary;
+    abandonProductReplacement(replacement);
+    std::u16string dead = ours;
+    while (!dead.empty() && dead.back() >= u'0' && dead.back() <= u'9') dead.pop_back();
+    dead += u"2147483646";
+    const std::u16string live = ours + u"-1";
+    writeBytes(dead, "left");
+    writeBytes(live, "in use");
+    ASSERT_TRUE(beginProductReplacement(product, replacement));
+    abandonProductReplacement(replacement);
+    EXPECT_FALSE(fileExists(dead));
+    EXPECT_EQ(readBytes(live), "in use");
 }
 
 // --- Memory that runs out ----------------------------------------------------

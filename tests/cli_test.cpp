@@ -98,6 +98,9 @@ struct Work {
             {"curly.txt", "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n"},
             {"-odd.txt", "odd"},
             {"caf\xC3\xA9.txt", "x\xE9"},
+            {"old.htm", "old page"},
+            {"y", "[.Y]"},
+            {"y.htm", "keep"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
     }
@@ -194,9 +197,15 @@ TEST(CommandLine, Invocations) {
          {{"last.htm", otherPage.c_str()}, {"notes.htm", nullptr}}},
         {"no SOURCE and none stored is a usage error", {}, here, "", 2, "",
          "pagesmith-cli: no SOURCE given, and the settings file {settings} holds no last source\n{usage}"},
-        {"a failed source does not stop the others", {"absent.txt", "notes.txt"}, here, "", 1, "",
+        {"a failed source does not stop the others, and leaves no page", {"absent.txt", "notes.txt"}, here, "", 1, "",
          "pagesmith: Source not found: absent.txt ({missing})\n",
-         {{"notes.htm", otherPage.c_str()}, {"absent.htm", "\xEF\xBB\xBF<p>"}}},
+         {{"notes.htm", otherPage.c_str()}, {"absent.htm", nullptr}}},
+        {"a failed run leaves the old product as it was", {"-t", "Absent", "notes.txt", "-o", "old.htm"}, here, "", 1,
+         "", "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n", {{"old.htm", "old page"}}},
+        {"a batch writes nothing over one of its sources", {"y", "more.txt", "y.htm"}, here, "", 1, "",
+         "pagesmith: Product file must differ from source and template: y.htm\n"
+         "pagesmith: Product file must differ from source and template: y.htm\n",
+         {{"y.htm", "keep"}, {"more.htm", "\xEF\xBB\xBF<p>x<br>\r\n</p>"}}},
         {"-o DIR puts each page into the folder", {"notes.txt", "more.txt", "-o", "out"}, here, "", 0, "", "",
          {{"out/notes.htm", otherPage.c_str()}, {"out/more.htm", "\xEF\xBB\xBF<p>x<br>\r\n</p>"}}},
         {"-o names an existing folder for one source too", {"notes.txt", "-o", "out"}, here, "", 0, "", "",
@@ -227,7 +236,7 @@ TEST(CommandLine, Invocations) {
          "pagesmith: Source not found: standard input ({closed})\n", {}, nullptr, Both, 0},
         {"a closed standard error never lands in the product",
          {"--template-dir", "t", "-t", "nomark", "notes.txt", "-o", "nm.htm"}, here, "", 1, "", "",
-         {{"nm.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}, nullptr, PosixOnly, 2},
+         {{"nm.htm", nullptr}}, nullptr, PosixOnly, 2},
         {"the system's reason for a folder that refuses a new file", {"notes.txt", "-o", "/sys/x.htm"}, here, "", 1, "",
          "pagesmith: Cannot make product file: /sys/x.htm (Permission denied)\n", {}, nullptr, PosixOnly},
         {"the default settings file may be missing", {"--template-dir", ".", "notes.txt"}, nullptr, "", 0, "", "",
@@ -239,10 +248,9 @@ TEST(CommandLine, Invocations) {
         {"--template matches regardless of case", {"-t", "STANDARD", "notes.txt"}, here, "", 0, "", "",
          {{"notes.htm", standardPage.c_str()}}},
         {"a named template that is not listed fails the run", {"-t", "Absent", "notes.txt"}, here, "", 1, "",
-         "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n", {{"notes.htm", "\xEF\xBB\xBF"}}},
+         "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n", {{"notes.htm", nullptr}}},
         {"a template without the marker", {"--template-dir", "t", "-t", "nomark", "notes.txt"}, here, "", 1, "",
-         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n",
-         {{"notes.htm", "\xEF\xBB\xBF<p>none</p>\r\n"}}},
+         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n", {{"notes.htm", nullptr}}},
         {"--list-templates in the window's order", {"--list-templates", "--template-dir", "list"}, here, "", 0,
          "_x\nA\nb\nc\n", ""},
         {"--list-templates of a missing folder fails with the reason",
@@ -308,6 +316,8 @@ TEST(CommandLine, Invocations) {
         {"names beyond ASCII pass the program's edge whole", {"-v", "caf\xC3\xA9.txt"}, here, "", 0, "",
          "pagesmith: wrote caf\xC3\xA9.htm: 0 pages, 19 bytes, {s} s\n",
          {{"caf\xC3\xA9.htm", "\xEF\xBB\xBF<p>x\xC3\xA9<br>\r\n</p>"}}},
+        {"--watch with a refused product ends at once", {"-w", "notes.txt", "-o", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Product file must differ from source and template: notes.txt\n"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
     };
@@ -336,6 +346,8 @@ TEST(CommandLine, Invocations) {
                 EXPECT_EQ(escapeBytes(readBytes(path)), escapeBytes(file.second)) << file.first;
             }
         }
+        for (const auto& entry : fs::directory_iterator(fs::path(work.dir.directory())))
+            EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << "left behind";
         // The settings file is only ever read.
         if (row.settings) EXPECT_EQ(readBytes(program().settings), row.settings);
         else EXPECT_FALSE(fileExists(program().settings));
@@ -375,7 +387,8 @@ TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
                                    "pagesmith: wrote notes.htm: 1 page, 50 bytes, {s} s\n",
                                    result.standardError))
         << escapeBytes(result.standardError);
-    EXPECT_FALSE(fileExists(work.path("notes.htm.pagesmith-tmp")));
+    for (const auto& entry : fs::directory_iterator(fs::path(work.dir.directory())))
+        EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << "left behind";
 }
 
 #ifdef _WIN32

@@ -10,3 +10,10 @@ FileMatch compareFiles(const std::u16string& a, const std::u16string& b) {
     }
     return first == second ? FileMatch::Same : FileMatch::Different;
 }
+
+bool identifyFile(const std::u16string& path, FileKey& key) {
+    platform_file::Identity identity;
+    if (!platform_file::identify(path, identity)) return false;
+    key = FileKey{identity.volume, identity.index};
+    return true;
+}

@@ -1,5 +1,5 @@
-// Whole-file services of the command line: folders, sizes, and replacing a
-// file by another in one step.
+// Whole-file services of the command line: folders and sizes (replacing a
+// product in one step: product_file.h).
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,3 @@ bool isDirectory(const std::u16string& path);
 
 // The file's size in bytes, or -1 when it cannot be told.
 std::int64_t fileSize(const std::u16string& path);
-
-// Puts `from` in the place of `to` in one step, so that a reader finds either
-// the old file or the new one, never a part. False on failure, with the
-// system's reason in lastSystemError.
-bool replaceFile(const std::u16string& from, const std::u16string& to);
-
-bool removeFile(const std::u16string& path);

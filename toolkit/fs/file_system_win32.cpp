@@ -16,9 +16,3 @@ std::int64_t fileSize(const std::u16string& path) {
         return -1;
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
-
-bool replaceFile(const std::u16string& from, const std::u16string& to) {
-    return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path)) != 0; }

@@ -1,0 +1,54 @@
+#include <algorithm>
+
+#include "cli/conversions.h"
+#include "converter/conversion_run.h"
+#include "toolkit/fs/file_identity.h"
+#include "toolkit/fs/paths.h"
+
+namespace {
+
+std::u16string fullForm(const std::u16string& path) {
+    std::u16string full;
+    return fullPath(path, full) ? full : path;
+}
+
+}  // namespace
+
+// A batch writes nothing before every product has been checked against
+// every input of the batch: a later source written over by an earlier page
+// would be lost before its own turn came. The template and the settings file
+// are checked as writeProduct checks them, the sources of all the items by
+// their identity (by their full path only where a source is not there).
+int refuseClashingProducts(std::vector<Conversion>& conversions) {
+    std::vector<FileKey> sources;
+    std::vector<std::u16string> unidentified;
+    for (const Conversion& conversion : conversions) {
+        if (conversion.sourcePath.empty()) continue;
+        FileKey key;
+        if (identifyFile(conversion.sourcePath, key)) sources.push_back(key);
+        else unidentified.push_back(fullForm(conversion.sourcePath));
+    }
+    std::sort(sources.begin(), sources.end());
+
+    job = commonSettings;
+    job.templatePath = templatePathOf(job);
+    int refused = 0;
+    for (Conversion& conversion : conversions) {
+        if (conversion.toStandardOutput) continue;
+        job.sourcePath = conversion.sourcePath;
+        std::u16string_view conflict = productConflict(conversion.productPath);
+        FileKey key;
+        const bool isSource =
+            identifyFile(conversion.productPath, key)
+                ? std::binary_search(sources.begin(), sources.end(), key)
+                : std::any_of(unidentified.begin(), unidentified.end(), [&](const std::u16string& source) {
+                      return samePath(fullForm(conversion.productPath), source);
+                  });
+        if (conflict.empty() && isSource) conflict = u"Product file must differ from source and template";
+        if (conflict.empty()) continue;
+        reportCliMessage(std::u16string(conflict) + u": " + conversion.productName);
+        conversion.refused = true;
+        ++refused;
+    }
+    return refused;
+}

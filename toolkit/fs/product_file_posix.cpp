@@ -1,0 +1,276 @@
+// POSIX: the lock is a non-blocking exclusive flock on the product's file, the
+// one the text files take for a writer; the page goes to a hidden file beside
+// the link's target, which rename puts in place. Until then SIGINT, SIGTERM
+// and SIGHUP left at their default remove the temporary file before they end
+// the process.
+#include "toolkit/fs/product_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "toolkit/text/strings.h"
+
+namespace {
+
+constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char pendingTemporary[PATH_MAX];
+struct sigaction previousActions[3];
+bool handlersInstalled = false;
+
+void removePendingAndEnd(int signal) {
+    unlink(pendingTemporary);
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Only signals that would end the process as they stand: a handler of
+// somebody else's, or an ignored signal, is left alone.
+void guardTemporary(const std::string& path) {
+    if (path.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
+    struct sigaction action {};
+    action.sa_handler = removePendingAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(cleanedSignals[i], nullptr, &previousActions[i]);
+        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &action, nullptr);
+    }
+    handlersInstalled = true;
+}
+
+void unguardTemporary() {
+    if (!handlersInstalled) return;
+    for (int i = 0; i < 3; ++i) {
+        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &previousActions[i], nullptr);
+    }
+    handlersInstalled = false;
+}
+
+// Where a chain of symbolic links that leads nowhere yet would create the file.
+std::string danglingLinkTarget(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string to(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), &to[0], to.size());
+        if (length <= 0) return path;
+        to.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        if (to[0] != '/' && slash != std::string::npos) to = path.substr(0, slash + 1) + to;
+        path = to;
+    }
+    return path;
+}
+
+void closeKeepingErrno(int fd) {
+    const int reason = errno;
+    close(fd);
+    errno = reason;
+}
+
+// Takes the product's lock. Opening for writing also refuses a product the
+// user may not write, as a plain write would; nothing is changed by it. A
+// rename by another writer between the open and the lock is seen and tried
+// again, so that the lock is on the file the name leads to.
+bool lockExisting(const std::string& target, ProductReplacement& replacement, struct stat& info) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        int locked;
+        do {
+            locked = flock(fd, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        struct stat named {};
+        if (locked != 0 || fstat(fd, &info) != 0) {
+            closeKeepingErrno(fd);
+            return false;
+        }
+        if (stat(target.c_str(), &named) == 0 && named.st_dev == info.st_dev && named.st_ino == info.st_ino) {
+            replacement.lock = fd;
+            return true;
+        }
+        close(fd);
+    }
+    errno = EWOULDBLOCK;
+    return false;
+}
+
+bool writeAll(int fd, const char* bytes, ssize_t count) {
+    while (count > 0) {
+        const ssize_t put = write(fd, bytes, static_cast<size_t>(count));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        count -= put;
+    }
+    return true;
+}
+
+// The finished bytes into the product itself, through the held lock's
+// descriptor, then cut to their length.
+bool copyInto(const std::string& temporary, int productFd) {
+    const int from = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) return false;
+    char buffer[65536];
+    bool ok = lseek(productFd, 0, SEEK_SET) == 0;
+    off_t total = 0;
+    while (ok) {
+        const ssize_t got = read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        ok = writeAll(productFd, buffer, got);
+        total += got;
+    }
+    ok = ok && ftruncate(productFd, total) == 0 && fsync(productFd) == 0;
+    closeKeepingErrno(from);
+    return ok;
+}
+
+// This machine's name in temporary names: a process number says nothing of
+// a process on another machine that shares the folder.
+std::string machineName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "host";
+    return name;
+}
+
+// The decimal number at `at`, which moves past it; -1 when there is none.
+long long numberAt(const std::string& text, std::size_t& at) {
+    const std::size_t start = at;
+    long long value = 0;
+    while (at < text.size() && at - start < 12 && text[at] >= '0' && text[at] <= '9') value = value * 10 + (text[at++] - '0');
+    return at == start ? -1 : value;
+}
+
+// The temporary files of the product that a process of this machine left
+// when it was killed before it could remove them: "PREFIX<pid>" or
+// "PREFIX<pid>-<n>", with no such process alive. Any other is left alone.
+void removeDeadTemporaries(const std::string& folder, const std::string& prefix) {
+    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing) return;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::size_t at = prefix.size();
+        const long long pid = numberAt(name, at);
+        if (at < name.size() && name[at] == '-' && numberAt(name, ++at) < 0) continue;
+        if (pid <= 0 || pid > INT_MAX || at != name.size()) continue;
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        unlink((folder + name).c_str());
+    }
+    closedir(listing);
+}
+
+void releaseLock(ProductReplacement& replacement) {
+    if (replacement.lock >= 0) closeKeepingErrno(static_cast<int>(replacement.lock));
+    replacement.lock = -1;
+}
+
+}  // namespace
+
+bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
+    replacement = ProductReplacement{};
+    const std::string named = utf8FromText(productPath);
+    std::string target = named;
+    struct stat info {};
+    if (stat(named.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        // A device or a pipe (/dev/stdout) cannot be replaced: it is written as named.
+        if (!S_ISREG(info.st_mode)) return true;
+        if (char* real = realpath(named.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+        if (!lockExisting(target, replacement, info)) return false;
+        replacement.existed = true;
+        replacement.copyInto = info.st_nlink > 1;
+        replacement.mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return false;
+    } else {
+        target = danglingLinkTarget(named);
+    }
+    replacement.target = textFromUtf8(target);
+
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string prefix = "." + target.substr(folder.size()) + ".pagesmith-" + machineName() + "-";
+    removeDeadTemporaries(folder, prefix);
+    const std::string base = folder + prefix + std::to_string(getpid());
+    const mode_t mode = replacement.existed ? static_cast<mode_t>(replacement.mode) : 0666;
+    for (int n = 0; n < 100; ++n) {
+        const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) break;
+        if (replacement.existed) {
+            // The umask does not narrow a kept product; its owner stays where
+            // the system lets us keep it.
+            fchmod(fd, mode);
+            if (fchown(fd, info.st_uid, info.st_gid) != 0) errno = 0;
+        }
+        close(fd);
+        replacement.temporary = textFromUtf8(name);
+        guardTemporary(name);
+        return true;
+    }
+    releaseLock(replacement);
+    return false;
+}
+
+bool finishProductReplacement(ProductReplacement& replacement) {
+    if (replacement.temporary.empty()) return true;
+    const std::string temporary = utf8FromText(replacement.temporary);
+    const std::string target = utf8FromText(replacement.target);
+    if (replacement.copyInto) {
+        if (!copyInto(temporary, static_cast<int>(replacement.lock))) return false;
+        unlink(temporary.c_str());
+    } else {
+        // On disk before its name is, so that a crash leaves the old page or
+        // the new one.
+        const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && fsync(fd) == 0;
+        if (fd >= 0) closeKeepingErrno(fd);
+        if (!synced) return false;
+        int renamed;
+        if (replacement.existed) {
+            renamed = std::rename(temporary.c_str(), target.c_str());
+        } else {
+            // A product that another writer made meanwhile is theirs.
+            renamed = renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+            if (renamed != 0 && errno == EEXIST) errno = EWOULDBLOCK;
+            if (renamed != 0 && errno == EINVAL) renamed = std::rename(temporary.c_str(), target.c_str());
+        }
+        if (renamed != 0) return false;
+    }
+    replacement.temporary.clear();
+    unguardTemporary();
+    releaseLock(replacement);
+    return true;
+}
+
+void abandonProductReplacement(ProductReplacement& replacement) {
+    const int reason = errno;
+    if (!replacement.temporary.empty()) unlink(utf8FromText(replacement.temporary).c_str());
+    replacement.temporary.clear();
+    unguardTemporary();
+    releaseLock(replacement);
+    errno = reason;
+}
