@@ -4,6 +4,15 @@
 # directory), README.txt and the sample export. Linux: the command line in
 # bin/, its man page when there is one and the templates in
 # share/pagesmith/templates, as a .tar.gz and a .deb from the same rules.
+# scripts/package also writes the winget and Scoop manifests of the zip
+# (cmake/write_manifests.cmake, from packaging/) and dist/SHA256SUMS.
+
+# Where the Windows zip is published, as the winget and Scoop manifests name
+# it. A placeholder until the project has a download site.
+set(PAGESMITH_ZIP_URL "https://downloads.pagesmith.invalid/${PROJECT_VERSION}/Pagesmith-${PROJECT_VERSION}-win32.zip")
+# The licence the manifests state (winget requires one). No licence file
+# ships yet: settle it before the first upload.
+set(PAGESMITH_LICENSE "Proprietary")
 
 # Packaging installs only what the rules name; the tests need not be built.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
@@ -13,6 +22,10 @@ set(CPACK_PACKAGE_VENDOR "Pagesmith")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns a Notewell notes export into one HTML page")
 set(CPACK_PACKAGE_CONTACT "Pagesmith developers <pagesmith@users.noreply.invalid>")
 set(CPACK_STRIP_FILES ON)
+# Folders made by the install are 755 whatever the builder's umask, so that
+# the .deb is the same from every build (files get their modes from the rules).
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
   # The user's part of README.md, as a text file with Windows line ends.
@@ -37,6 +50,9 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "Pagesmith-${PROJECT_VERSION}-win32")
   # Unpacked straight into the folder the user picks.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # For the manifests, which read CPack's configuration.
+  set(CPACK_PAGESMITH_ZIP_URL "${PAGESMITH_ZIP_URL}")
+  set(CPACK_PAGESMITH_LICENSE "${PAGESMITH_LICENSE}")
 else()
   include(GNUInstallDirs)
   install(TARGETS pagesmith-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
