@@ -22,10 +22,6 @@ set(CPACK_PACKAGE_VENDOR "Pagesmith")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns a Notewell notes export into one HTML page")
 set(CPACK_PACKAGE_CONTACT "Pagesmith developers <pagesmith@users.noreply.invalid>")
 set(CPACK_STRIP_FILES ON)
-# Folders made by the install are 755 whatever the builder's umask, so that
-# the .deb is the same from every build (files get their modes from the rules).
-set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
   # The user's part of README.md, as a text file with Windows line ends.
