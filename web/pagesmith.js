@@ -29,7 +29,8 @@
     product: [convertButton, 'job-message']
   };
 
-  var worker = null, workerReady = false, queued = null, busy = false, product = null, productUrl = null;
+  var worker = null, workerReady = false, queued = null, pendingJob = null, busy = false, product = null,
+    productUrl = null;
   var number = new Intl.NumberFormat('en');
 
   // ------------------------------------------------------------ settings
@@ -162,12 +163,23 @@
       settings: { titleRange: titleRangeNumber(), separator: separator.checked, title: title.value,
                   encoding: encoding.value, date: date.value.trim() }
     };
-    if (workerReady) worker.postMessage(job); else queued = job;
+    // A file that went away since it was picked reaches the worker as an
+    // empty one, so the page first reads a byte of it here, where the
+    // browser compares it with what was picked (see keepSize).
+    pendingJob = job;
+    file.slice(0, 1).arrayBuffer().then(function () {
+      if (job !== pendingJob) return;
+      if (workerReady) worker.postMessage(job); else queued = job;
+    }, function (e) {
+      if (job !== pendingJob) return;
+      finish();
+      fail('source', e.name === 'NotFoundError' ? 'Source not found' : 'Cannot read source file');
+    });
   }
 
   function finish() {
     busy = false;
-    queued = null;
+    queued = pendingJob = null;
     convertButton.removeAttribute('aria-disabled');
     var refocus = document.activeElement === cancelButton;
     cancelButton.hidden = true;
@@ -220,6 +232,11 @@
     a.remove();
   }
 
+  // The browser looks at a picked file's size only when asked, and then
+  // holds the file to it: asked at once, a file that later goes away or
+  // changes is refused on reading instead of read as empty.
+  function keepSize(input) { return input.files[0] && input.files[0].size; }
+
   // ------------------------------------------------------------ dropping
 
   function carriesFiles(event) {
@@ -236,6 +253,7 @@
     var one = new DataTransfer();
     one.items.add(file);
     source.files = one.files;
+    keepSize(source);
     clearMessages();
     say('Source file: ' + file.name);
   }
@@ -259,8 +277,9 @@
     if (digits !== titleRange.value) titleRange.value = digits;
   });
   template.addEventListener('change', showOwnTemplate);
-  source.addEventListener('change', clearMessages);
-  templateFile.addEventListener('change', clearMessages);
+  [source, templateFile].forEach(function (input) {
+    input.addEventListener('change', function () { keepSize(input); clearMessages(); });
+  });
   cancelButton.addEventListener('click', cancel);
   $('reset').addEventListener('click', reset);
   download.addEventListener('click', save);

@@ -145,6 +145,13 @@ def picked_then_gone(b):
     os.remove(path)
 
 
+def picked_then_changed(b):
+    path = work("changed.txt", b"[.A]\r\n")
+    b.find("#source").send_keys(path)
+    time.sleep(0.01)
+    work("changed.txt", b"[.A]\r\n[.B]\r\n")
+
+
 def remembered(b):
     b.load()
     s = {"template": "Print", "titleRange": "3", "separator": False, "title": "Kept", "encoding": "utf-8", "date": DAY}
@@ -227,6 +234,7 @@ ROWS = [
     ("message: your own template not picked", message("template", "Cannot read template file", s={"template": "", "own": None})),
     ("message: your own template without the marker", message("template", "'[...]' not found in template", s={"template": "", "own": b"<p>no marker</p>"})),
     ("message: the source went away after it was picked", message("source", "Source not found", prepare=picked_then_gone)),
+    ("message: the source changed after it was picked", message("source", "Cannot read source file", prepare=picked_then_changed)),
     ("message: an image as the source", message("source", "Source is not a text file", source=os.path.join(ROOT, "docs", "window.png"))),
     ("message: a date that is no day", message("date", "Date for date tags must be a day as YYYY-MM-DD", s={"date": "1.5.2024"})),
     ("message: a line longer than the memory", message("source", "Not enough memory", source=work("long-line.txt", b"[.A]\r\n" + b"x" * (40 << 20)))),
