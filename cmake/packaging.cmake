@@ -4,6 +4,15 @@
 # directory), README.txt and the sample export. Linux: the command line in
 # bin/, its man page when there is one and the templates in
 # share/pagesmith/templates, as a .tar.gz and a .deb from the same rules.
+# scripts/package also writes the winget and Scoop manifests of the zip
+# (cmake/write_manifests.cmake, from packaging/) and dist/SHA256SUMS.
+
+# Where the Windows zip is published, as the winget and Scoop manifests name
+# it. A placeholder until the project has a download site.
+set(PAGESMITH_ZIP_URL "https://downloads.pagesmith.invalid/${PROJECT_VERSION}/Pagesmith-${PROJECT_VERSION}-win32.zip")
+# The licence the manifests state (winget requires one). No licence file
+# ships yet: settle it before the first upload.
+set(PAGESMITH_LICENSE "Proprietary")
 
 # Packaging installs only what the rules name; the tests need not be built.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
@@ -37,6 +46,9 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "Pagesmith-${PROJECT_VERSION}-win32")
   # Unpacked straight into the folder the user picks.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # For the manifests, which read CPack's configuration.
+  set(CPACK_PAGESMITH_ZIP_URL "${PAGESMITH_ZIP_URL}")
+  set(CPACK_PAGESMITH_LICENSE "${PAGESMITH_LICENSE}")
 else()
   include(GNUInstallDirs)
   install(TARGETS pagesmith-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
