@@ -16,7 +16,8 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "templates"))
 from check_templates import Browser  # noqa: E402  (the project's headless Chromium)
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
-PAGE = os.path.join(ROOT, "build", "web", "index.html")
+# PAGESMITH_PAGE: another copy of the page, such as the web zip's.
+PAGE = os.environ.get("PAGESMITH_PAGE", os.path.join(ROOT, "build", "web", "index.html"))
 CLI = os.path.join(ROOT, "build", "native", "pagesmith-cli")
 WORK = os.path.join(ROOT, "build", "web-test")
 DOWNLOADS = os.path.join(WORK, "downloads")
