@@ -211,6 +211,8 @@
     $('no-preview').hidden = small;
     if (small) preview.src = productUrl;
     result.hidden = false;
+    // On a narrow screen the product sits below the form: bring it up.
+    if (result.getBoundingClientRect().top > window.innerHeight) result.scrollIntoView({ block: 'start' });
     say('Converted: ' + done.name + ', ' + number.format(done.pages) + ' pages, ' +
         number.format(done.bytes) + ' bytes.');
   }
