@@ -104,11 +104,14 @@
     workerReady = false;
     worker = PagesmithEngine.createWorker();
     worker.onmessage = function (event) { receive(event.data); };
+    // A worker that fails is replaced only when it had started: one that
+    // cannot start (WebAssembly switched off) would fail again at once.
     worker.onerror = function (event) {
       event.preventDefault();
+      var started = workerReady;
       finish();
       fail('product', 'The converter stopped: ' + (event.message || 'unknown error'));
-      startWorker();
+      if (started) startWorker();
     };
   }
 
