@@ -16,8 +16,8 @@ const messageFields = {
 };
 const notText = "Source is not a text file";
 const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
-// The product leaves the worker in Blob parts of about this size.
-const partBytes = 4 << 20;
+// The product leaves the worker in Blob parts of this size.
+const partBytes = 8 << 20;
 const progressEveryMs = 200;
 
 let module = null;  // the running instance; null after it failed
@@ -138,22 +138,26 @@ function convert(instance, request) {
   if (!looksLikeText(head, unmarked)) return fail("source", notText);
 
   const started = performance.now();
+  // The product is copied into a staging buffer, and each full one becomes
+  // a Blob part (the Blob copies it, so the buffer is used again).
   const parts = [];
-  let pending = [];
-  let pendingBytes = 0;
+  const staging = new Uint8Array(partBytes);
+  let staged = 0;
   const sink = (bytes) => {
     if (bytes === null) {
       parts.length = 0;
-      pending = [];
-      pendingBytes = 0;
+      staged = 0;
       return;
     }
-    pending.push(bytes);
-    pendingBytes += bytes.length;
-    if (pendingBytes >= partBytes) {
-      parts.push(new Blob(pending));
-      pending = [];
-      pendingBytes = 0;
+    for (let at = 0; at < bytes.length;) {
+      const take = Math.min(bytes.length - at, partBytes - staged);
+      staging.set(bytes.subarray(at, at + take), staged);
+      staged += take;
+      at += take;
+      if (staged === partBytes) {
+        parts.push(new Blob([staging]));
+        staged = 0;
+      }
     }
   };
   let lastProgress = 0;
@@ -185,7 +189,7 @@ function convert(instance, request) {
     const message = messages[0] || "Cannot write product file";
     return fail(messageFields[message] || "product", message);
   }
-  if (pending.length) parts.push(new Blob(pending));
+  if (staged) parts.push(new Blob([staging.subarray(0, staged)]));
   const blob = new Blob(parts, {type: "text/html"});
   return {type: "done", blob, name: productNameOf(source.name || "source"), pages, bytes: blob.size,
           ms: Math.round(performance.now() - started)};
