@@ -16,9 +16,37 @@ const messageFields = {
 };
 const notText = "Source is not a text file";
 const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
-// The product leaves the worker in Blob parts of about this size.
-const partBytes = 4 << 20;
+// The product leaves the worker in Blob parts of this size.
+const partBytes = 8 << 20;
 const progressEveryMs = 200;
+
+// The product's Blob parts are made on a thread of their own, as making
+// them takes a fifth of a conversion's time: the collector, a worker of
+// this worker, takes each full staging buffer (moved, not copied) and on
+// "finish" answers with the whole product as one Blob.
+const collectorSource = `"use strict";
+let parts = [];
+onmessage = (e) => {
+  const m = e.data;
+  if (m.reset) parts = [];
+  if (m.part) parts.push(new Blob([m.part]));
+  if (m.finish) {
+    postMessage(new Blob(parts, {type: "text/html"}));
+    parts = [];
+  }
+};`;
+let collector = null;
+
+function startCollector() {
+  if (!collector) {
+    collector = new Worker(URL.createObjectURL(new Blob([collectorSource], {type: "text/javascript"})));
+    collector.finish = () => new Promise((resolve) => {
+      collector.onmessage = (e) => resolve(e.data);
+      collector.postMessage({finish: true});
+    });
+  }
+  return collector;
+}
 
 let module = null;  // the running instance; null after it failed
 let starting = null;
@@ -113,7 +141,7 @@ function utf8OnStack(instance, text) {
   return at;
 }
 
-// One conversion; returns the one message for the page.
+// One conversion; returns the one message for the page, or a promise of it.
 function convert(instance, request) {
   const settings = request.settings || {};
   const fail = (field, message) => ({type: "error", field, message});
@@ -138,22 +166,28 @@ function convert(instance, request) {
   if (!looksLikeText(head, unmarked)) return fail("source", notText);
 
   const started = performance.now();
-  const parts = [];
-  let pending = [];
-  let pendingBytes = 0;
+  // The product is copied into staging buffers, and each full one goes to
+  // the collector.
+  const collector = startCollector();
+  collector.postMessage({reset: true});
+  let staging = new Uint8Array(partBytes);
+  let staged = 0;
   const sink = (bytes) => {
     if (bytes === null) {
-      parts.length = 0;
-      pending = [];
-      pendingBytes = 0;
+      collector.postMessage({reset: true});
+      staged = 0;
       return;
     }
-    pending.push(bytes);
-    pendingBytes += bytes.length;
-    if (pendingBytes >= partBytes) {
-      parts.push(new Blob(pending));
-      pending = [];
-      pendingBytes = 0;
+    for (let at = 0; at < bytes.length;) {
+      const take = Math.min(bytes.length - at, partBytes - staged);
+      staging.set(bytes.subarray(at, at + take), staged);
+      staged += take;
+      at += take;
+      if (staged === partBytes) {
+        collector.postMessage({part: staging}, [staging.buffer]);
+        staging = new Uint8Array(partBytes);
+        staged = 0;
+      }
     }
   };
   let lastProgress = 0;
@@ -185,10 +219,9 @@ function convert(instance, request) {
     const message = messages[0] || "Cannot write product file";
     return fail(messageFields[message] || "product", message);
   }
-  if (pending.length) parts.push(new Blob(pending));
-  const blob = new Blob(parts, {type: "text/html"});
-  return {type: "done", blob, name: productNameOf(source.name || "source"), pages, bytes: blob.size,
-          ms: Math.round(performance.now() - started)};
+  collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
+  return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(source.name || "source"), pages,
+                                             bytes: blob.size, ms: Math.round(performance.now() - started)}));
 }
 
 let queue = Promise.resolve();
@@ -200,7 +233,7 @@ onmessage = (event) => {
     const instance = module || (await startModule());
     let reply;
     try {
-      reply = convert(instance, request);
+      reply = await convert(instance, request);
     } catch (e) {
       // The module trapped (its stack, or memory outside the converter's
       // reach) or the browser refused memory for the product: either way

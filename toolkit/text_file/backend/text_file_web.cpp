@@ -20,27 +20,36 @@ EM_JS(int, pagesmith_find_file, (const char* path), {
 
 EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].sink ? 1 : 0; });
 
-// One slice of an input into the module's memory: bytes read, 0 at the end,
-// -1 when the browser cannot read the file (it changed or went away).
-// Positions travel as doubles: exact up to 2^53, and a File may pass 4 GB.
+// Bytes of an input into the module's memory: bytes read, 0 at the end, -1
+// when the browser cannot read the file (it changed or went away). Each
+// FileReaderSync call costs milliseconds whatever its size, so the entry
+// keeps the last slice read, of 8 MB, outside the module's memory, and
+// serves the module's smaller reads from it. Positions travel as doubles:
+// exact up to 2^53, and a File may pass 4 GB.
 EM_JS(int, pagesmith_read_file, (int file, double position, void* bytes, int count), {
     const entry = Module.pagesmithFiles[file];
     if (position >= entry.blob.size) return 0;
-    let got;
-    try {
-        got = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, position + count)));
-    } catch (e) {
-        return -1;
+    if (!entry.slice || position < entry.sliceAt || position >= entry.sliceAt + entry.slice.length) {
+        try {
+            const end = Math.min(entry.blob.size, position + Math.max(count, 8 << 20));
+            entry.slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
+        } catch (e) {
+            entry.slice = null;
+            return -1;
+        }
+        entry.sliceAt = position;
+        if (Module.pagesmithOnRead) Module.pagesmithOnRead(entry.path, position + entry.slice.length);
     }
-    HEAPU8.set(got, bytes);
-    if (Module.pagesmithOnRead) Module.pagesmithOnRead(entry.path, position + got.length);
-    return got.length;
+    const from = position - entry.sliceAt;
+    const got = Math.min(count, entry.slice.length - from);
+    HEAPU8.set(entry.slice.subarray(from, from + got), bytes);
+    return got;
 });
 
-// The product's bytes leave the module as they are written: the sink keeps a
-// copy, the module's buffer is reused.
+// The product's bytes leave the module as they are written: the sink copies
+// them, the module's buffer is reused.
 EM_JS(void, pagesmith_write_file, (int file, const void* bytes, int count), {
-    Module.pagesmithFiles[file].sink(HEAPU8.slice(bytes, bytes + count));
+    Module.pagesmithFiles[file].sink(HEAPU8.subarray(bytes, bytes + count));
 });
 
 EM_JS(void, pagesmith_empty_file, (int file), { Module.pagesmithFiles[file].sink(null); });

@@ -6,8 +6,9 @@
 //
 // The page side lives in JavaScript: Module.pagesmithFiles is an array of
 // {path, blob} (an input: a File or Blob, read with FileReaderSync) or
-// {path, sink} (the product: sink(bytes) takes a copy of each chunk written;
-// sink(null) says the file was emptied by a create). Module.pagesmithOnRead,
+// {path, sink} (the product: sink(bytes) is handed each chunk written, a view
+// of the module's memory to be copied before it returns; sink(null) says the
+// file was emptied by a create). Module.pagesmithOnRead,
 // when set, hears (path, end of the last slice read) after each read.
 #pragma once
 
