@@ -29,14 +29,17 @@
     product: [convertButton, 'job-message']
   };
 
-  var worker = null, workerReady = false, queued = null, pendingJob = null, busy = false, product = null,
-    productUrl = null;
+  var worker = null, workerReady = false, queued = null, pendingJob = null, busy = false, ranWith = null,
+    product = null, productUrl = null;
   var number = new Intl.NumberFormat('en');
 
   // ------------------------------------------------------------ settings
 
   function readStored() {
-    try { return JSON.parse(localStorage.getItem(STORAGE_KEY)) || {}; } catch (e) { return {}; }
+    try {
+      var stored = JSON.parse(localStorage.getItem(STORAGE_KEY));
+      return stored && typeof stored === 'object' ? stored : {};
+    } catch (e) { return {}; }
   }
 
   function show(settings) {
@@ -50,6 +53,8 @@
     encoding.value = String(s.encoding);
     if (encoding.selectedIndex < 0) encoding.value = DEFAULTS.encoding;
     date.value = String(s.date);
+    // A kept day or encoding changes every conversion: not hidden away.
+    more.open = date.value !== '' || encoding.value !== DEFAULTS.encoding;
     showOwnTemplate();
   }
 
@@ -58,9 +63,10 @@
              title: title.value, encoding: encoding.value, date: date.value.trim() };
   }
 
-  // Kept, like the window's settings file, after a conversion that succeeded.
-  function store() {
-    try { localStorage.setItem(STORAGE_KEY, JSON.stringify(current())); } catch (e) { /* storage switched off */ }
+  // Kept, like the window's settings file, after a conversion that succeeded:
+  // the settings it ran with, whatever the fields hold since.
+  function store(settings) {
+    try { localStorage.setItem(STORAGE_KEY, JSON.stringify(settings)); } catch (e) { /* storage switched off */ }
   }
 
   function reset() {
@@ -127,7 +133,7 @@
     } else if (message.type === 'done') {
       finish();
       showProduct(message);
-      store();
+      store(ranWith);
     } else if (message.type === 'error') {
       finish();
       fail(message.field, message.message);
@@ -160,6 +166,7 @@
     progressText.textContent = '';
     progressBox.hidden = false;
     say('Converting ' + file.name + '…');
+    ranWith = current();
     var job = {
       type: 'convert', source: file, templateName: own ? chosen.name.replace(/\.tpl\.txt$/i, '') : template.value,
       template: chosen,
