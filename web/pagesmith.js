@@ -101,6 +101,7 @@
     $(target[1]).textContent = message;
     if (target[0] !== convertButton) target[0].setAttribute('aria-invalid', 'true');
     target[0].focus();
+    $(target[1]).scrollIntoView({ block: 'nearest' });
     say('Not converted: ' + message);
   }
 
