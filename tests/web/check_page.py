@@ -2,7 +2,7 @@
 """The web page (build/web/index.html, or PAGESMITH_PAGE) from disk in headless Chromium: each row picks or drops
 files and converts with Enter; the download must be the command line's bytes for the same template, settings and
 day, or the converter's message must stand beside its field with nothing to download. usage: check_page.py [WORDS]"""
-import datetime, glob, json, os, subprocess, sys, time
+import datetime, glob, json, os, socketserver, subprocess, sys, threading, time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -43,7 +43,20 @@ def cli(source, s):
     return open(work("cli.htm"), "rb").read()
 
 
+class Proxy(socketserver.ThreadingTCPServer):
+    """Chromium's proxy for every host: whatever reaches it would have gone out to the network."""
+    seen = []
+
+    def __init__(self):
+        super().__init__(("127.0.0.1", 0), lambda socket, *_: Proxy.seen.append(socket.recv(200)) or socket.close())
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+
 class Page(Browser):
+    def __init__(self):
+        self.proxy = Proxy()
+        super().__init__("--proxy-server=127.0.0.1:%d" % self.proxy.server_address[1], "--proxy-bypass-list=<-loopback>")
+
     def load(self, keep=False):
         """Opens the page, with nothing remembered unless KEEP, and waits for the engine."""
         self.driver.get("about:blank")
@@ -126,7 +139,10 @@ def remembered(b):
 
 def no_request(b):
     b.driver.get_log("performance")
-    row(SAMPLE)(b)
+    Proxy.seen.clear()
+    row(work("remote.txt", b'[.A]\r\n[img src="https://example.org/a.png" alt="a"]'), {}, "remote.htm")(b)
+    time.sleep(0.5)  # Chromium's own calls to its services pass the proxy too: only the image's host counts
+    assert not [r for r in Proxy.seen if b"example.org" in r], Proxy.seen
     logged = [json.loads(e["message"])["message"] for e in b.driver.get_log("performance")]
     urls = [m["params"]["request"]["url"] for m in logged if m["method"] == "Network.requestWillBeSent"]
     outside = [u for u in urls if not u.startswith(("file://" + os.path.dirname(PAGE) + "/", "blob:", "data:"))]
@@ -198,7 +214,7 @@ ROWS = [
     ("message: a line longer than the memory",
      row(work("long-line.txt", b"[.A]\r\n" + b"x" * (40 << 20)), {}, ("source", "Not enough memory"))),
     ("settings: remembered across a reload; Reset brings the defaults back", remembered),
-    ("no network request, no cookie", no_request),
+    ("no network request, also for a remote image in the product; no cookie", no_request),
     ("a 40 MB export: progress while it converts", progress),
     ("Cancel stops the conversion; the next one converts", cancelled),
     ("axe-core: no violation, light and dark, 1280 and 390 px", accessible),
