@@ -21,7 +21,8 @@ web_env() {
 
 configure_web() {
   web_env
-  emcmake cmake -S "$ROOT" -B "$ROOT/build/wasm" -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$ROOT" -B "$ROOT/build/wasm" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$(em-config EMSCRIPTEN_ROOT)/cmake/Modules/Platform/Emscripten.cmake" \
     -DPAGESMITH_WEB_DIR="$ROOT/build/web" "$@" >/dev/null
 }
 

@@ -8,7 +8,7 @@ build/native/pagesmith-cli's for the same source, template, settings and day,
 or the error with the one expected. Also watches that no network request is
 made and that the worker reports progress on a large export.
 
-usage: check_engine.py [--only WORD]
+usage: check_engine.py [--only WORD] [--web FOLDER]
 Prints one line per row and 'N passed, N failed'; exits 1 on a failure.
 """
 import argparse
@@ -96,6 +96,7 @@ def make_inputs(work):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--only", default="")
+    parser.add_argument("--web", help="the folder of the scripts to check (default build/web)")
     options = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="pagesmith-engine-")
@@ -162,7 +163,8 @@ def main():
         print("%s  %s%s" % ("pass" if ok else "FAIL", name, ("  (" + detail + ")") if detail else ""), flush=True)
 
     try:
-        driver.get("file://" + HARNESS)
+        web = "?web=" + os.path.relpath(options.web, HERE) if options.web else ""
+        driver.get("file://" + HARNESS + web)
         for name, source, template, changes, error in rows:
             if options.only not in name:
                 continue
