@@ -14,6 +14,7 @@ PAGE = os.environ.get("PAGESMITH_PAGE", os.path.join(ROOT, "build", "web", "inde
 CLI = os.path.join(ROOT, "build", "native", "pagesmith-cli")
 WORK = os.path.join(ROOT, "build", "web-test")
 DOWNLOADS = os.path.join(WORK, "downloads")
+PRODUCT = os.path.join(WORK, "cli.htm")
 SAMPLE = os.path.join(ROOT, "samples", "notes.txt")
 DAY = "2024-05-01"
 OWN = b"<html><head><title>x</title></head>\r\n<body>[date=dddd d MMMM yyyy] <p>[...]</p></body></html>"
@@ -39,8 +40,8 @@ def cli(source, s):
                     "--template", "own" if own else s.get("template", "Navigator"),
                     "--title-range", s.get("title-range", "1"), "--encoding", s.get("encoding", "ansi"),
                     "--separator" if s.get("separator", True) else "--no-separator",
-                    "--date", s["date"] or datetime.date.today().isoformat(), source, "-o", work("cli.htm")], check=True)
-    return open(work("cli.htm"), "rb").read()
+                    "--date", s["date"] or datetime.date.today().isoformat(), source, "-o", PRODUCT], check=True)
+    return open(PRODUCT, "rb").read()
 
 
 class Proxy(socketserver.ThreadingTCPServer):
