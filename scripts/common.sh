@@ -11,6 +11,21 @@ configure_win32() {
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
 }
 
+# The web build (emscripten): its CMake folder is build/wasm, and the
+# scripts the page loads go to build/web. Debian's emscripten runs its
+# optimiser under node, which finds its modules only in Debian's folder
+# when the node first on PATH is another one.
+web_env() {
+  export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+}
+
+configure_web() {
+  web_env
+  cmake -S "$ROOT" -B "$ROOT/build/wasm" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$(em-config EMSCRIPTEN_ROOT)/cmake/Modules/Platform/Emscripten.cmake" \
+    -DPAGESMITH_WEB_DIR="$ROOT/build/web" "$@" >/dev/null
+}
+
 configure_sanitize() {
   cmake -S "$ROOT" -B "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \

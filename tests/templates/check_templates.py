@@ -104,12 +104,12 @@ return JSON.stringify(o, Object.keys(o).sort());"""
 
 
 class Browser:
-    def __init__(self):
+    def __init__(self, *extra_arguments):
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                     "--hide-scrollbars", "--force-device-scale-factor=1", "--lang=en-US",
-                    "--window-size=1400,1000", "--disable-extensions", "--no-first-run"):
+                    "--window-size=1400,1000", "--disable-extensions", "--no-first-run") + extra_arguments:
             options.add_argument(arg)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)

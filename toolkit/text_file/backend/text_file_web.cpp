@@ -1,0 +1,180 @@
+#include "toolkit/text_file/backend/text_file_web.h"
+
+#include <emscripten.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/text/strings.h"
+
+// The page's files, by their place in Module.pagesmithFiles; -1 when no
+// entry has the path.
+EM_JS(int, pagesmith_find_file, (const char* path), {
+    const files = Module.pagesmithFiles || [];
+    const wanted = UTF8ToString(path);
+    for (let i = 0; i < files.length; ++i) {
+        if (files[i].path === wanted) return i;
+    }
+    return -1;
+});
+
+EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].sink ? 1 : 0; });
+
+// Bytes of an input into the module's memory: bytes read, 0 at the end, -1
+// when the browser cannot read the file (it changed or went away). Each
+// FileReaderSync call costs milliseconds whatever its size, so the entry
+// keeps the last slice read, of 8 MB, outside the module's memory, and
+// serves the module's smaller reads from it. Positions travel as doubles:
+// exact up to 2^53, and a File may pass 4 GB.
+EM_JS(int, pagesmith_read_file, (int file, double position, void* bytes, int count), {
+    const entry = Module.pagesmithFiles[file];
+    if (position >= entry.blob.size) return 0;
+    if (!entry.slice || position < entry.sliceAt || position >= entry.sliceAt + entry.slice.length) {
+        try {
+            const end = Math.min(entry.blob.size, position + Math.max(count, 8 << 20));
+            entry.slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
+        } catch (e) {
+            entry.slice = null;
+            return -1;
+        }
+        entry.sliceAt = position;
+        if (Module.pagesmithOnRead) Module.pagesmithOnRead(entry.path, position + entry.slice.length);
+    }
+    const from = position - entry.sliceAt;
+    const got = Math.min(count, entry.slice.length - from);
+    HEAPU8.set(entry.slice.subarray(from, from + got), bytes);
+    return got;
+});
+
+// The product's bytes leave the module as they are written: the sink copies
+// them, the module's buffer is reused.
+EM_JS(void, pagesmith_write_file, (int file, const void* bytes, int count), {
+    Module.pagesmithFiles[file].sink(HEAPU8.subarray(bytes, bytes + count));
+});
+
+EM_JS(void, pagesmith_empty_file, (int file), { Module.pagesmithFiles[file].sink(null); });
+
+namespace browser_files {
+
+namespace {
+
+using platform_file::Handle;
+using platform_file::Identity;
+using platform_file::OpenMode;
+
+struct Sharing {
+    int readers = 0;
+    bool writer = false;
+};
+
+struct Opened {
+    int file = -1;  // -1: the slot is free
+    double position = 0;
+    bool writer = false;
+};
+
+// A run opens three files: lists searched in order are the quickest.
+std::vector<Sharing> sharing;
+std::vector<Opened> opened;
+
+int findFile(const std::u16string& path) {
+    if (path.empty()) return -1;
+    return pagesmith_find_file(utf8FromText(path).c_str());
+}
+
+Opened* openedAt(Handle handle) {
+    if (handle <= 0 || static_cast<std::size_t>(handle) > opened.size()) return nullptr;
+    Opened& slot = opened[static_cast<std::size_t>(handle) - 1];
+    return slot.file < 0 ? nullptr : &slot;
+}
+
+// Inputs are read; only the product's sink takes writes, and it takes them
+// in order from its start: the product is written once, front to back.
+bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
+    const int file = findFile(path);
+    if (file < 0) return false;
+    const bool writer = mode != OpenMode::ReadOnly;
+    const bool sink = pagesmith_is_sink(file) != 0;
+    if (writer != sink) return false;
+    if (sharing.size() <= static_cast<std::size_t>(file)) sharing.resize(static_cast<std::size_t>(file) + 1);
+    Sharing& share = sharing[static_cast<std::size_t>(file)];
+    if (share.writer || (writer && share.readers > 0)) return false;
+    if (writer) {
+        share.writer = true;
+        pagesmith_empty_file(file);
+    } else {
+        ++share.readers;
+    }
+    std::size_t slot = 0;
+    while (slot < opened.size() && opened[slot].file >= 0) ++slot;
+    if (slot == opened.size()) opened.emplace_back();
+    opened[slot] = Opened{file, 0, writer};
+    handle = static_cast<Handle>(slot + 1);
+    return true;
+}
+
+void closeFile(Handle handle) {
+    Opened* o = openedAt(handle);
+    if (!o) return;
+    Sharing& share = sharing[static_cast<std::size_t>(o->file)];
+    if (o->writer) share.writer = false;
+    else --share.readers;
+    o->file = -1;
+}
+
+std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
+    Opened* o = openedAt(handle);
+    if (!o || o->writer) return -1;
+    if (count <= 0) return 0;
+    const int got = pagesmith_read_file(o->file, o->position, bytes, count);
+    if (got > 0) o->position += got;
+    return got;
+}
+
+std::int32_t writeFile(Handle handle, const void* bytes, std::int32_t count) {
+    Opened* o = openedAt(handle);
+    if (!o || !o->writer || count <= 0) return 0;
+    pagesmith_write_file(o->file, bytes, count);
+    o->position += count;
+    return count;
+}
+
+// A reader goes anywhere; the product stays where its writing has reached.
+bool seekFile(Handle handle, std::int64_t position) {
+    Opened* o = openedAt(handle);
+    if (!o || position < 0) return false;
+    if (o->writer) return static_cast<double>(position) == o->position;
+    o->position = static_cast<double>(position);
+    return true;
+}
+
+std::int64_t tellFile(Handle handle) {
+    Opened* o = openedAt(handle);
+    return o ? static_cast<std::int64_t>(o->position) : -1;
+}
+
+// Nothing lies behind the product's end, so it is cut where it is.
+bool cutFileHere(Handle handle) {
+    Opened* o = openedAt(handle);
+    return o && o->writer;
+}
+
+// Each entry is a file of its own: the page never gives one under two paths.
+bool identifyFile(const std::u16string& path, Identity& identity) {
+    const int file = findFile(path);
+    if (file < 0) return false;
+    identity.volume = 1;
+    identity.index = static_cast<std::uint64_t>(file);
+    return true;
+}
+
+bool fileExists(const std::u16string& path) { return findFile(path) >= 0; }
+
+const platform_file::Backend browserBackend{openFile, closeFile, readFile,    writeFile,    seekFile,
+                                            tellFile, cutFileHere, identifyFile, fileExists};
+
+}  // namespace
+
+const platform_file::Backend& backend() { return browserBackend; }
+
+}  // namespace browser_files

@@ -1,0 +1,21 @@
+// The browser's files, for the WebAssembly build: with this backend in place
+// (platform_file::useBackend(browser_files::backend())) the text-file service
+// reads the page's File and Blob objects in slices and hands what it writes
+// to the page in chunks, so neither input nor product is ever whole in the
+// module's memory.
+//
+// The page side lives in JavaScript: Module.pagesmithFiles is an array of
+// {path, blob} (an input: a File or Blob, read with FileReaderSync) or
+// {path, sink} (the product: sink(bytes) is handed each chunk written, a view
+// of the module's memory to be copied before it returns; sink(null) says the
+// file was emptied by a create). Module.pagesmithOnRead,
+// when set, hears (path, end of the last slice read) after each read.
+#pragma once
+
+#include "toolkit/text_file/text_file_platform.h"
+
+namespace browser_files {
+
+const platform_file::Backend& backend();
+
+}  // namespace browser_files

@@ -1,0 +1,35 @@
+#!/usr/bin/env python3
+"""Writes pagesmith-engine.js: a classic script that defines
+PagesmithEngine.createWorker(), which starts a Worker from a Blob URL of the
+worker's whole source: the emscripten module (wasm inside) and worker.js.
+
+usage: make_engine_script.py MODULE.js WORKER.js OUTPUT
+"""
+import json
+import os
+import sys
+
+module_path, worker_path, output = sys.argv[1:4]
+with open(module_path, encoding="utf-8") as f:
+    module = f.read()
+with open(worker_path, encoding="utf-8") as f:
+    worker = f.read()
+source = module + "\n" + worker
+os.makedirs(os.path.dirname(output), exist_ok=True)
+with open(output, "w", encoding="utf-8", newline="\n") as f:
+    f.write("""// Pagesmith's converter, compiled to WebAssembly, in a Web Worker. The page
+// calls PagesmithEngine.createWorker() for a started worker; the messages
+// are described in web/engine/PROTOCOL.md. The worker is made from a Blob
+// URL of its source, which a page opened from disk may do.
+var PagesmithEngine = (function () {
+  "use strict";
+  var source = %s;
+  var url = null;
+  return {
+    createWorker: function () {
+      if (!url) url = URL.createObjectURL(new Blob([source], {type: "text/javascript"}));
+      return new Worker(url);
+    }
+  };
+})();
+""" % json.dumps(source))

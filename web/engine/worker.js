@@ -1,0 +1,248 @@
+// The worker around the converter's WebAssembly module (engine.cpp); the
+// messages are those of PROTOCOL.md. It follows the module's glue in one
+// source, which defines createPagesmithModule.
+"use strict";
+
+// The converter's messages, by the field the page shows them beside.
+const messageFields = {
+  "Source not found": "source",
+  "Cannot read source file": "source",
+  "Cannot read template file": "template",
+  "'[...]' not found in template": "template",
+  "Cannot make product file": "product",
+  "Cannot write product file": "product",
+  "Product file must differ from source and template": "product",
+  "Not enough memory": "memory",
+};
+const notText = "Source is not a text file";
+const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
+// The product leaves the worker in Blob parts of this size.
+const partBytes = 8 << 20;
+const progressEveryMs = 200;
+
+// The product's Blob parts are made on a thread of their own, as making
+// them takes a fifth of a conversion's time: the collector, a worker of
+// this worker, takes each full staging buffer (moved, not copied) and on
+// "finish" answers with the whole product as one Blob.
+const collectorSource = `"use strict";
+let parts = [];
+onmessage = (e) => {
+  const m = e.data;
+  if (m.reset) parts = [];
+  if (m.part) parts.push(new Blob([m.part]));
+  if (m.finish) {
+    postMessage(new Blob(parts, {type: "text/html"}));
+    parts = [];
+  }
+};`;
+let collector = null;
+
+function startCollector() {
+  if (!collector) {
+    collector = new Worker(URL.createObjectURL(new Blob([collectorSource], {type: "text/javascript"})));
+    collector.finish = () => new Promise((resolve) => {
+      collector.onmessage = (e) => resolve(e.data);
+      collector.postMessage({finish: true});
+    });
+  }
+  return collector;
+}
+
+let module = null;  // the running instance; null after it failed
+let starting = null;
+
+function startModule() {
+  if (!starting) {
+    starting = createPagesmithModule({print: () => {}, printErr: () => {}}).then((instance) => {
+      module = instance;
+      starting = null;
+      return instance;
+    });
+  }
+  return starting;
+}
+
+// Magic numbers of the files people drop by mistake: images, archives,
+// documents, media, programs. None shorter than three bytes, which a text
+// might begin with; the control characters below catch those files.
+const binaryMagic = [
+  [0x89, 0x50, 0x4e, 0x47], [0xff, 0xd8, 0xff], [0x47, 0x49, 0x46, 0x38],
+  [0x49, 0x49, 0x2a, 0x00], [0x4d, 0x4d, 0x00, 0x2a],
+  [0x52, 0x49, 0x46, 0x46], [0x25, 0x50, 0x44, 0x46, 0x2d],
+  [0x50, 0x4b, 0x03, 0x04], [0x50, 0x4b, 0x05, 0x06], [0x50, 0x4b, 0x07, 0x08],
+  [0x1f, 0x8b], [0x37, 0x7a, 0xbc, 0xaf, 0x27, 0x1c], [0x52, 0x61, 0x72, 0x21, 0x1a, 0x07],
+  [0xfd, 0x37, 0x7a, 0x58, 0x5a, 0x00], [0x42, 0x5a, 0x68], [0x28, 0xb5, 0x2f, 0xfd],
+  [0xd0, 0xcf, 0x11, 0xe0, 0xa1, 0xb1, 0x1a, 0xe1], [0x7f, 0x45, 0x4c, 0x46],
+  [0x00, 0x61, 0x73, 0x6d], [0x4f, 0x67, 0x67, 0x53], [0x49, 0x44, 0x33], [0x66, 0x4c, 0x61, 0x43],
+  [0x53, 0x51, 0x4c, 0x69, 0x74, 0x65, 0x20, 0x66],
+];
+
+function startsWith(bytes, magic) {
+  return magic.length <= bytes.length && magic.every((b, i) => bytes[i] === b);
+}
+
+// Control characters that no text holds: all below 32 but NUL, which the
+// converter takes as a line end, and tab, line feed, vertical tab, form
+// feed, carriage return and escape.
+function isStrayControl(c) {
+  return c < 32 && c !== 0 && !(c >= 9 && c <= 13) && c !== 27;
+}
+
+// Whether the first bytes of a source are text in the encoding it will be
+// read in: no known binary magic where no byte-order mark is, and stray
+// control characters in at most one character in sixteen (compressed data
+// and images have one in ten; a text has none or a few).
+function looksLikeText(bytes, unmarked) {
+  const utf16Mark = bytes[0] === 0xff && bytes[1] === 0xfe ? "le" : bytes[0] === 0xfe && bytes[1] === 0xff ? "be" : "";
+  const utf32Mark = startsWith(bytes, [0xff, 0xfe, 0x00, 0x00]) || startsWith(bytes, [0x00, 0x00, 0xfe, 0xff]);
+  const utf8Mark = startsWith(bytes, [0xef, 0xbb, 0xbf]);
+  if (utf32Mark) return true;
+  if (!utf16Mark && !utf8Mark && binaryMagic.some((magic) => startsWith(bytes, magic))) return false;
+  const order = utf16Mark || (utf8Mark ? "" : unmarked === "utf-16le" ? "le" : unmarked === "utf-16be" ? "be" : "");
+  let stray = 0;
+  let count = 0;
+  if (order) {
+    for (let i = utf16Mark ? 2 : 0; i + 1 < bytes.length; i += 2) {
+      const unit = order === "le" ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
+      if (isStrayControl(unit)) ++stray;
+      ++count;
+    }
+  } else {
+    for (const b of bytes) if (isStrayControl(b)) ++stray;
+    count = bytes.length;
+  }
+  return stray <= Math.max(1, count >> 4);
+}
+
+// The day of "YYYY-MM-DD" as numbers; null for other text.
+function dayOf(text) {
+  const match = /^(\d{4})-(\d{2})-(\d{2})$/.exec(text);
+  return match ? match.slice(1).map(Number) : null;
+}
+
+// As the command line names a product beside its source: the extension, if
+// any, replaced by "htm". An extension holds no blank, and a name that
+// begins with "." has none.
+function productNameOf(sourceName) {
+  for (let i = sourceName.length - 1; i >= 0; --i) {
+    const c = sourceName[i];
+    if (c === " ") break;
+    if (c !== ".") continue;
+    if (i === 0 || i === sourceName.length - 1) break;
+    return sourceName.slice(0, i + 1) + "htm";
+  }
+  return sourceName + ".htm";
+}
+
+function utf8OnStack(instance, text) {
+  const size = instance.lengthBytesUTF8(text) + 1;
+  const at = instance._malloc(size);
+  instance.stringToUTF8(text, at, size);
+  return at;
+}
+
+// One conversion; returns the one message for the page, or a promise of it.
+function convert(instance, request) {
+  const settings = request.settings || {};
+  const fail = (field, message) => ({type: "error", field, message});
+  const unmarked = settings.encoding === undefined ? "ansi" : settings.encoding;
+  const encoding = encodings.indexOf(unmarked);
+  if (encoding < 0) return fail("encoding", "Unknown encoding: " + unmarked);
+  const titleRange = settings.titleRange === undefined ? 1 : settings.titleRange;
+  if (!Number.isInteger(titleRange) || titleRange < -2147483648 || titleRange > 2147483647)
+    return fail("titleRange", "Number of different header styles must be a whole number");
+  const date = settings.date || "";
+  const day = date ? dayOf(date) : [0, 0, 0];
+  const badDay = "Date for date tags must be a day as YYYY-MM-DD";
+  if (!day) return fail("date", badDay);
+
+  const source = request.source;
+  let head;
+  try {
+    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.slice(0, 4096)));
+  } catch (e) {
+    return fail("source", "Cannot read source file");
+  }
+  if (!looksLikeText(head, unmarked)) return fail("source", notText);
+
+  const started = performance.now();
+  // The product is copied into staging buffers, and each full one goes to
+  // the collector.
+  const collector = startCollector();
+  collector.postMessage({reset: true});
+  let staging = new Uint8Array(partBytes);
+  let staged = 0;
+  const sink = (bytes) => {
+    if (bytes === null) {
+      collector.postMessage({reset: true});
+      staged = 0;
+      return;
+    }
+    for (let at = 0; at < bytes.length;) {
+      const take = Math.min(bytes.length - at, partBytes - staged);
+      staging.set(bytes.subarray(at, at + take), staged);
+      staged += take;
+      at += take;
+      if (staged === partBytes) {
+        collector.postMessage({part: staging}, [staging.buffer]);
+        staging = new Uint8Array(partBytes);
+        staged = 0;
+      }
+    }
+  };
+  let lastProgress = 0;
+  const messages = [];
+  instance.pagesmithFiles = [
+    {path: "/source", blob: source},
+    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
+    {path: "/product.htm", sink},
+  ];
+  instance.pagesmithOnRead = (path, read) => {
+    const now = performance.now();
+    if (path !== "/source" || now - lastProgress < progressEveryMs) return;
+    lastProgress = now;
+    postMessage({type: "progress", read, total: source.size});
+  };
+  instance.pagesmithOnMessage = (message) => messages.push(message);
+
+  const texts = [utf8OnStack(instance, request.templateName), utf8OnStack(instance, settings.title || "")];
+  let pages;
+  try {
+    pages = instance._pagesmith_convert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
+                                        encoding, day[0], day[1], day[2]);
+  } finally {
+    texts.forEach((at) => instance._free(at));
+    instance.pagesmithFiles = [];
+  }
+  if (pages === -2) return fail("date", badDay);
+  if (pages < 0) {
+    const message = messages[0] || "Cannot write product file";
+    return fail(messageFields[message] || "product", message);
+  }
+  collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
+  return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(source.name || "source"), pages,
+                                             bytes: blob.size, ms: Math.round(performance.now() - started)}));
+}
+
+let queue = Promise.resolve();
+
+onmessage = (event) => {
+  const request = event.data;
+  if (!request || request.type !== "convert") return;
+  queue = queue.then(async () => {
+    const instance = module || (await startModule());
+    let reply;
+    try {
+      reply = await convert(instance, request);
+    } catch (e) {
+      // The module trapped (its stack, or memory outside the converter's
+      // reach) or the browser refused memory for the product: either way
+      // memory ran out. The next run gets a fresh module.
+      module = null;
+      reply = {type: "error", field: "memory", message: "Not enough memory"};
+    }
+    postMessage(reply);
+  });
+};
+
+startModule().then(() => postMessage({type: "ready"}));
