@@ -23,7 +23,9 @@ int refuseClashingProducts(std::vector<Conversion>& conversions) {
     std::vector<FileKey> sources;
     std::vector<std::u16string> unidentified;
     for (const Conversion& conversion : conversions) {
-        if (conversion.sourcePath.empty()) continue;
+        // A pipe is no file a product could overwrite, and opening it to ask
+        // would take the writer's one connection.
+        if (conversion.sourcePath.empty() || conversion.fromStream) continue;
         FileKey key;
         if (identifyFile(conversion.sourcePath, key)) sources.push_back(key);
         else unidentified.push_back(fullForm(conversion.sourcePath));
