@@ -35,6 +35,10 @@ struct TimeLocale {
     }
 };
 
+}  // namespace
+
+namespace platform_date {
+
 const DateNames& localeNames() {
     static const DateNames names = [] {
         const TimeLocale locale;
@@ -60,10 +64,6 @@ const DateNames& localeNames() {
     return names;
 }
 
-}  // namespace
-
-namespace platform_date {
-
 CalendarDate localToday() {
     // The local date of the last second asked about: one conversion a
     // second, however many tags ask.
@@ -77,15 +77,6 @@ CalendarDate localToday() {
         lastSecond = now;
     }
     return lastDate;
-}
-
-int format(std::u16string_view picture, int bufferChars, const CalendarDate& date, std::u16string& out) {
-    out.clear();
-    std::u16string result = formatDatePicture(picture, date, localeNames());
-    const int needed = static_cast<int>(result.size()) + 1;
-    if (needed > bufferChars) return 0;
-    out = std::move(result);
-    return needed;
 }
 
 }  // namespace platform_date

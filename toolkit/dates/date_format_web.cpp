@@ -46,9 +46,9 @@ EM_JS(int, pagesmith_date_names, (char* out, int room), {
     return needed;
 });
 
-namespace {
+namespace platform_date {
 
-const DateNames& browserNames() {
+const DateNames& localeNames() {
     static const DateNames names = [] {
         std::string bytes(512, '\0');
         const int needed = pagesmith_date_names(&bytes[0], static_cast<int>(bytes.size()));
@@ -74,24 +74,11 @@ const DateNames& browserNames() {
     return names;
 }
 
-}  // namespace
-
-namespace platform_date {
-
 CalendarDate localToday() {
     const int day = pagesmith_local_day();
     CalendarDate date{};
     if (!makeCalendarDate(day / 10000, day / 100 % 100, day % 100, date)) date = CalendarDate{1601, 1, 1, 1};
     return date;
-}
-
-int format(std::u16string_view picture, int bufferChars, const CalendarDate& date, std::u16string& out) {
-    out.clear();
-    std::u16string result = formatDatePicture(picture, date, browserNames());
-    const int needed = static_cast<int>(result.size()) + 1;
-    if (needed > bufferChars) return 0;
-    out = std::move(result);
-    return needed;
 }
 
 }  // namespace platform_date

@@ -124,11 +124,26 @@ std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     return got < 0 ? -1 : static_cast<std::int32_t>(got);
 }
 
+// A product is synced before it takes its name. Asking the disk to start on
+// each few megabytes as they are written lets that sync wait only for the
+// last of them, where it would otherwise wait for the whole page at the end.
+void startWritingBack(int fd, ssize_t justWritten) {
+#ifdef __linux__
+    constexpr off_t step = off_t(4) << 20;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at > 0 && at / step != (at - justWritten) / step)
+        sync_file_range(fd, (at / step - 1) * step, step, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd, (void)justWritten;
+#endif
+}
+
 std::int32_t writeFile(Handle handle, const void* bytes, std::int32_t count) {
     ssize_t put;
     do {
         put = ::write(descriptor(handle), bytes, static_cast<size_t>(count));
     } while (put < 0 && errno == EINTR);
+    if (put > 0) startWritingBack(descriptor(handle), put);
     return put < 0 ? 0 : static_cast<std::int32_t>(put);
 }
 
