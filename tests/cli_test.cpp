@@ -39,17 +39,15 @@ constexpr bool onWindows = true;
 constexpr char16_t programName[] = u"pagesmith-cli.exe";
 const std::string nullDevice = "NUL";
 constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
-constexpr int deniedReason = 5;  // ERROR_ACCESS_DENIED
-// Made read-only in each row's folder.
-const std::string unwritableProduct = "ro.htm";
+constexpr int deniedReason = 5;                    // ERROR_ACCESS_DENIED
+const std::string unwritableProduct = "ro.htm";  // read-only in each row's folder
 #else
 constexpr bool onWindows = false;
 constexpr char16_t programName[] = u"pagesmith-cli";
 const std::string nullDevice = "/dev/null";
 constexpr int closedReason = EBADF;
 constexpr int deniedReason = EACCES;
-// Refused to the administrator too, who may write any read-only file.
-const std::string unwritableProduct = "/sys/x.htm";
+const std::string unwritableProduct = "/sys/x.htm";  // refused to root too
 #endif
 
 const std::string bom = "\xEF\xBB\xBF";
@@ -107,18 +105,14 @@ struct Work {
             {"old.htm", "old page"},
             {"y", "[.Y]"},
             {"y.htm", "keep"},
+            {"ro.htm", "old page"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
-        if (onWindows) {
-            writeBytes(path(unwritableProduct), "old page");
-            const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-            fs::permissions(fs::path(path(unwritableProduct)), writable, fs::perm_options::remove);
-        }
+        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::remove);
     }
     ~Work() {
         std::error_code ignored;
-        if (onWindows)
-            fs::permissions(fs::path(path(unwritableProduct)), fs::perms::owner_write, fs::perm_options::add, ignored);
+        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::add, ignored);
     }
     std::u16string path(const std::string& name) const {
         std::u16string wideName = u16(name);
