@@ -282,7 +282,10 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     }
 
     // A refused product is refused for good: watching it would only idle.
-    if (options.watch) return refusals ? 1 : watchConversions(conversions);
+    if (options.watch) {
+        const bool unwritable = refuseUnwritableProducts(conversions) > 0;
+        return refusals || unwritable ? 1 : watchConversions(conversions);
+    }
     if (refusals) status = 1;
     for (const Conversion& conversion : conversions) {
         if (!conversion.refused && !runConversion(conversion)) status = 1;

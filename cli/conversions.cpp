@@ -66,11 +66,6 @@ void resetConverterState() {
     listDepth = 0;
 }
 
-void reportProductFailure(const Conversion& conversion) {
-    const std::u16string reason = systemErrorText(lastSystemError());
-    reportCliMessage(u"Cannot make product file: " + conversion.productName + (reason.empty() ? u"" : u" (" + reason + u")"));
-}
-
 // The page goes to a temporary file beside the product, under the product's
 // lock, and takes the product's place only once complete.
 bool writeBesideAndReplace(const Conversion& conversion) {
@@ -104,6 +99,11 @@ std::u16string secondsText(double seconds) {
 }  // namespace
 
 void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
+
+void reportProductFailure(const Conversion& conversion) {
+    const std::u16string reason = systemErrorText(lastSystemError());
+    reportCliMessage(u"Cannot make product file: " + conversion.productName + (reason.empty() ? u"" : u" (" + reason + u")"));
+}
 
 void reportCliMessage(const std::u16string& message) {
     writeStandardError("pagesmith: " + shownText(utf8FromText(message)) + "\n");

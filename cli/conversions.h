@@ -32,6 +32,14 @@ void reportCliMessage(const std::u16string& message);
 // anything is written. Returns how many.
 int refuseClashingProducts(std::vector<Conversion>& conversions);
 
+// For a watch: reports and marks as refused every product that no run could
+// write (the user may not write it, no file can be made beside it), with the
+// message a run would give. Returns how many.
+int refuseUnwritableProducts(std::vector<Conversion>& conversions);
+
+// "Cannot make product file: NAME (the system's reason)".
+void reportProductFailure(const Conversion& conversion);
+
 // Runs one conversion as a fresh program would. A product file is written
 // beside its place under the product's lock and put there once complete
 // (toolkit/fs/product_file.h), so that nobody reads half a page and a failed

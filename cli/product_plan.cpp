@@ -3,6 +3,7 @@
 #include "cli/conversions.h"
 #include "converter/conversion_run.h"
 #include "toolkit/fs/file_identity.h"
+#include "toolkit/fs/product_file.h"
 #include "toolkit/fs/paths.h"
 
 namespace {
@@ -49,6 +50,19 @@ int refuseClashingProducts(std::vector<Conversion>& conversions) {
         if (conflict.empty() && isSource) conflict = u"Product file must differ from source and template";
         if (conflict.empty()) continue;
         reportCliMessage(std::u16string(conflict) + u": " + conversion.productName);
+        conversion.refused = true;
+        ++refused;
+    }
+    return refused;
+}
+
+// A watch runs unattended: a product refused now would be refused on every
+// change while the watch idles on, so it is refused before the watch starts.
+int refuseUnwritableProducts(std::vector<Conversion>& conversions) {
+    int refused = 0;
+    for (Conversion& conversion : conversions) {
+        if (conversion.refused || conversion.toStandardOutput || productReplaceable(conversion.productPath)) continue;
+        reportProductFailure(conversion);
         conversion.refused = true;
         ++refused;
     }

@@ -39,11 +39,15 @@ constexpr bool onWindows = true;
 constexpr char16_t programName[] = u"pagesmith-cli.exe";
 const std::string nullDevice = "NUL";
 constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
+constexpr int deniedReason = 5;                    // ERROR_ACCESS_DENIED
+const std::string unwritableProduct = "ro.htm";  // read-only in each row's folder
 #else
 constexpr bool onWindows = false;
 constexpr char16_t programName[] = u"pagesmith-cli";
 const std::string nullDevice = "/dev/null";
 constexpr int closedReason = EBADF;
+constexpr int deniedReason = EACCES;
+const std::string unwritableProduct = "/sys/x.htm";  // refused to root too
 #endif
 
 const std::string bom = "\xEF\xBB\xBF";
@@ -101,8 +105,14 @@ struct Work {
             {"old.htm", "old page"},
             {"y", "[.Y]"},
             {"y.htm", "keep"},
+            {"ro.htm", "old page"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
+        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::remove);
+    }
+    ~Work() {
+        std::error_code ignored;
+        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::add, ignored);
     }
     std::u16string path(const std::string& name) const {
         std::u16string wideName = u16(name);
@@ -122,7 +132,8 @@ std::string missingFileReason() {
 
 // {missing}: that reason; {/}: the path separator; {usage}: the usage line;
 // {settings}: the settings file beside the program; {closed}: the reason a
-// closed stream gives; {s}: a time in seconds.
+// closed stream gives; {denied}: the reason for a file the user may not
+// write; {s}: a time in seconds.
 std::string expand(std::string text) {
     const std::pair<std::string, std::string> names[] = {
         {"{missing}", missingFileReason()},
@@ -130,6 +141,7 @@ std::string expand(std::string text) {
         {"{usage}", usage},
         {"{settings}", utf8FromText(program().settings)},
         {"{closed}", utf8FromText(systemErrorText(closedReason))},
+        {"{denied}", utf8FromText(systemErrorText(deniedReason))},
     };
     for (const auto& name : names) {
         for (std::size_t at; (at = text.find(name.first)) != std::string::npos;)
@@ -318,6 +330,8 @@ TEST(CommandLine, Invocations) {
          {{"caf\xC3\xA9.htm", "\xEF\xBB\xBF<p>x\xC3\xA9<br>\r\n</p>"}}},
         {"--watch with a refused product ends at once", {"-w", "notes.txt", "-o", "notes.txt"}, here, "", 1, "",
          "pagesmith: Product file must differ from source and template: notes.txt\n"},
+        {"--watch with a product it may not write ends at once", {"-w", "notes.txt", "-o", unwritableProduct}, here, "",
+         1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " ({denied})\n"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
     };
@@ -390,6 +404,27 @@ TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
     for (const auto& entry : fs::directory_iterator(fs::path(work.dir.directory())))
         EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << "left behind";
 }
+
+#ifndef _WIN32
+// A FIFO put in a watched source's place is skipped and its page kept: the
+// other source is still rebuilt after it, and SIGTERM still ends the watch.
+TEST(CommandLine, WatchSkipsASourceThatBecomesAFifo) {
+    Work work;
+    fs::remove(fs::path(program().settings));
+    ChildHandle child = startChild(program().path, {"-w", "--template-dir", ".", "notes.txt", "more.txt"},
+                                   work.dir.directory(), true);
+    ASSERT_TRUE(child && waitForBytes(work.path("more.htm"), page("<p>x<br>\r\n</p>")));
+    fs::remove(fs::path(work.path("notes.txt")));
+    ASSERT_EQ(mkfifo(work.dir.nativePath("notes.txt").c_str(), 0600), 0);
+    writeBytes(work.path("more.txt"), "y");
+    ASSERT_TRUE(waitForBytes(work.path("more.htm"), page("<p>y<br>\r\n</p>"))) << "blocked on the FIFO";
+    ASSERT_TRUE(interruptChild(*child));
+    const ChildResult result = finishChild(*child);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.standardError, "pagesmith: Cannot read source file: notes.txt (not a regular file)\n");
+    EXPECT_EQ(readBytes(work.path("notes.htm")), otherPage);
+}
+#endif
 
 #ifdef _WIN32
 // A named pipe that a run reads from: its writer connects once the run has

@@ -34,3 +34,10 @@ bool finishProductReplacement(ProductReplacement& replacement);
 
 // Removes the temporary file and releases the lock; the product stays as it was.
 void abandonProductReplacement(ProductReplacement& replacement);
+
+// Whether beginProductReplacement would succeed but for another writer
+// holding the product now: tried as a run tries it, then undone. False, with
+// the system's reason in lastSystemError, for a refusal that stays (a product
+// the user may not write, no file can be made beside it), so that a watch
+// can refuse it before it starts.
+bool productReplaceable(const std::u16string& productPath);

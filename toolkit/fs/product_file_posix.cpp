@@ -266,6 +266,13 @@ bool finishProductReplacement(ProductReplacement& replacement) {
     return true;
 }
 
+bool productReplaceable(const std::u16string& productPath) {
+    ProductReplacement trial;
+    if (!beginProductReplacement(productPath, trial)) return errno == EWOULDBLOCK;
+    abandonProductReplacement(trial);
+    return true;
+}
+
 void abandonProductReplacement(ProductReplacement& replacement) {
     const int reason = errno;
     if (!replacement.temporary.empty()) unlink(utf8FromText(replacement.temporary).c_str());

@@ -98,6 +98,14 @@ bool copyInto(const std::u16string& temporary, HANDLE product) {
 bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
     replacement = ProductReplacement{};
     replacement.target = productPath;
+    // The read-only attribute says the user may not write the file; Wine
+    // would still open it for writing for its administrator.
+    const DWORD attributes = GetFileAttributesW(wide(productPath));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     HANDLE product = CreateFileW(wide(productPath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (product != INVALID_HANDLE_VALUE) {
@@ -160,6 +168,13 @@ bool finishProductReplacement(ProductReplacement& replacement) {
     }
     replacement.temporary.clear();
     releaseLock(replacement);
+    return true;
+}
+
+bool productReplaceable(const std::u16string& productPath) {
+    ProductReplacement trial;
+    if (!beginProductReplacement(productPath, trial)) return GetLastError() == ERROR_SHARING_VIOLATION;
+    abandonProductReplacement(trial);
     return true;
 }
 
