@@ -496,6 +496,7 @@ TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
     ASSERT_TRUE(beginProductReplacement(product, replacement));
     const std::u16string ours = replacement.temporary;
     abandonProductReplacement(replacement);
+    ASSERT_FALSE(ours.empty());
     std::u16string dead = ours;
     while (!dead.empty() && dead.back() >= u'0' && dead.back() <= u'9') dead.pop_back();
     dead += u"2147483646";
