@@ -1,6 +1,7 @@
 // The worker around the converter's WebAssembly module (engine.cpp); the
-// messages are those of PROTOCOL.md. It follows the module's glue in one
-// source, which defines createPagesmithModule.
+// messages are those of PROTOCOL.md. It follows the module's glue, which
+// defines createPagesmithModule, and the module's bytes as base64
+// (pagesmithWasm) in one source.
 "use strict";
 
 // The converter's messages, by the field the page shows them beside.
@@ -18,7 +19,16 @@ const notText = "Source is not a text file";
 const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
 // The product leaves the worker in Blob parts of this size.
 const partBytes = 8 << 20;
+// The inputs are read in slices of this size (each browser read costs
+// milliseconds whatever its size), the source this many slices ahead where
+// the module can wait for them.
+const sliceBytes = 8 << 20;
+const slicesAhead = 2;
 const progressEveryMs = 200;
+// Where the browser can suspend WebAssembly while a promise settles, the
+// source is read on a thread of its own while the module converts, and the
+// module waits for a slice only when it is not there yet.
+const suspending = typeof WebAssembly.Suspending === "function" && typeof WebAssembly.promising === "function";
 
 // The product's Blob parts are made on a thread of their own, as making
 // them takes a fifth of a conversion's time: the collector, a worker of
@@ -48,12 +58,95 @@ function startCollector() {
   return collector;
 }
 
+// The reader, a worker of this worker, reads the source's slices that the
+// worker asks for and hands each over (moved, not copied), tagged with the
+// run and the position it was asked for.
+const readerSource = `"use strict";
+onmessage = (e) => {
+  const m = e.data;
+  let bytes = null;
+  try {
+    bytes = new FileReaderSync().readAsArrayBuffer(m.blob.slice(m.at, m.end));
+  } catch (x) {}
+  postMessage({run: m.run, at: m.at, bytes}, bytes ? [bytes] : []);
+};`;
+let reader = null;
+let readingAhead = null;  // the file entry being read ahead, or null
+
+function startReader() {
+  if (!reader) {
+    reader = new Worker(URL.createObjectURL(new Blob([readerSource], {type: "text/javascript"})));
+    reader.onmessage = (e) => {
+      const m = e.data;
+      const entry = readingAhead;
+      const arrived = entry && entry.run === m.run && entry.arrivals.get(m.at);
+      if (!arrived) return;
+      entry.arrivals.delete(m.at);
+      arrived(m.bytes ? new Uint8Array(m.bytes) : null);
+    };
+  }
+  return reader;
+}
+
+function askForSlice(entry, at) {
+  if (at >= entry.blob.size || entry.ahead.has(at)) return;
+  entry.ahead.set(at, new Promise((resolve) => entry.arrivals.set(at, resolve)));
+  reader.postMessage({run: entry.run, blob: entry.blob, at, end: Math.min(entry.blob.size, at + sliceBytes)});
+}
+
+// Puts the slice of `entry` that holds `position` in entry.slice (null when
+// the browser cannot read it); a promise of that when it comes from the
+// reader, else null once it is done (text_file_web.cpp).
+function loadSlice(entry, position, count) {
+  const loaded = (slice) => {
+    entry.slice = slice;
+    entry.sliceAt = position;
+    if (slice && entry.onRead) entry.onRead(position + slice.length);
+  };
+  if (!entry.ahead) {
+    let slice = null;
+    try {
+      const end = Math.min(entry.blob.size, position + Math.max(count, sliceBytes));
+      slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
+    } catch (e) {}
+    loaded(slice);
+    return null;
+  }
+  askForSlice(entry, position);
+  const slice = entry.ahead.get(position);
+  entry.ahead.delete(position);
+  for (let i = 1; i <= slicesAhead; ++i) askForSlice(entry, position + i * sliceBytes);
+  return slice.then(loaded);
+}
+
+function base64Bytes(text) {
+  const chars = atob(text);
+  const bytes = new Uint8Array(chars.length);
+  for (let i = 0; i < chars.length; ++i) bytes[i] = chars.charCodeAt(i);
+  return bytes;
+}
+
 let module = null;  // the running instance; null after it failed
 let starting = null;
 
+// The module is instantiated here, not by its glue, so that its read may
+// suspend it; its entry is then called through WebAssembly.promising.
 function startModule() {
   if (!starting) {
-    starting = createPagesmithModule({print: () => {}, printErr: () => {}}).then((instance) => {
+    let exports = null;
+    const instantiateWasm = (imports, receive) => {
+      if (suspending) imports.env.pagesmith_read_file = new WebAssembly.Suspending(imports.env.pagesmith_read_file);
+      WebAssembly.instantiate(base64Bytes(pagesmithWasm), imports).then((made) => {
+        exports = made.instance.exports;
+        receive(made.instance, made.module);
+      });
+      return {};
+    };
+    starting = createPagesmithModule({print: () => {}, printErr: () => {}, instantiateWasm}).then((instance) => {
+      instance.pagesmithConvert = suspending ? WebAssembly.promising(exports.pagesmith_convert)
+                                             : exports.pagesmith_convert;
+      instance.pagesmithMemory = exports.memory;
+      instance.pagesmithLoadSlice = loadSlice;
       module = instance;
       starting = null;
       return instance;
@@ -141,8 +234,10 @@ function utf8OnStack(instance, text) {
   return at;
 }
 
-// One conversion; returns the one message for the page, or a promise of it.
-function convert(instance, request) {
+let runs = 0;
+
+// One conversion; resolves with the one message for the page.
+async function convert(instance, request) {
   const settings = request.settings || {};
   const fail = (field, message) => ({type: "error", field, message});
   const unmarked = settings.encoding === undefined ? "ansi" : settings.encoding;
@@ -192,27 +287,35 @@ function convert(instance, request) {
   };
   let lastProgress = 0;
   const messages = [];
-  instance.pagesmithFiles = [
-    {path: "/source", blob: source},
-    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
-    {path: "/product.htm", sink},
-  ];
-  instance.pagesmithOnRead = (path, read) => {
+  const sourceEntry = {path: "/source", blob: source, run: ++runs};
+  sourceEntry.onRead = (read) => {
     const now = performance.now();
-    if (path !== "/source" || now - lastProgress < progressEveryMs) return;
+    if (now - lastProgress < progressEveryMs) return;
     lastProgress = now;
     postMessage({type: "progress", read, total: source.size});
   };
+  if (suspending) {
+    startReader();
+    sourceEntry.ahead = new Map();  // position -> promise of the slice's bytes
+    sourceEntry.arrivals = new Map();  // position -> its promise's resolve
+    readingAhead = sourceEntry;
+  }
+  instance.pagesmithFiles = [
+    sourceEntry,
+    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
+    {path: "/product.htm", sink},
+  ];
   instance.pagesmithOnMessage = (message) => messages.push(message);
 
   const texts = [utf8OnStack(instance, request.templateName), utf8OnStack(instance, settings.title || "")];
   let pages;
   try {
-    pages = instance._pagesmith_convert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
-                                        encoding, day[0], day[1], day[2]);
+    pages = await instance.pagesmithConvert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
+                                            encoding, day[0], day[1], day[2]);
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
+    readingAhead = null;
   }
   if (pages === -2) return fail("date", badDay);
   if (pages < 0) {
