@@ -32,26 +32,39 @@ const suspending = typeof WebAssembly.Suspending === "function" && typeof WebAss
 
 // The product's Blob parts are made on a thread of their own, as making
 // them takes a fifth of a conversion's time: the collector, a worker of
-// this worker, takes each full staging buffer (moved, not copied) and on
-// "finish" answers with the whole product as one Blob.
+// this worker, takes each full staging buffer (moved, not copied), gives
+// the buffer back once its bytes are in a Blob, and on "finish" answers
+// with the whole product as one Blob.
 const collectorSource = `"use strict";
 let parts = [];
 onmessage = (e) => {
   const m = e.data;
   if (m.reset) parts = [];
-  if (m.part) parts.push(new Blob([m.part]));
+  if (m.part) {
+    parts.push(new Blob([m.part]));
+    postMessage(m.part.buffer, [m.part.buffer]);
+  }
   if (m.finish) {
     postMessage(new Blob(parts, {type: "text/html"}));
     parts = [];
   }
 };`;
 let collector = null;
+// Staging buffers given back, to be filled again: filling fresh memory
+// takes twice as long. They come back while the module waits for the
+// source; between runs (null) they are let go.
+let spareBuffers = null;
+let finished = null;
 
 function startCollector() {
   if (!collector) {
     collector = new Worker(URL.createObjectURL(new Blob([collectorSource], {type: "text/javascript"})));
+    collector.onmessage = (e) => {
+      if (!(e.data instanceof ArrayBuffer)) finished(e.data);
+      else if (spareBuffers) spareBuffers.push(new Uint8Array(e.data));
+    };
     collector.finish = () => new Promise((resolve) => {
-      collector.onmessage = (e) => resolve(e.data);
+      finished = resolve;
       collector.postMessage({finish: true});
     });
   }
@@ -89,9 +102,10 @@ function startReader() {
 }
 
 function askForSlice(entry, at) {
-  if (at >= entry.blob.size || entry.ahead.has(at)) return;
+  const end = Math.min(entry.blob.size, at + sliceBytes);
   entry.ahead.set(at, new Promise((resolve) => entry.arrivals.set(at, resolve)));
-  reader.postMessage({run: entry.run, blob: entry.blob, at, end: Math.min(entry.blob.size, at + sliceBytes)});
+  entry.askedTo = end;
+  reader.postMessage({run: entry.run, blob: entry.blob, at, end});
 }
 
 // Puts the slice of `entry` that holds `position` in entry.slice (null when
@@ -112,10 +126,13 @@ function loadSlice(entry, position, count) {
     loaded(slice);
     return null;
   }
-  askForSlice(entry, position);
+  if (!entry.ahead.has(position)) {
+    entry.ahead.clear();
+    askForSlice(entry, position);
+  }
   const slice = entry.ahead.get(position);
   entry.ahead.delete(position);
-  for (let i = 1; i <= slicesAhead; ++i) askForSlice(entry, position + i * sliceBytes);
+  while (entry.ahead.size < slicesAhead && entry.askedTo < entry.blob.size) askForSlice(entry, entry.askedTo);
   return slice.then(loaded);
 }
 
@@ -265,6 +282,7 @@ async function convert(instance, request) {
   // the collector.
   const collector = startCollector();
   collector.postMessage({reset: true});
+  spareBuffers = [];
   let staging = new Uint8Array(partBytes);
   let staged = 0;
   const sink = (bytes) => {
@@ -280,7 +298,7 @@ async function convert(instance, request) {
       at += take;
       if (staged === partBytes) {
         collector.postMessage({part: staging}, [staging.buffer]);
-        staging = new Uint8Array(partBytes);
+        staging = spareBuffers.pop() || new Uint8Array(partBytes);
         staged = 0;
       }
     }
@@ -316,6 +334,7 @@ async function convert(instance, request) {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
     readingAhead = null;
+    spareBuffers = null;
   }
   if (pages === -2) return fail("date", badDay);
   if (pages < 0) {
