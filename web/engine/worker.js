@@ -271,9 +271,11 @@ async function convert(instance, request) {
   const source = request.source;
   let head;
   try {
-    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.slice(0, 4096)));
+    // A short source is read whole: a file that went away after it was
+    // picked may show a size of 0, and a slice of it then reads as empty.
+    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.size > 4096 ? source.slice(0, 4096) : source));
   } catch (e) {
-    return fail("source", "Cannot read source file");
+    return fail("source", e.name === "NotFoundError" ? "Source not found" : "Cannot read source file");
   }
   if (!looksLikeText(head, unmarked)) return fail("source", notText);
 
@@ -343,7 +345,8 @@ async function convert(instance, request) {
   }
   collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
   return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(source.name || "source"), pages,
-                                             bytes: blob.size, ms: Math.round(performance.now() - started)}));
+                                             bytes: blob.size, ms: Math.round(performance.now() - started),
+                                             heapBytes: instance.pagesmithMemory.buffer.byteLength}));
 }
 
 let queue = Promise.resolve();
