@@ -319,6 +319,8 @@ async function convert(instance, request) {
     sourceEntry.ahead = new Map();  // position -> promise of the slice's bytes
     sourceEntry.arrivals = new Map();  // position -> its promise's resolve
     readingAhead = sourceEntry;
+    // The first slice is read while the module starts and reads the template.
+    if (source.size > 0) askForSlice(sourceEntry, 0);
   }
   instance.pagesmithFiles = [
     sourceEntry,
