@@ -29,7 +29,7 @@
     product: [convertButton, 'job-message']
   };
 
-  var worker = null, workerReady = false, queued = null, pendingJob = null, busy = false, ranWith = null,
+  var worker = null, workerReady = false, queued = null, busy = false, ranWith = null,
     product = null, productUrl = null;
   var number = new Intl.NumberFormat('en');
 
@@ -174,23 +174,12 @@
       settings: { titleRange: titleRangeNumber(), separator: separator.checked, title: title.value,
                   encoding: encoding.value, date: date.value.trim() }
     };
-    // A file that went away since it was picked reaches the worker as an
-    // empty one, so the page first reads a byte of it here, where the
-    // browser compares it with what was picked (see keepSize).
-    pendingJob = job;
-    file.slice(0, 1).arrayBuffer().then(function () {
-      if (job !== pendingJob) return;
-      if (workerReady) worker.postMessage(job); else queued = job;
-    }, function (e) {
-      if (job !== pendingJob) return;
-      finish();
-      fail('source', e.name === 'NotFoundError' ? 'Source not found' : 'Cannot read source file');
-    });
+    if (workerReady) worker.postMessage(job); else queued = job;
   }
 
   function finish() {
     busy = false;
-    queued = pendingJob = null;
+    queued = null;
     convertButton.removeAttribute('aria-disabled');
     var refocus = document.activeElement === cancelButton;
     cancelButton.hidden = true;
@@ -246,8 +235,8 @@
   }
 
   // The browser looks at a picked file's size only when asked, and then
-  // holds the file to it: asked at once, a file that later goes away or
-  // changes is refused on reading instead of read as empty.
+  // holds the file to it: asked at once, a file that later changes is
+  // refused on reading instead of read as it is then.
   function keepSize(input) { return input.files[0] && input.files[0].size; }
 
   // ------------------------------------------------------------ dropping

@@ -6,13 +6,15 @@ from file:// (no page of ours around it): each row picks its files through file
 inputs, converts in the worker and compares the product's bytes with
 build/native/pagesmith-cli's for the same source, template, settings and day,
 or the error with the one expected. Also watches that no network request is
-made and that the worker reports progress on a large export.
+made, and that the worker reports progress on a large export and its heap
+within 32 MB after it.
 
 usage: check_engine.py [--only WORD] [--web FOLDER]
 Prints one line per row and 'N passed, N failed'; exits 1 on a failure.
 """
 import argparse
 import base64
+import hashlib
 import json
 import os
 import subprocess
@@ -82,6 +84,7 @@ def make_inputs(work):
     put("long-line.txt", b"x" * 3000000)
     put("huge-line.txt", b"[." + b"x" * 20000000 + b"]")
     put("empty.txt", b"")
+    put("gone.txt", b"[.A]\r\n")  # deleted once picked
     put("utf8-unmarked.txt", "[.Caf\u00e9]\r\nna\u00efve \u2192 [date=dddd d MMMM yyyy]\r\n".encode("utf-8"))
     put("utf16be-unmarked.txt", "[.B\u00e9ta]\r\nline\r\n".encode("utf-16-be"))
     put("cp1252.txt", "[.Caf\u00e9]\r\n\u201cquoted\u201d \u20ac 5 < 6\r\n".encode("cp1252"))
@@ -145,6 +148,7 @@ def main():
         ("a day that does not exist", SAMPLE, "Plain", {"date": "2026-02-30"},
          ("date", "Date for date tags must be a day as YYYY-MM-DD")),
         ("an unknown encoding", SAMPLE, "Plain", {"encoding": "utf-7"}, ("encoding", "Unknown encoding: utf-7")),
+        ("a source deleted after it was picked", files["gone.txt"], "Plain", {}, ("source", "Source not found")),
     ]
 
     opts = webdriver.ChromeOptions()
@@ -171,6 +175,8 @@ def main():
             settings = dict(DEFAULTS, **changes)
             builtin = not os.path.isabs(template)
             driver.find_element(By.ID, "source").send_keys(source)
+            if source == files["gone.txt"]:
+                os.remove(source)
             if not builtin:
                 driver.find_element(By.ID, "template").send_keys(template)
             template_name = template if builtin else os.path.basename(template)[:-len(".tpl.txt")]
@@ -201,8 +207,19 @@ def main():
             steps = result["progress"]
             size = os.path.getsize(files["large.txt"])
             rising = all(a[0] < b[0] for a, b in zip(steps, steps[1:])) and all(s[1] == size for s in steps)
-            report(result["reply"]["type"] == "done" and len(steps) >= 1 and rising, "progress on 40 MB",
-                   "%d progress messages, %d ms" % (len(steps), result["reply"]["ms"]))
+            heap = result["reply"].get("heapBytes") or 0
+            report(result["reply"]["type"] == "done" and len(steps) >= 1 and rising and 0 < heap <= 32 << 20,
+                   "progress on 40 MB, the heap within 32 MB",
+                   "%d progress messages, %d ms, heap %d bytes" % (len(steps), result["reply"]["ms"], heap))
+            # Where WebAssembly cannot be suspended the worker reads each
+            # slice itself, in turn.
+            plain = driver.execute_async_script(
+                "window.convert(true, 'Plain', arguments[0], true, true).then(arguments[1]);", DEFAULTS)
+            expected, problem = cli_product(files["large.txt"], TEMPLATES, "Plain", DEFAULTS, work)
+            want = hashlib.sha256(expected or b"").hexdigest()
+            report(result["product"] == want and plain.get("product") == want,
+                   "40 MB, read ahead and read slice by slice: the command line's bytes",
+                   "%d ms read slice by slice%s" % (plain["reply"].get("ms", 0), problem))
         requests = [json.loads(entry["message"])["message"] for entry in driver.get_log("performance")]
         urls = {m["params"]["request"]["url"] for m in requests if m["method"] == "Network.requestWillBeSent"}
         outside = sorted(u for u in urls if not u.startswith(("file:", "blob:", "data:")))

@@ -1,6 +1,7 @@
 // The worker around the converter's WebAssembly module (engine.cpp); the
-// messages are those of PROTOCOL.md. It follows the module's glue in one
-// source, which defines createPagesmithModule.
+// messages are those of PROTOCOL.md. It follows the module's glue, which
+// defines createPagesmithModule, and the module's bytes as base64
+// (pagesmithWasm) in one source.
 "use strict";
 
 // The converter's messages, by the field the page shows them beside.
@@ -18,42 +19,151 @@ const notText = "Source is not a text file";
 const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
 // The product leaves the worker in Blob parts of this size.
 const partBytes = 8 << 20;
+// The inputs are read in slices of this size (each browser read costs
+// milliseconds whatever its size), the source this many slices ahead where
+// the module can wait for them.
+const sliceBytes = 8 << 20;
+const slicesAhead = 2;
 const progressEveryMs = 200;
+// Where the browser can suspend WebAssembly while a promise settles, the
+// source is read on a thread of its own while the module converts, and the
+// module waits for a slice only when it is not there yet.
+const suspending = typeof WebAssembly.Suspending === "function" && typeof WebAssembly.promising === "function";
 
 // The product's Blob parts are made on a thread of their own, as making
 // them takes a fifth of a conversion's time: the collector, a worker of
-// this worker, takes each full staging buffer (moved, not copied) and on
-// "finish" answers with the whole product as one Blob.
+// this worker, takes each full staging buffer (moved, not copied), gives
+// the buffer back once its bytes are in a Blob, and on "finish" answers
+// with the whole product as one Blob.
 const collectorSource = `"use strict";
 let parts = [];
 onmessage = (e) => {
   const m = e.data;
   if (m.reset) parts = [];
-  if (m.part) parts.push(new Blob([m.part]));
+  if (m.part) {
+    parts.push(new Blob([m.part]));
+    postMessage(m.part.buffer, [m.part.buffer]);
+  }
   if (m.finish) {
     postMessage(new Blob(parts, {type: "text/html"}));
     parts = [];
   }
 };`;
 let collector = null;
+// Staging buffers given back, to be filled again: filling fresh memory
+// takes twice as long. They come back while the module waits for the
+// source; between runs (null) they are let go.
+let spareBuffers = null;
+let finished = null;
 
 function startCollector() {
   if (!collector) {
     collector = new Worker(URL.createObjectURL(new Blob([collectorSource], {type: "text/javascript"})));
+    collector.onmessage = (e) => {
+      if (!(e.data instanceof ArrayBuffer)) finished(e.data);
+      else if (spareBuffers) spareBuffers.push(new Uint8Array(e.data));
+    };
     collector.finish = () => new Promise((resolve) => {
-      collector.onmessage = (e) => resolve(e.data);
+      finished = resolve;
       collector.postMessage({finish: true});
     });
   }
   return collector;
 }
 
+// The reader, a worker of this worker, reads the source's slices that the
+// worker asks for and hands each over (moved, not copied), tagged with the
+// run and the position it was asked for.
+const readerSource = `"use strict";
+onmessage = (e) => {
+  const m = e.data;
+  let bytes = null;
+  try {
+    bytes = new FileReaderSync().readAsArrayBuffer(m.blob.slice(m.at, m.end));
+  } catch (x) {}
+  postMessage({run: m.run, at: m.at, bytes}, bytes ? [bytes] : []);
+};`;
+let reader = null;
+let readingAhead = null;  // the file entry being read ahead, or null
+
+function startReader() {
+  if (!reader) {
+    reader = new Worker(URL.createObjectURL(new Blob([readerSource], {type: "text/javascript"})));
+    reader.onmessage = (e) => {
+      const m = e.data;
+      const entry = readingAhead;
+      const arrived = entry && entry.run === m.run && entry.arrivals.get(m.at);
+      if (!arrived) return;
+      entry.arrivals.delete(m.at);
+      arrived(m.bytes ? new Uint8Array(m.bytes) : null);
+    };
+  }
+  return reader;
+}
+
+function askForSlice(entry, at) {
+  const end = Math.min(entry.blob.size, at + sliceBytes);
+  entry.ahead.set(at, new Promise((resolve) => entry.arrivals.set(at, resolve)));
+  entry.askedTo = end;
+  reader.postMessage({run: entry.run, blob: entry.blob, at, end});
+}
+
+// Puts the slice of `entry` that holds `position` in entry.slice (null when
+// the browser cannot read it); a promise of that when it comes from the
+// reader, else null once it is done (text_file_web.cpp).
+function loadSlice(entry, position, count) {
+  const loaded = (slice) => {
+    entry.slice = slice;
+    entry.sliceAt = position;
+    if (slice && entry.onRead) entry.onRead(position + slice.length);
+  };
+  if (!entry.ahead) {
+    let slice = null;
+    try {
+      const end = Math.min(entry.blob.size, position + Math.max(count, sliceBytes));
+      slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
+    } catch (e) {}
+    loaded(slice);
+    return null;
+  }
+  if (!entry.ahead.has(position)) {
+    entry.ahead.clear();
+    askForSlice(entry, position);
+  }
+  const slice = entry.ahead.get(position);
+  entry.ahead.delete(position);
+  while (entry.ahead.size < slicesAhead && entry.askedTo < entry.blob.size) askForSlice(entry, entry.askedTo);
+  return slice.then(loaded);
+}
+
+function base64Bytes(text) {
+  const chars = atob(text);
+  const bytes = new Uint8Array(chars.length);
+  for (let i = 0; i < chars.length; ++i) bytes[i] = chars.charCodeAt(i);
+  return bytes;
+}
+
 let module = null;  // the running instance; null after it failed
 let starting = null;
 
+// The module is instantiated here, not by its glue, so that its read may
+// suspend it; its entry is then called through WebAssembly.promising.
 function startModule() {
   if (!starting) {
-    starting = createPagesmithModule({print: () => {}, printErr: () => {}}).then((instance) => {
+    let exports = null;
+    const instantiateWasm = (imports, receive) => {
+      if (suspending) imports.env.pagesmith_read_file = new WebAssembly.Suspending(imports.env.pagesmith_read_file);
+      WebAssembly.instantiate(base64Bytes(pagesmithWasm), imports).then((made) => {
+        exports = made.instance.exports;
+        receive(made.instance, made.module);
+      });
+      return {};
+    };
+    starting = createPagesmithModule({print: () => {}, printErr: () => {}, instantiateWasm}).then((instance) => {
+      instance.pagesmithConvert = suspending ? WebAssembly.promising(exports.pagesmith_convert)
+                                             : exports.pagesmith_convert;
+      instance.pagesmithMemory = exports.memory;
+      instance.pagesmithLoadSlice = loadSlice;
       module = instance;
       starting = null;
       return instance;
@@ -141,8 +251,10 @@ function utf8OnStack(instance, text) {
   return at;
 }
 
-// One conversion; returns the one message for the page, or a promise of it.
-function convert(instance, request) {
+let runs = 0;
+
+// One conversion; resolves with the one message for the page.
+async function convert(instance, request) {
   const settings = request.settings || {};
   const fail = (field, message) => ({type: "error", field, message});
   const unmarked = settings.encoding === undefined ? "ansi" : settings.encoding;
@@ -159,9 +271,11 @@ function convert(instance, request) {
   const source = request.source;
   let head;
   try {
-    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.slice(0, 4096)));
+    // A short source is read whole: a file that went away after it was
+    // picked may show a size of 0, and a slice of it then reads as empty.
+    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.size > 4096 ? source.slice(0, 4096) : source));
   } catch (e) {
-    return fail("source", "Cannot read source file");
+    return fail("source", e.name === "NotFoundError" ? "Source not found" : "Cannot read source file");
   }
   if (!looksLikeText(head, unmarked)) return fail("source", notText);
 
@@ -170,6 +284,7 @@ function convert(instance, request) {
   // the collector.
   const collector = startCollector();
   collector.postMessage({reset: true});
+  spareBuffers = [];
   let staging = new Uint8Array(partBytes);
   let staged = 0;
   const sink = (bytes) => {
@@ -185,34 +300,45 @@ function convert(instance, request) {
       at += take;
       if (staged === partBytes) {
         collector.postMessage({part: staging}, [staging.buffer]);
-        staging = new Uint8Array(partBytes);
+        staging = spareBuffers.pop() || new Uint8Array(partBytes);
         staged = 0;
       }
     }
   };
   let lastProgress = 0;
   const messages = [];
-  instance.pagesmithFiles = [
-    {path: "/source", blob: source},
-    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
-    {path: "/product.htm", sink},
-  ];
-  instance.pagesmithOnRead = (path, read) => {
+  const sourceEntry = {path: "/source", blob: source, run: ++runs};
+  sourceEntry.onRead = (read) => {
     const now = performance.now();
-    if (path !== "/source" || now - lastProgress < progressEveryMs) return;
+    if (now - lastProgress < progressEveryMs) return;
     lastProgress = now;
     postMessage({type: "progress", read, total: source.size});
   };
+  if (suspending) {
+    startReader();
+    sourceEntry.ahead = new Map();  // position -> promise of the slice's bytes
+    sourceEntry.arrivals = new Map();  // position -> its promise's resolve
+    readingAhead = sourceEntry;
+    // The first slice is read while the module starts and reads the template.
+    if (source.size > 0) askForSlice(sourceEntry, 0);
+  }
+  instance.pagesmithFiles = [
+    sourceEntry,
+    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
+    {path: "/product.htm", sink},
+  ];
   instance.pagesmithOnMessage = (message) => messages.push(message);
 
   const texts = [utf8OnStack(instance, request.templateName), utf8OnStack(instance, settings.title || "")];
   let pages;
   try {
-    pages = instance._pagesmith_convert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
-                                        encoding, day[0], day[1], day[2]);
+    pages = await instance.pagesmithConvert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
+                                            encoding, day[0], day[1], day[2]);
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
+    readingAhead = null;
+    spareBuffers = null;
   }
   if (pages === -2) return fail("date", badDay);
   if (pages < 0) {
@@ -221,7 +347,8 @@ function convert(instance, request) {
   }
   collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
   return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(source.name || "source"), pages,
-                                             bytes: blob.size, ms: Math.round(performance.now() - started)}));
+                                             bytes: blob.size, ms: Math.round(performance.now() - started),
+                                             heapBytes: instance.pagesmithMemory.buffer.byteLength}));
 }
 
 let queue = Promise.resolve();

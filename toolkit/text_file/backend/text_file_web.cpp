@@ -22,28 +22,25 @@ EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].s
 
 // Bytes of an input into the module's memory: bytes read, 0 at the end, -1
 // when the browser cannot read the file (it changed or went away). Each
-// FileReaderSync call costs milliseconds whatever its size, so the entry
-// keeps the last slice read, of 8 MB, outside the module's memory, and
-// serves the module's smaller reads from it. Positions travel as doubles:
-// exact up to 2^53, and a File may pass 4 GB.
+// browser read costs milliseconds whatever its size, so the worker keeps a
+// slice of the file (8 MB) outside the module's memory, and the module's
+// smaller reads are served from it. Where the worker reads ahead on another
+// thread, a new slice comes as a promise, which the module waits for
+// suspended (see worker.js). Positions travel as doubles: exact up to 2^53,
+// and a File may pass 4 GB.
 EM_JS(int, pagesmith_read_file, (int file, double position, void* bytes, int count), {
     const entry = Module.pagesmithFiles[file];
     if (position >= entry.blob.size) return 0;
-    if (!entry.slice || position < entry.sliceAt || position >= entry.sliceAt + entry.slice.length) {
-        try {
-            const end = Math.min(entry.blob.size, position + Math.max(count, 8 << 20));
-            entry.slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
-        } catch (e) {
-            entry.slice = null;
-            return -1;
-        }
-        entry.sliceAt = position;
-        if (Module.pagesmithOnRead) Module.pagesmithOnRead(entry.path, position + entry.slice.length);
-    }
-    const from = position - entry.sliceAt;
-    const got = Math.min(count, entry.slice.length - from);
-    HEAPU8.set(entry.slice.subarray(from, from + got), bytes);
-    return got;
+    const copy = () => {
+        if (!entry.slice) return -1;
+        const from = position - entry.sliceAt;
+        const got = Math.min(count, entry.slice.length - from);
+        HEAPU8.set(entry.slice.subarray(from, from + got), bytes);
+        return got;
+    };
+    if (entry.slice && position >= entry.sliceAt && position < entry.sliceAt + entry.slice.length) return copy();
+    const loading = Module.pagesmithLoadSlice(entry, position, count);
+    return loading ? loading.then(copy) : copy();
 });
 
 // The product's bytes leave the module as they are written: the sink copies

@@ -5,11 +5,13 @@
 // module's memory.
 //
 // The page side lives in JavaScript: Module.pagesmithFiles is an array of
-// {path, blob} (an input: a File or Blob, read with FileReaderSync) or
-// {path, sink} (the product: sink(bytes) is handed each chunk written, a view
-// of the module's memory to be copied before it returns; sink(null) says the
-// file was emptied by a create). Module.pagesmithOnRead,
-// when set, hears (path, end of the last slice read) after each read.
+// {path, blob} (an input: a File or Blob) or {path, sink} (the product:
+// sink(bytes) is handed each chunk written, a view of the module's memory to
+// be copied before it returns; sink(null) says the file was emptied by a
+// create). Module.pagesmithLoadSlice(entry, position, count) puts the slice
+// of an input that holds `position` in entry.slice (a Uint8Array, null when
+// the browser cannot read it) and entry.sliceAt; it returns a promise of
+// that where the module is called so that it may wait suspended, else null.
 #pragma once
 
 #include "toolkit/text_file/text_file_platform.h"
