@@ -310,6 +310,7 @@ async function convert(instance, request) {
   const sourceEntry = {path: "/source", blob: source, run: ++runs};
   sourceEntry.onRead = (read) => {
     const now = performance.now();
+    if (request.warmUp) return;
     if (now - lastProgress < progressEveryMs) return;
     lastProgress = now;
     postMessage({type: "progress", read, total: source.size});
@@ -372,4 +373,31 @@ onmessage = (event) => {
   });
 };
 
-startModule().then(() => postMessage({type: "ready"}));
+// WebAssembly starts in the browser's quick first code, and a function
+// moves to the optimised code only at its next call once it has run long
+// enough: the converter's loops, called once a conversion, would run a whole
+// first conversion unoptimised, at half speed. So a generated export of a
+// few megabytes is converted, and thrown away, right after "ready", while
+// the user still picks a file (a request meanwhile waits its turn).
+function warmUpExport() {
+  const line = "Notes & <tags> \"quoted\", caf\u00e9 \u2013 [^date:yyyy-MM-dd] \u00e0 la ligne\r\n";
+  const pages = [];
+  for (let i = 0; i < 8000; ++i) pages.push("[" + ".".repeat(1 + i % 4) + "Page " + i + "]\r\n" + line.repeat(12));
+  return pages.join("");
+}
+
+function warmUp(instance) {
+  const text = warmUpExport();
+  const template = new Blob(["<html><body>\r\n[...]\r\n</body></html>\r\n"]);
+  const runs = [
+    {source: new Blob([text], {type: "text/plain"}), settings: {encoding: "ansi"}},
+    {source: new Blob(["\ufeff" + text]), settings: {encoding: "ansi"}},  // UTF-8 with its mark
+  ];
+  return runs.reduce((done, run) => done.then(() => convert(instance, Object.assign(
+      {type: "convert", warmUp: true, templateName: "Warm", template}, run))), Promise.resolve());
+}
+
+queue = startModule().then((instance) => {
+  postMessage({type: "ready"});
+  return warmUp(instance).catch(() => { module = null; });
+});
