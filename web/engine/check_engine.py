@@ -220,6 +220,9 @@ def main():
             report(result["product"] == want and plain.get("product") == want,
                    "40 MB, read ahead and read slice by slice: the command line's bytes",
                    "%d ms read slice by slice%s" % (plain["reply"].get("ms", 0), problem))
+        message = driver.execute_async_script("window.failingWorker().then(arguments[0]);")
+        report(message == "Uncaught Error: This browser cannot run the converter: no SIMD",
+               "a browser that cannot compile the module: the worker's error says so", message)
         requests = [json.loads(entry["message"])["message"] for entry in driver.get_log("performance")]
         urls = {m["params"]["request"]["url"] for m in requests if m["method"] == "Network.requestWillBeSent"}
         outside = sorted(u for u in urls if not u.startswith(("file:", "blob:", "data:")))

@@ -156,6 +156,11 @@ function startModule() {
       WebAssembly.instantiate(base64Bytes(pagesmithWasm), imports).then((made) => {
         exports = made.instance.exports;
         receive(made.instance, made.module);
+      }, (e) => {
+        // A browser without what the module needs (WebAssembly SIMD): thrown
+        // outside the promise, so that the page gets it as the worker's error
+        // instead of waiting for "ready" for ever.
+        setTimeout(() => { throw new Error("This browser cannot run the converter: " + e.message); });
       });
       return {};
     };
