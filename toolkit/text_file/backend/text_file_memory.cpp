@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "toolkit/text_file/backend/open_files.h"
+
 namespace memory_files {
 
 namespace {
@@ -14,16 +16,11 @@ using platform_file::Handle;
 using platform_file::Identity;
 using platform_file::OpenMode;
 
+using open_files::Opened;
+
 struct File {
     std::string bytes;
-    int readers = 0;
-    bool writer = false;
-};
-
-struct Opened {
-    int file = -1;  // -1: the slot is free
-    std::int64_t position = 0;
-    bool writer = false;
+    open_files::Sharing sharing;
 };
 
 // A handful of files per run: a list searched in order is the quickest.
@@ -46,11 +43,7 @@ int add(const std::u16string& path) {
     return number;
 }
 
-Opened* openedAt(Handle handle) {
-    if (handle <= 0 || static_cast<std::size_t>(handle) > opened.size()) return nullptr;
-    Opened& slot = opened[static_cast<std::size_t>(handle) - 1];
-    return slot.file < 0 ? nullptr : &slot;
-}
+Opened* openedAt(Handle handle) { return open_files::at(opened, handle); }
 
 bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     if (path.empty()) return false;
@@ -61,27 +54,16 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
         number = add(path);
     }
     File& file = files[static_cast<std::size_t>(number)];
-    if (file.writer || (writer && file.readers > 0)) return false;
-    if (writer) {
-        file.writer = true;
-        if (mode == OpenMode::Create) file.bytes.clear();
-    } else {
-        ++file.readers;
-    }
-    std::size_t slot = 0;
-    while (slot < opened.size() && opened[slot].file >= 0) ++slot;
-    if (slot == opened.size()) opened.emplace_back();
-    opened[slot] = Opened{number, 0, writer};
-    handle = static_cast<Handle>(slot + 1);
+    if (!open_files::share(file.sharing, writer)) return false;
+    if (mode == OpenMode::Create) file.bytes.clear();
+    handle = open_files::add(opened, number, writer);
     return true;
 }
 
 void closeFile(Handle handle) {
     Opened* o = openedAt(handle);
     if (!o) return;
-    File& file = files[static_cast<std::size_t>(o->file)];
-    if (o->writer) file.writer = false;
-    else --file.readers;
+    open_files::unshare(files[static_cast<std::size_t>(o->file)].sharing, o->writer);
     o->file = -1;
 }
 

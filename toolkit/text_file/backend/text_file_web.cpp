@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/text/strings.h"
+#include "toolkit/text_file/backend/open_files.h"
 
 // The page's files, by their place in Module.pagesmithFiles; -1 when no
 // entry has the path.
@@ -59,19 +60,10 @@ using platform_file::Handle;
 using platform_file::Identity;
 using platform_file::OpenMode;
 
-struct Sharing {
-    int readers = 0;
-    bool writer = false;
-};
-
-struct Opened {
-    int file = -1;  // -1: the slot is free
-    double position = 0;
-    bool writer = false;
-};
+using open_files::Opened;
 
 // A run opens three files: lists searched in order are the quickest.
-std::vector<Sharing> sharing;
+std::vector<open_files::Sharing> sharing;
 std::vector<Opened> opened;
 
 int findFile(const std::u16string& path) {
@@ -79,11 +71,7 @@ int findFile(const std::u16string& path) {
     return pagesmith_find_file(utf8FromText(path).c_str());
 }
 
-Opened* openedAt(Handle handle) {
-    if (handle <= 0 || static_cast<std::size_t>(handle) > opened.size()) return nullptr;
-    Opened& slot = opened[static_cast<std::size_t>(handle) - 1];
-    return slot.file < 0 ? nullptr : &slot;
-}
+Opened* openedAt(Handle handle) { return open_files::at(opened, handle); }
 
 // Inputs are read; only the product's sink takes writes, and it takes them
 // in order from its start: the product is written once, front to back.
@@ -94,28 +82,16 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     const bool sink = pagesmith_is_sink(file) != 0;
     if (writer != sink) return false;
     if (sharing.size() <= static_cast<std::size_t>(file)) sharing.resize(static_cast<std::size_t>(file) + 1);
-    Sharing& share = sharing[static_cast<std::size_t>(file)];
-    if (share.writer || (writer && share.readers > 0)) return false;
-    if (writer) {
-        share.writer = true;
-        pagesmith_empty_file(file);
-    } else {
-        ++share.readers;
-    }
-    std::size_t slot = 0;
-    while (slot < opened.size() && opened[slot].file >= 0) ++slot;
-    if (slot == opened.size()) opened.emplace_back();
-    opened[slot] = Opened{file, 0, writer};
-    handle = static_cast<Handle>(slot + 1);
+    if (!open_files::share(sharing[static_cast<std::size_t>(file)], writer)) return false;
+    if (writer) pagesmith_empty_file(file);
+    handle = open_files::add(opened, file, writer);
     return true;
 }
 
 void closeFile(Handle handle) {
     Opened* o = openedAt(handle);
     if (!o) return;
-    Sharing& share = sharing[static_cast<std::size_t>(o->file)];
-    if (o->writer) share.writer = false;
-    else --share.readers;
+    open_files::unshare(sharing[static_cast<std::size_t>(o->file)], o->writer);
     o->file = -1;
 }
 
@@ -123,7 +99,7 @@ std::int32_t readFile(Handle handle, void* bytes, std::int32_t count) {
     Opened* o = openedAt(handle);
     if (!o || o->writer) return -1;
     if (count <= 0) return 0;
-    const int got = pagesmith_read_file(o->file, o->position, bytes, count);
+    const int got = pagesmith_read_file(o->file, static_cast<double>(o->position), bytes, count);
     if (got > 0) o->position += got;
     return got;
 }
@@ -140,14 +116,14 @@ std::int32_t writeFile(Handle handle, const void* bytes, std::int32_t count) {
 bool seekFile(Handle handle, std::int64_t position) {
     Opened* o = openedAt(handle);
     if (!o || position < 0) return false;
-    if (o->writer) return static_cast<double>(position) == o->position;
-    o->position = static_cast<double>(position);
+    if (o->writer) return position == o->position;
+    o->position = position;
     return true;
 }
 
 std::int64_t tellFile(Handle handle) {
     Opened* o = openedAt(handle);
-    return o ? static_cast<std::int64_t>(o->position) : -1;
+    return o ? o->position : -1;
 }
 
 // Nothing lies behind the product's end, so it is cut where it is.
