@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 
+#include "toolkit/fs/product_file_names.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -148,14 +149,6 @@ std::string machineName() {
     return name;
 }
 
-// The decimal number at `at`, which moves past it; -1 when there is none.
-long long numberAt(const std::string& text, std::size_t& at) {
-    const std::size_t start = at;
-    long long value = 0;
-    while (at < text.size() && at - start < 12 && text[at] >= '0' && text[at] <= '9') value = value * 10 + (text[at++] - '0');
-    return at == start ? -1 : value;
-}
-
 // The temporary files of the product that a process of this machine left
 // when it was killed before it could remove them: "PREFIX<pid>" or
 // "PREFIX<pid>-<n>", with no such process alive. Any other is left alone.
@@ -165,10 +158,8 @@ void removeDeadTemporaries(const std::string& folder, const std::string& prefix)
     while (const dirent* entry = readdir(listing)) {
         const std::string name = entry->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        std::size_t at = prefix.size();
-        const long long pid = numberAt(name, at);
-        if (at < name.size() && name[at] == '-' && numberAt(name, ++at) < 0) continue;
-        if (pid <= 0 || pid > INT_MAX || at != name.size()) continue;
+        const long long pid = temporaryFileProcess(std::string_view(name).substr(prefix.size()));
+        if (pid <= 0 || pid > INT_MAX) continue;
         if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
         unlink((folder + name).c_str());
     }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_file_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text/wide_text_win32.h"
 
@@ -25,14 +26,6 @@ std::u16string machineName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
     return GetComputerNameW(name, &length) && length > 0 ? fromWide(name, length) : u"host";
-}
-
-// The decimal number at `at`, which moves past it; -1 when there is none.
-long long numberAt(const std::u16string& text, std::size_t& at) {
-    const std::size_t start = at;
-    long long value = 0;
-    while (at < text.size() && at - start < 12 && text[at] >= u'0' && text[at] <= u'9') value = value * 10 + (text[at++] - u'0');
-    return at == start ? -1 : value;
 }
 
 bool processEnded(DWORD id) {
@@ -54,10 +47,8 @@ void removeDeadTemporaries(const std::u16string& folder, const std::u16string& p
     do {
         const std::u16string name = fromWide(found.cFileName);
         if (name.size() <= prefix.size() || !sameFolded(std::u16string_view(name).substr(0, prefix.size()), prefix)) continue;
-        std::size_t at = prefix.size();
-        const long long id = numberAt(name, at);
-        if (at < name.size() && name[at] == u'-' && numberAt(name, ++at) < 0) continue;
-        if (id <= 0 || id > 0xFFFFFFFFLL || at != name.size()) continue;
+        const long long id = temporaryFileProcess(std::u16string_view(name).substr(prefix.size()));
+        if (id <= 0 || id > 0xFFFFFFFFLL) continue;
         if (processEnded(static_cast<DWORD>(id))) DeleteFileW(wide(folder + name));
     } while (FindNextFileW(search, &found));
     FindClose(search);

@@ -53,6 +53,17 @@ inline __m128i lineEndLanes(__m128i v) {
 }
 
 inline unsigned lowestBit(int mask) { return static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(mask))); }
+
+// Whole 16-byte blocks of [p, end) up to the block that holds the first line
+// end (returned at it); past the last whole block when none does.
+template <int LaneBytes>
+inline const unsigned char* skipToLineEnd(const unsigned char* p, const unsigned char* end) {
+    for (; end - p >= 16; p += 16) {
+        const int mask = _mm_movemask_epi8(lineEndLanes<LaneBytes>(load(p)));
+        if (mask != 0) return p + lowestBit(mask);
+    }
+    return p;
+}
 #endif
 
 // --- The next line end in bytes ---------------------------------------------
@@ -65,10 +76,7 @@ inline const unsigned char* findLineEndPlain(const unsigned char* p, const unsig
 // The first CR, LF or NUL in [p, end), or end.
 inline const unsigned char* findLineEnd(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
-    for (; end - p >= 16; p += 16) {
-        const int mask = _mm_movemask_epi8(lineEndLanes<1>(load(p)));
-        if (mask != 0) return p + lowestBit(mask);
-    }
+    p = skipToLineEnd<1>(p, end);
 #endif
     return findLineEndPlain(p, end);
 }
@@ -85,10 +93,7 @@ inline const unsigned char* findUnitLineEndPlain(const unsigned char* p, const u
 inline const unsigned char* findUnitLineEnd(const unsigned char* p, const unsigned char* end) {
 #if defined(__SSE2__)
     // Two mask bits per unit, the lower one at the unit's first byte.
-    for (; end - p >= 16; p += 16) {
-        const int mask = _mm_movemask_epi8(lineEndLanes<2>(load(p)));
-        if (mask != 0) return p + lowestBit(mask);
-    }
+    p = skipToLineEnd<2>(p, end);
 #endif
     return findUnitLineEndPlain(p, end);
 }
