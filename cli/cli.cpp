@@ -151,8 +151,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     job.settingsPath = store.settingsPath;
     // Settings are read whole before anything else: a FIFO or a device would
     // keep the run waiting, or give no settings, where the user meant a file.
-    const FileKind settingsKind = fileKind(store.settingsPath);
-    if (settingsKind == FileKind::Pipe || settingsKind == FileKind::Device) {
+    if (isPipeOrDevice(store.settingsPath)) {
         return usageError("cannot read the settings file " + utf8FromText(store.settingsPath) +
                           " (not a regular file)");
     }
@@ -252,8 +251,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
             conversion.sourceName = source;
             conversion.sourcePath = normalizePath(source);
             // A watch never waits on a pipe: it skips the source instead.
-            const FileKind kind = fileKind(conversion.sourcePath);
-            conversion.fromStream = !options.watch && (kind == FileKind::Pipe || kind == FileKind::Device);
+            conversion.fromStream = !options.watch && isPipeOrDevice(conversion.sourcePath);
         }
         placeProduct(conversion, output, outputIsFolder);
         conversions.push_back(conversion);

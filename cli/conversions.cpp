@@ -115,8 +115,7 @@ namespace {
 // and a source stream that is there.
 bool inputsReady(const Conversion& conversion) {
     const std::u16string templatePath = templatePathOf(commonSettings);
-    const FileKind templateKind = fileKind(templatePath);
-    if (templateKind == FileKind::Pipe || templateKind == FileKind::Device) {
+    if (isPipeOrDevice(templatePath)) {
         reportCliMessage(u"Cannot read template file: " + templatePath + u" (not a regular file)");
         return false;
     }

@@ -19,8 +19,7 @@ std::u16string watchedPath(const std::u16string& path) {
 // A source that is no longer a file (a FIFO put in its place) is reported
 // once and skipped until it is a file again: opening it could wait for ever.
 void convertIfFile(const Conversion& conversion, std::vector<bool>::reference skipped) {
-    const FileKind kind = fileKind(conversion.sourcePath);
-    if (kind == FileKind::Pipe || kind == FileKind::Device) {
+    if (isPipeOrDevice(conversion.sourcePath)) {
         if (!skipped) reportCliMessage(u"Cannot read source file: " + conversion.sourceName + u" (not a regular file)");
         skipped = true;
         return;

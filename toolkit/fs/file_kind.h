@@ -10,6 +10,13 @@ enum class FileKind { Missing, Regular, Directory, Pipe, Device };
 // then holds why.
 FileKind fileKind(const std::u16string& path);
 
+// A FIFO, a socket, a named pipe or a device: opened, it may wait for its
+// writer or never end, so it is read only where a stream is meant.
+inline bool isPipeOrDevice(const std::u16string& path) {
+    const FileKind kind = fileKind(path);
+    return kind == FileKind::Pipe || kind == FileKind::Device;
+}
+
 // True when `path` names an open stream rather than a file in a folder
 // (/dev/fd/N, /dev/stdin; \\.\pipe\NAME): nothing can be made beside it.
 bool namesAStream(const std::u16string& path);

@@ -315,8 +315,7 @@ async function convert(instance, request) {
   const sourceEntry = {path: "/source", blob: source, run: ++runs};
   sourceEntry.onRead = (read) => {
     const now = performance.now();
-    if (request.warmUp) return;
-    if (now - lastProgress < progressEveryMs) return;
+    if (request.warmUp || now - lastProgress < progressEveryMs) return;
     lastProgress = now;
     postMessage({type: "progress", read, total: source.size});
   };
@@ -394,11 +393,11 @@ function warmUpExport() {
 function warmUp(instance) {
   const text = warmUpExport();
   const template = new Blob(["<html><body>\r\n[...]\r\n</body></html>\r\n"]);
-  const runs = [
+  const warmUps = [
     {source: new Blob([text], {type: "text/plain"}), settings: {encoding: "ansi"}},
     {source: new Blob(["\ufeff" + text]), settings: {encoding: "ansi"}},  // UTF-8 with its mark
   ];
-  return runs.reduce((done, run) => done.then(() => convert(instance, Object.assign(
+  return warmUps.reduce((done, run) => done.then(() => convert(instance, Object.assign(
       {type: "convert", warmUp: true, templateName: "Warm", template}, run))), Promise.resolve());
 }
 
