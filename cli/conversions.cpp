@@ -87,6 +87,9 @@ bool writeBesideAndReplace(const Conversion& conversion) {
         done = false;
     }
     if (!done) abandonProductReplacement(replacement);
+    for (const std::u16string& lost : replacement.notKept) {
+        if (done && verboseMessages) reportCliMessage(conversion.productName + u": not kept: " + lost);
+    }
     return done;
 }
 
@@ -101,7 +104,7 @@ std::u16string secondsText(double seconds) {
 void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
 
 void reportProductFailure(const Conversion& conversion) {
-    const std::u16string reason = systemErrorText(lastSystemError());
+    const std::u16string reason = productFailureReason();
     reportCliMessage(u"Cannot make product file: " + conversion.productName + (reason.empty() ? u"" : u" (" + reason + u")"));
 }
 

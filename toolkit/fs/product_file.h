@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ProductReplacement {
     std::u16string target;     // the file replaced: a symbolic link's target, so the link stays
@@ -18,6 +19,9 @@ struct ProductReplacement {
     // into it under the lock, so that every link sees them.
     bool copyInto = false;
     std::uint32_t mode = 0;    // the target's permission bits (POSIX)
+    // What of the product's access the new file could not be given, each as
+    // "NAME (the system's reason)", for -v; the new file then gets less.
+    std::vector<std::u16string> notKept;
 };
 
 // Locks the existing product and creates the empty temporary file beside it.
@@ -41,3 +45,8 @@ void abandonProductReplacement(ProductReplacement& replacement);
 // the user may not write, no file can be made beside it), so that a watch
 // can refuse it before it starts.
 bool productReplaceable(const std::u16string& productPath);
+
+// The system's reason for the last failure of the functions above, for a
+// message. Where the product's folder refused the temporary file, it says
+// that the folder is the cause: the product itself may well be writable.
+std::u16string productFailureReason();

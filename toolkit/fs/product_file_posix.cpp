@@ -19,7 +19,9 @@
 #include <cstring>
 #include <string>
 
+#include "toolkit/fs/product_attributes_posix.h"
 #include "toolkit/fs/product_file_names.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -118,13 +120,37 @@ bool writeAll(int fd, const char* bytes, ssize_t count) {
     return true;
 }
 
+// Room for `size` bytes in the product before its old bytes are touched:
+// the blocks past its end are allocated (posix_fallocate writes them where
+// the filesystem cannot allocate) and synced, so that the copy that follows
+// overwrites blocks it already has. On failure the product is cut back to
+// its old length, its bytes as they were. (A filesystem that writes every
+// change to new blocks, btrfs or ZFS, can still run out during the copy.)
+bool secureRoom(int fd, off_t size) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    if (size <= info.st_size) return true;
+    int failed;
+    do {
+        failed = posix_fallocate(fd, info.st_size, size - info.st_size);
+    } while (failed == EINTR);
+    if (failed == 0 && fdatasync(fd) != 0) failed = errno;
+    if (failed == 0) return true;
+    if (ftruncate(fd, info.st_size) != 0) errno = 0;
+    errno = failed;
+    return false;
+}
+
 // The finished bytes into the product itself, through the held lock's
-// descriptor, then cut to their length.
+// descriptor, then cut to their length. A product too big for the disk
+// keeps its old bytes, in every link.
 bool copyInto(const std::string& temporary, int productFd) {
     const int from = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) return false;
     char buffer[65536];
-    bool ok = lseek(productFd, 0, SEEK_SET) == 0;
+    struct stat finished {};
+    bool ok = fstat(from, &finished) == 0 && secureRoom(productFd, finished.st_size) &&
+              lseek(productFd, 0, SEEK_SET) == 0;
     off_t total = 0;
     while (ok) {
         const ssize_t got = read(from, buffer, sizeof buffer);
@@ -147,6 +173,26 @@ std::string machineName() {
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "host";
     return name;
+}
+
+// ".NAME.pagesmith-MACHINE-", with NAME cut where the folder's longest name
+// would leave no room for the process number.
+std::string temporaryPrefix(const std::string& folder, const std::string& name) {
+    const long longest = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    const std::string tail = ".pagesmith-" + machineName() + "-";
+    return temporaryFilePrefix<char>(name, tail, longest > 0 ? static_cast<std::size_t>(longest) : NAME_MAX);
+}
+
+// Set when the last begin failed because the folder refused a new file.
+bool folderRefused = false;
+
+// The product's owner where the system lets us keep it, then its extended
+// attributes with its ACL, then its permission bits, which the umask does
+// not narrow.
+void keepAccess(int fd, const struct stat& info, ProductReplacement& replacement) {
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) errno = 0;
+    const int product = static_cast<int>(replacement.lock);
+    fchmod(fd, carryProductAttributes(product, fd, static_cast<mode_t>(replacement.mode), replacement.notKept));
 }
 
 // The temporary files of the product that a process of this machine left
@@ -175,6 +221,7 @@ void releaseLock(ProductReplacement& replacement) {
 
 bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
     replacement = ProductReplacement{};
+    folderRefused = false;
     const std::string named = utf8FromText(productPath);
     std::string target = named;
     struct stat info {};
@@ -202,21 +249,21 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string prefix = "." + target.substr(folder.size()) + ".pagesmith-" + machineName() + "-";
+    const std::string prefix = temporaryPrefix(folder, target.substr(folder.size()));
     removeDeadTemporaries(folder, prefix);
     const std::string base = folder + prefix + std::to_string(getpid());
-    const mode_t mode = replacement.existed ? static_cast<mode_t>(replacement.mode) : 0666;
+    // Owner-only until the product's access is carried over: nobody else
+    // opens it meanwhile.
+    const mode_t mode = replacement.existed ? 0600 : 0666;
     for (int n = 0; n < 100; ++n) {
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) break;
-        if (replacement.existed) {
-            // The umask does not narrow a kept product; its owner stays where
-            // the system lets us keep it.
-            fchmod(fd, mode);
-            if (fchown(fd, info.st_uid, info.st_gid) != 0) errno = 0;
+        if (fd < 0) {
+            folderRefused = errno == EACCES || errno == EPERM;
+            break;
         }
+        if (replacement.existed) keepAccess(fd, info, replacement);
         close(fd);
         replacement.temporary = textFromUtf8(name);
         guardTemporary(name);
@@ -271,4 +318,11 @@ void abandonProductReplacement(ProductReplacement& replacement) {
     unguardTemporary();
     releaseLock(replacement);
     errno = reason;
+}
+
+std::u16string productFailureReason() {
+    const int reason = errno;
+    std::u16string text = systemErrorText(reason);
+    if (folderRefused && (reason == EACCES || reason == EPERM)) text += u": the folder cannot take a new file";
+    return text;
 }
