@@ -19,8 +19,10 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #endif
 
@@ -431,9 +433,33 @@ void symbolicallyLinked(const ScratchDir& dir) {
 void ownerOnly(const ScratchDir& dir) {
     fs::permissions(fs::path(dir.path(u"product.htm")), fs::perms::owner_read | fs::perms::owner_write);
 }
+
+// Its mode shows the mask (rw) as group bits: 0660 for an owning group that may only read.
+void withAcl(const ScratchDir& dir) {
+    ownerOnly(dir);
+    ASSERT_EQ(std::system(("setfacl -m u:nobody:rw,g::r,m::rw '" + dir.nativePath("product.htm") + "'").c_str()), 0);
+}
+
+void withAttribute(const ScratchDir& dir) {
+    ASSERT_EQ(std::system(("setfattr -n user.origin -v kept '" + dir.nativePath("product.htm") + "'").c_str()), 0);
+}
+
+// Every extended attribute of the file, its ACL among them: "name=value;".
+std::string attributesOf(const std::u16string& path) {
+    const std::string native = utf8FromText(path);
+    std::string names(65536, '\0'), all;
+    const ssize_t length = listxattr(native.c_str(), &names[0], names.size());
+    for (std::size_t at = 0; length > 0 && at < static_cast<std::size_t>(length); at = names.find('\0', at) + 1) {
+        std::string value(65536, '\0');
+        const ssize_t size = getxattr(native.c_str(), names.c_str() + at, &value[0], value.size());
+        all += std::string(names.c_str() + at) + "=" + escapeBytes(value.substr(0, size < 0 ? 0 : size)) + ";";
+    }
+    return all;
+}
 #endif
 
-// The command line's replace of an existing product: what it keeps, and the
+// The command line's replace of an existing product: what it keeps (its
+// permission bits, ACL and extended attributes), and the
 // one lock it shares with every other writer of the product. The folder ends
 // with no temporary file, and every other file in it is a link to the
 // product that sees its bytes.
@@ -452,6 +478,8 @@ TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
 #ifndef _WIN32
         {"symbolic link", symbolicallyLinked, false, false},
         {"owner-only permissions", ownerOnly, false, false},
+        {"an ACL", withAcl, false, false},
+        {"an extended attribute", withAttribute, false, false},
 #endif
     };
     for (const Case& c : cases) {
@@ -461,6 +489,9 @@ TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
         writeBytes(product, "old");
         c.prepare(dir);
         const fs::file_status before = fs::status(fs::path(product));
+#ifndef _WIN32
+        const std::string attributes = attributesOf(product);
+#endif
         const bool linked = fs::is_symlink(fs::path(product));
         const FileId writer = c.heldByWriter ? text_file::openReadWrite(product) : FileId::none;
         ProductReplacement other;
@@ -479,6 +510,9 @@ TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
 
         EXPECT_EQ(readBytes(product), held ? "old" : "new");
         EXPECT_EQ(fs::status(fs::path(product)).permissions(), before.permissions());
+#ifndef _WIN32
+        EXPECT_EQ(attributesOf(product), attributes);
+#endif
         EXPECT_EQ(fs::is_symlink(fs::path(product)), linked);
         for (const auto& entry : fs::directory_iterator(fs::path(dir.directory()))) {
             EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos);

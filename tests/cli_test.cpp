@@ -18,8 +18,12 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 #endif
 
 #include "cli/cli_options.h"
@@ -41,6 +45,7 @@ const std::string nullDevice = "NUL";
 constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
 constexpr int deniedReason = 5;                    // ERROR_ACCESS_DENIED
 const std::string unwritableProduct = "ro.htm";  // read-only in each row's folder
+const std::string unwritableReason = "{denied}";
 #else
 constexpr bool onWindows = false;
 constexpr char16_t programName[] = u"pagesmith-cli";
@@ -48,6 +53,7 @@ const std::string nullDevice = "/dev/null";
 constexpr int closedReason = EBADF;
 constexpr int deniedReason = EACCES;
 const std::string unwritableProduct = "/sys/x.htm";  // refused to root too
+const std::string unwritableReason = "{denied}: the folder cannot take a new file";
 #endif
 
 const std::string bom = "\xEF\xBB\xBF";
@@ -111,6 +117,9 @@ struct Work {
         if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::remove);
     }
     ~Work() {
+#ifndef _WIN32
+        umount2(dir.nativePath("disk").c_str(), MNT_DETACH);  // fullDisk's
+#endif
         std::error_code ignored;
         if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::add, ignored);
     }
@@ -174,7 +183,25 @@ struct Row {
     const char* environment = nullptr;  // SOURCE_DATE_EPOCH for the row
     Platforms platforms = Both;
     int closedStream = -1;  // the child starts without this stream
+    bool (*prepare)(const Work&) = nullptr;  // false: the row cannot run here, and says why
 };
+
+#ifndef _WIN32
+// A 200 KB disk of the row's own at "disk", holding "p.htm" with a second
+// link "q.htm", with room for the 61 KB page of "big.txt" once, not twice.
+bool fullDisk(const Work& work) {
+    fs::create_directory(fs::path(work.dir.nativePath("disk")));
+    if (mount("tmpfs", work.dir.nativePath("disk").c_str(), "tmpfs", 0, "size=200k") != 0) {
+        std::printf("skipped: a full disk needs a tmpfs, which cannot be mounted here (%s)\n", std::strerror(errno));
+        return false;
+    }
+    writeBytes(work.path("disk/p.htm"), "old page");
+    fs::create_hard_link(fs::path(work.dir.nativePath("disk/p.htm")), fs::path(work.dir.nativePath("disk/q.htm")));
+    writeBytes(work.path("disk/fill"), std::string(100000, 'f'));
+    writeBytes(work.path("big.txt"), "[.A]\r\n" + std::string(61000, 'x'));
+    return true;
+}
+#endif
 
 std::string page(const std::string& body) { return bom + body; }
 
@@ -184,6 +211,7 @@ const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul
                                   "<ul><li><h1>Left open</h1>\r\n");
 
 TEST(CommandLine, Invocations) {
+    const std::string longName = std::string(251, 'a') + ".htm";
     const std::string dated = "[Template]\r\nDirectory=.\r\n[Settings]\r\nTitleRange=2\r\nPageSeparator=0\r\n"
                               "BrowserTitle=Stored\r\n";
     const Row rows[] = {
@@ -249,8 +277,16 @@ TEST(CommandLine, Invocations) {
         {"a closed standard error never lands in the product",
          {"--template-dir", "t", "-t", "nomark", "notes.txt", "-o", "nm.htm"}, here, "", 1, "", "",
          {{"nm.htm", nullptr}}, nullptr, PosixOnly, 2},
-        {"the system's reason for a folder that refuses a new file", {"notes.txt", "-o", "/sys/x.htm"}, here, "", 1, "",
-         "pagesmith: Cannot make product file: /sys/x.htm (Permission denied)\n", {}, nullptr, PosixOnly},
+        {"the folder named as the cause when it refuses a new file", {"notes.txt", "-o", "/sys/x.htm"}, here, "", 1, "",
+         "pagesmith: Cannot make product file: /sys/x.htm (Permission denied: the folder cannot take a new file)\n", {},
+         nullptr, PosixOnly},
+#ifndef _WIN32
+        {"a hard-linked product on a full disk keeps its old page in every link", {"big.txt", "-o", "disk/p.htm"},
+         here, "", 1, "", "pagesmith: Cannot make product file: disk/p.htm (No space left on device)\n",
+         {{"disk/p.htm", "old page"}, {"disk/q.htm", "old page"}}, nullptr, PosixOnly, -1, fullDisk},
+#endif
+        {"a product name as long as the folder takes", {"notes.txt", "-o", longName}, here, "", 0, "", "",
+         {{longName, otherPage.c_str()}}},
         {"the default settings file may be missing", {"--template-dir", ".", "notes.txt"}, nullptr, "", 0, "", "",
          {{"notes.htm", otherPage.c_str()}}},
         {"the last template, in the list's spelling", {"notes.txt"}, "[Template]\r\nDirectory=.\r\nLast=standard\r\n",
@@ -331,7 +367,7 @@ TEST(CommandLine, Invocations) {
         {"--watch with a refused product ends at once", {"-w", "notes.txt", "-o", "notes.txt"}, here, "", 1, "",
          "pagesmith: Product file must differ from source and template: notes.txt\n"},
         {"--watch with a product it may not write ends at once", {"-w", "notes.txt", "-o", unwritableProduct}, here, "",
-         1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " ({denied})\n"},
+         1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " (" + unwritableReason + ")\n"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
     };
@@ -339,6 +375,7 @@ TEST(CommandLine, Invocations) {
         if ((row.platforms == PosixOnly && onWindows) || (row.platforms == WindowsOnly && !onWindows)) continue;
         SCOPED_TRACE(row.behaviour);
         Work work;
+        if (row.prepare && !row.prepare(work)) continue;
         if (row.settings) writeBytes(program().settings, row.settings);
         else fs::remove(fs::path(program().settings));
         setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");

@@ -13,6 +13,7 @@
 
 #include "toolkit/fs/paths.h"
 #include "toolkit/fs/product_file_names.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text/wide_text_win32.h"
 
@@ -62,32 +63,75 @@ void releaseLock(ProductReplacement& replacement) {
     SetLastError(reason);
 }
 
+bool seekTo(HANDLE file, long long at) {
+    LARGE_INTEGER to;
+    to.QuadPart = at;
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
+}
+
+// `count` bytes from `from`'s position to `to`'s. A write the disk took only
+// in part fails for want of room, which it says.
+bool copyBytes(HANDLE from, HANDLE to, long long count) {
+    char buffer[65536];
+    while (count > 0) {
+        DWORD got = 0;
+        const DWORD wanted = count < static_cast<long long>(sizeof buffer) ? static_cast<DWORD>(count) : sizeof buffer;
+        if (!ReadFile(from, buffer, wanted, &got, nullptr)) return false;
+        if (got == 0) return true;
+        DWORD put = 0;
+        if (!WriteFile(to, buffer, got, &put, nullptr)) return false;
+        if (put != got) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        count -= got;
+    }
+    return true;
+}
+
 // The finished bytes into the product itself, through the lock's handle,
-// then cut to their length.
+// then cut to their length. The part past the product's old end goes first,
+// flushed, so that the disk has given it room before any old byte changes;
+// where it has none, the product is cut back to its old length, its bytes
+// in every link as they were.
 bool copyInto(const std::u16string& temporary, HANDLE product) {
     HANDLE from = CreateFileW(wide(temporary), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (from == INVALID_HANDLE_VALUE) return false;
-    char buffer[65536];
-    bool ok = SetFilePointer(product, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
-    while (ok) {
-        DWORD got = 0;
-        ok = ReadFile(from, buffer, sizeof buffer, &got, nullptr) != 0;
-        if (!ok || got == 0) break;
-        DWORD put = 0;
-        ok = WriteFile(product, buffer, got, &put, nullptr) != 0 && put == got;
+    LARGE_INTEGER old, finished;
+    bool ok = GetFileSizeEx(product, &old) && GetFileSizeEx(from, &finished);
+    const long long grown = ok ? finished.QuadPart - old.QuadPart : 0;
+    if (grown > 0) {
+        ok = seekTo(from, old.QuadPart) && seekTo(product, old.QuadPart) && copyBytes(from, product, grown) &&
+             FlushFileBuffers(product);
+        if (!ok) {
+            const DWORD reason = GetLastError();
+            if (seekTo(product, old.QuadPart)) SetEndOfFile(product);
+            SetLastError(reason);
+        }
     }
-    ok = ok && SetEndOfFile(product) && FlushFileBuffers(product);
+    ok = ok && seekTo(from, 0) && seekTo(product, 0) && copyBytes(from, product, grown > 0 ? old.QuadPart : finished.QuadPart) &&
+         seekTo(product, finished.QuadPart) && SetEndOfFile(product) && FlushFileBuffers(product);
     const DWORD reason = GetLastError();
     CloseHandle(from);
     SetLastError(reason);
     return ok;
 }
 
+// ".NAME.pagesmith-MACHINE-win-", with NAME cut where a name's 255 units
+// would leave no room for the process number.
+std::u16string temporaryPrefix(const std::u16string& name) {
+    return temporaryFilePrefix<char16_t>(name, u".pagesmith-" + machineName() + u"-win-", 255);
+}
+
+// Set when the last begin failed because the folder refused a new file.
+bool folderRefused = false;
+
 }  // namespace
 
 bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
     replacement = ProductReplacement{};
+    folderRefused = false;
     replacement.target = productPath;
     // The read-only attribute says the user may not write the file; Wine
     // would still open it for writing for its administrator.
@@ -117,7 +161,7 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
     }
 
     const std::u16string folder = directoryPart(replacement.target);
-    const std::u16string prefix = u"." + replacement.target.substr(folder.size()) + u".pagesmith-" + machineName() + u"-win-";
+    const std::u16string prefix = temporaryPrefix(replacement.target.substr(folder.size()));
     removeDeadTemporaries(folder, prefix);
     const std::u16string base = folder + prefix + numberToText(static_cast<long long>(GetCurrentProcessId()));
     for (int n = 0; n < 100; ++n) {
@@ -125,7 +169,10 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
         HANDLE file = CreateFileW(wide(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
-        if (file == INVALID_HANDLE_VALUE) break;
+        if (file == INVALID_HANDLE_VALUE) {
+            folderRefused = GetLastError() == ERROR_ACCESS_DENIED;
+            break;
+        }
         CloseHandle(file);
         replacement.temporary = name;
         return true;
@@ -175,4 +222,11 @@ void abandonProductReplacement(ProductReplacement& replacement) {
     replacement.temporary.clear();
     releaseLock(replacement);
     SetLastError(reason);
+}
+
+std::u16string productFailureReason() {
+    const DWORD reason = GetLastError();
+    std::u16string text = systemErrorText(static_cast<int>(reason));
+    if (folderRefused && reason == ERROR_ACCESS_DENIED) text += u": the folder cannot take a new file";
+    return text;
 }
