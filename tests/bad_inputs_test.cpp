@@ -522,25 +522,31 @@ TEST(ProductReplacement, KeepsWhatTheProductIsAndYieldsToOtherWriters) {
 }
 
 // A temporary file that a killed process of this machine left beside the
-// product is removed by the next replace; a live process's is not.
+// product is removed by the next replace; a live process's is not. A product
+// name as long as the folder takes gets a shortened temporary name that the
+// same rule reads back.
 TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
-    ScratchDir dir;
-    const std::u16string product = dir.path(u"product.htm");
-    ProductReplacement replacement;
-    ASSERT_TRUE(beginProductReplacement(product, replacement));
-    const std::u16string ours = replacement.temporary;
-    abandonProductReplacement(replacement);
-    ASSERT_FALSE(ours.empty());
-    std::u16string dead = ours;
-    while (!dead.empty() && dead.back() >= u'0' && dead.back() <= u'9') dead.pop_back();
-    dead += u"2147483646";
-    const std::u16string live = ours + u"-1";
-    writeBytes(dead, "left");
-    writeBytes(live, "in use");
-    ASSERT_TRUE(beginProductReplacement(product, replacement));
-    abandonProductReplacement(replacement);
-    EXPECT_FALSE(fileExists(dead));
-    EXPECT_EQ(readBytes(live), "in use");
+    for (const std::u16string& name : {std::u16string(u"product.htm"), std::u16string(251, u'a') + u".htm"}) {
+        SCOPED_TRACE(name.size());
+        ScratchDir dir;
+        const std::u16string product = dir.path(name);
+        ProductReplacement replacement;
+        ASSERT_TRUE(beginProductReplacement(product, replacement));
+        const std::u16string ours = replacement.temporary;
+        abandonProductReplacement(replacement);
+        ASSERT_FALSE(ours.empty());
+        std::u16string dead = ours;
+        while (!dead.empty() && dead.back() >= u'0' && dead.back() <= u'9') dead.pop_back();
+        dead += u"2147483646";
+        const std::u16string live = ours + u"-1";
+        writeBytes(dead, "left");
+        writeBytes(live, "in use");
+        ASSERT_TRUE(fileExists(dead) && fileExists(live));
+        ASSERT_TRUE(beginProductReplacement(product, replacement));
+        abandonProductReplacement(replacement);
+        EXPECT_FALSE(fileExists(dead));
+        EXPECT_EQ(readBytes(live), "in use");
+    }
 }
 
 // --- Memory that runs out ----------------------------------------------------
