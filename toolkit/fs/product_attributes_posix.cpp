@@ -62,7 +62,9 @@ bool attributeValue(int fd, const char* name, std::string& value) {
 // 2-byte permissions and a 4-byte id, little-endian. Nothing when unknown,
 // so that a narrowing falls back to no access.
 unsigned ownerGroupAccess(const std::string& acl) {
-    const auto at = [&acl](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(acl[i])); };
+    const auto at = [&acl](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(acl[i]));
+    };
     constexpr unsigned groupObject = 0x04, mask = 0x10;
     unsigned group = 0, masked = 07;
     for (std::size_t entry = 4; entry + 8 <= acl.size(); entry += 8) {
@@ -78,34 +80,45 @@ std::u16string notKeptText(const std::string& name, int reason) {
     return textFromUtf8(name) + u" (" + systemErrorText(reason) + u")";
 }
 
+// `mode` with the group bits `group` (rwx), and the note that says so.
+mode_t narrowed(mode_t mode, unsigned group, std::u16string& note) {
+    const mode_t result = (mode & ~static_cast<mode_t>(070)) | static_cast<mode_t>(group << 3);
+    char octal[16];
+    std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(result & 07777));
+    note += u"; mode narrowed to " + textFromUtf8(octal);
+    return result;
+}
+
 }  // namespace
 
-mode_t carryProductAttributes(int product, int temporary, mode_t mode, std::vector<std::u16string>& notKept) {
+mode_t carryProductAttributes(int product, int temporary, mode_t mode,
+                              std::vector<std::u16string>& notKept) {
     std::vector<std::string> names;
     if (!attributeNames(product, names)) {
-        // A filesystem without extended attributes has none to keep.
-        if (errno != ENOTSUP) notKept.push_back(notKeptText("extended attributes", errno));
-        return mode;
+        // A filesystem without extended attributes has none to keep. Any
+        // other failure may hide an ACL: the group bits may be its mask.
+        if (errno == ENOTSUP) return mode;
+        notKept.push_back(notKeptText("extended attributes", errno));
+        return narrowed(mode, 0, notKept.back());
     }
     // The folder's default ACL may have given the new file one the product
     // does not have.
     std::vector<std::string> inherited;
     if (attributeNames(temporary, inherited)) {
         for (const std::string& name : inherited) {
-            if (std::find(names.begin(), names.end(), name) == names.end()) fremovexattr(temporary, name.c_str());
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                fremovexattr(temporary, name.c_str());
         }
     }
     mode_t kept = mode;
     for (const std::string& name : names) {
         std::string value;
         const bool read = attributeValue(product, name.c_str(), value);
-        if (read && fsetxattr(temporary, name.c_str(), value.data(), value.size(), 0) == 0) continue;
+        if (read && fsetxattr(temporary, name.c_str(), value.data(), value.size(), 0) == 0)
+            continue;
         notKept.push_back(notKeptText(name, errno));
         if (name != aclName) continue;
-        kept = (mode & ~static_cast<mode_t>(070)) | (read ? ownerGroupAccess(value) << 3 : 0);
-        char octal[16];
-        std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(kept & 07777));
-        notKept.back() += u"; mode narrowed to " + textFromUtf8(octal);
+        kept = narrowed(mode, read ? ownerGroupAccess(value) : 0, notKept.back());
     }
     return kept;
 }

@@ -12,6 +12,8 @@
 // and returns the permission bits to give it then: the product's `mode`, or,
 // where the product's ACL cannot be carried, that mode with the group bits
 // narrowed to what the ACL let the owning group do (with an ACL the group
-// bits show its mask, which may allow more). Each attribute not kept is
-// added to `notKept` as "NAME (the system's reason)".
-mode_t carryProductAttributes(int product, int temporary, mode_t mode, std::vector<std::u16string>& notKept);
+// bits show its mask, which may allow more); none where the attributes
+// cannot even be listed. Each attribute not kept is added to `notKept` as
+// "NAME (the system's reason)".
+mode_t carryProductAttributes(int product, int temporary, mode_t mode,
+                              std::vector<std::u16string>& notKept);

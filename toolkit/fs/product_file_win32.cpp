@@ -110,7 +110,8 @@ bool copyInto(const std::u16string& temporary, HANDLE product) {
             SetLastError(reason);
         }
     }
-    ok = ok && seekTo(from, 0) && seekTo(product, 0) && copyBytes(from, product, grown > 0 ? old.QuadPart : finished.QuadPart) &&
+    const long long head = grown > 0 ? old.QuadPart : finished.QuadPart;
+    ok = ok && seekTo(from, 0) && seekTo(product, 0) && copyBytes(from, product, head) &&
          seekTo(product, finished.QuadPart) && SetEndOfFile(product) && FlushFileBuffers(product);
     const DWORD reason = GetLastError();
     CloseHandle(from);
