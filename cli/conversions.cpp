@@ -87,8 +87,10 @@ bool writeBesideAndReplace(const Conversion& conversion) {
         done = false;
     }
     if (!done) abandonProductReplacement(replacement);
-    for (const std::u16string& lost : replacement.notKept) {
-        if (done && verboseMessages) reportCliMessage(conversion.productName + u": not kept: " + lost);
+    if (done && verboseMessages) {
+        // What of the product's access the new page lacks.
+        for (const std::u16string& lost : replacement.notKept)
+            reportCliMessage(conversion.productName + u": not kept: " + lost);
     }
     return done;
 }
