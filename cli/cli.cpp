@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/conversions.h"
 #include "converter/conversion_run.h"
+#include "converter/settings_text.h"
 #include "shell/job_settings_io.h"
 #include "shell/settings_store.h"
 #include "shell/template_list.h"
@@ -32,13 +33,6 @@ std::optional<std::u16string> wide(const std::optional<std::string>& utf8) {
 
 bool isSeparator(char16_t c) { return c == u'/' || c == pathSeparator; }
 
-// Beside the source, with its extension (if any) replaced by "htm".
-std::u16string productBesideSource(const std::u16string& sourcePath) {
-    const std::u16string extension = extensionPart(sourcePath);
-    if (extension.empty()) return sourcePath + u".htm";
-    return sourcePath.substr(0, sourcePath.size() - extension.size()) + u"htm";
-}
-
 // "*" and "?" in the file name, matched as the platform's directory listing
 // matches them; files only, in name order; none when nothing matches.
 std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument) {
@@ -63,16 +57,13 @@ std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument
 
 // "" when `text` is a day; otherwise what is wrong with it.
 std::string parseDay(const std::string& text, CalendarDate& day) {
-    const std::string format = "--date wants a day as YYYY-MM-DD: " + text;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return format;
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') return format;
+    switch (dayFromText(text, day)) {
+    case DayProblem::None: return "";
+    case DayProblem::NotYyyyMmDd: return "--date wants a day as YYYY-MM-DD: " + text;
+    case DayProblem::Before1601: return "--date " + text + " is before 1601-01-01, the first day the date tags can print";
+    case DayProblem::NoSuchDay: break;
     }
-    const int year = std::atoi(text.substr(0, 4).c_str());
-    if (year < 1601) return "--date " + text + " is before 1601-01-01, the first day the date tags can print";
-    if (!makeCalendarDate(year, std::atoi(text.substr(5, 2).c_str()), std::atoi(text.substr(8, 2).c_str()), day))
-        return "--date " + text + " is not a day";
-    return "";
+    return "--date " + text + " is not a day";
 }
 
 // --date, else SOURCE_DATE_EPOCH, fixes the day of the date tags. Returns 0

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "converter/settings_text.h"
 #include "pagesmith_version.h"
 #include "toolkit/process/console.h"
 
@@ -103,12 +104,9 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
         return usageError(error.what());
     }
     if (titleRangeOption->count() > 0) {
-        // Decimal only: "010" is ten, as a user reads it, and "0x3" no number.
-        const std::size_t digitsFrom = titleRange.size() > 1 && titleRange[0] == '-' ? 1 : 0;
-        if (titleRange.size() == digitsFrom || titleRange.size() - digitsFrom > 9 ||
-            titleRange.find_first_not_of("0123456789", digitsFrom) != std::string::npos)
-            return usageError("--title-range wants a decimal number: " + titleRange);
-        options.titleRange = std::stoi(titleRange);
+        std::int32_t value = 0;
+        if (!titleRangeFromText(titleRange, value)) return usageError("--title-range wants a decimal number: " + titleRange);
+        options.titleRange = value;
     }
     if (options.templateDirectory && options.templateDirectory->empty())
         return usageError("the template folder name is empty");

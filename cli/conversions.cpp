@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "converter/conversion_run.h"
+#include "converter/messages.h"
 #include "converter/page_lists.h"
 #include "cli/cli_options.h"
 #include "toolkit/process/console.h"
@@ -25,35 +26,18 @@ namespace {
 // What the messages of the running conversion name.
 const Conversion* running = nullptr;
 
-enum class Names { Source, Template, Product };
-
-struct KnownMessage {
-    std::u16string_view text;
-    Names file;
-    bool systemReason;  // the system refused: its reason follows
-};
-
-// The converter's messages and the file each one is about.
-const KnownMessage knownMessages[] = {
-    {u"Source not found", Names::Source, true},
-    {u"Cannot read template file", Names::Template, true},
-    {u"'[...]' not found in template", Names::Template, false},
-    {u"Cannot make product file", Names::Product, true},
-    {u"Cannot write product file", Names::Product, true},
-    {u"Product file must differ from source and template", Names::Product, false},
-    {u"Product file must differ from the settings file", Names::Product, false},
-    {u"Cannot read source file", Names::Source, true},
-};
-
+// The converter's messages that concern one file name it, with the system's
+// reason where the system refused.
 void reportNamingTheFile(std::u16string_view message) {
     std::u16string line(message);
-    for (const KnownMessage& known : knownMessages) {
-        if (!running || known.text != message) continue;
+    const FailureMessage* known = running ? failureMessageOf(message) : nullptr;
+    const MessageField field = known ? known->field : MessageField::Memory;
+    if (field == MessageField::Source || field == MessageField::Template || field == MessageField::Product) {
         line += u": ";
-        line += known.file == Names::Source    ? running->sourceName
-                : known.file == Names::Product ? running->productName
-                                               : job.templatePath;
-        const std::u16string reason = known.systemReason ? text_file::lastFailureReason() : std::u16string();
+        line += field == MessageField::Source    ? running->sourceName
+                : field == MessageField::Product ? running->productName
+                                                 : job.templatePath;
+        const std::u16string reason = known->systemReason ? text_file::lastFailureReason() : std::u16string();
         if (!reason.empty()) line += u" (" + reason + u")";
     }
     reportCliMessage(line);
