@@ -238,6 +238,21 @@ def own_changed(b, path):
     work("own-changed.tpl.txt", OWN + b"\r\n")
 
 
+def product_name(b):
+    """The product's name is the one the command line gives a product beside its source, quotes and all."""
+    source = work('quoted."txt"', open(SAMPLE, "rb").read())
+    before = set(os.listdir(WORK))
+    subprocess.run([CLI, "--settings", work("empty.ini", b""), "--template-dir", os.path.join(ROOT, "samples", "templates"),
+                    source], check=True)
+    made = sorted(set(os.listdir(WORK)) - before)
+    b.load()
+    b.convert(source, {"date": DAY})
+    for name in made:
+        os.remove(os.path.join(WORK, name))
+    heading = b.js("return document.getElementById('result-heading').textContent")
+    assert made == [heading], (made, heading)
+
+
 TEXT = open(SAMPLE, "rb").read()[3:].decode("utf-8")
 RANGE = "Number of different header styles must be a whole number of at most 9 digits"
 ROWS = [
@@ -278,6 +293,7 @@ ROWS = [
      row(SAMPLE, {"date": "1.5.2024"}, ("date", "Date for date tags must be a day as YYYY-MM-DD"))),
     ("message: a line longer than the memory",
      row(work("long-line.txt", b"[.A]\r\n" + b"x" * (40 << 20)), {}, ("source", "Not enough memory"))),
+    ("the product's name: the command line's, for a name with quotes", product_name),
     ("settings: remembered across a reload; Reset brings the defaults back", remembered),
     ("without script: the page says it needs it, and shows no form", no_script),
     ("no page title found: said after the figures, pointing at More's encoding", no_title),

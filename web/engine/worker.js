@@ -67,7 +67,9 @@ onmessage = (e) => {
   let bytes = null;
   try {
     bytes = new FileReaderSync().readAsArrayBuffer(m.blob.slice(m.at, m.end));
-  } catch (x) {}
+  } catch {
+    // unreadable: no bytes
+  }
   postMessage({run: m.run, at: m.at, bytes}, bytes ? [bytes] : []);
 };`;
 let reader = null;
@@ -109,7 +111,9 @@ function loadSlice(entry, position, count) {
     try {
       const end = Math.min(entry.blob.size, position + Math.max(count, sliceBytes));
       slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
-    } catch (e) {}
+    } catch {
+      // unreadable: the slice stays null, and the converter says so
+    }
     loaded(slice);
     return null;
   }
@@ -370,7 +374,7 @@ onmessage = (event) => {
     let reply;
     try {
       reply = await convert(instance, request);
-    } catch (e) {
+    } catch {
       // The module trapped (its stack, or memory outside the converter's
       // reach) or the browser refused memory for the product: either way
       // memory ran out. The next run gets a fresh module.
