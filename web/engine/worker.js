@@ -171,58 +171,6 @@ function startModule() {
   return starting;
 }
 
-// Magic numbers of the files people drop by mistake: images, archives,
-// documents, media, programs. None shorter than three bytes, which a text
-// might begin with; the control characters below catch those files.
-const binaryMagic = [
-  [0x89, 0x50, 0x4e, 0x47], [0xff, 0xd8, 0xff], [0x47, 0x49, 0x46, 0x38],
-  [0x49, 0x49, 0x2a, 0x00], [0x4d, 0x4d, 0x00, 0x2a],
-  [0x52, 0x49, 0x46, 0x46], [0x25, 0x50, 0x44, 0x46, 0x2d],
-  [0x50, 0x4b, 0x03, 0x04], [0x50, 0x4b, 0x05, 0x06], [0x50, 0x4b, 0x07, 0x08],
-  [0x1f, 0x8b], [0x37, 0x7a, 0xbc, 0xaf, 0x27, 0x1c], [0x52, 0x61, 0x72, 0x21, 0x1a, 0x07],
-  [0xfd, 0x37, 0x7a, 0x58, 0x5a, 0x00], [0x42, 0x5a, 0x68], [0x28, 0xb5, 0x2f, 0xfd],
-  [0xd0, 0xcf, 0x11, 0xe0, 0xa1, 0xb1, 0x1a, 0xe1], [0x7f, 0x45, 0x4c, 0x46],
-  [0x00, 0x61, 0x73, 0x6d], [0x4f, 0x67, 0x67, 0x53], [0x49, 0x44, 0x33], [0x66, 0x4c, 0x61, 0x43],
-  [0x53, 0x51, 0x4c, 0x69, 0x74, 0x65, 0x20, 0x66],
-];
-
-function startsWith(bytes, magic) {
-  return magic.length <= bytes.length && magic.every((b, i) => bytes[i] === b);
-}
-
-// Control characters that no text holds: all below 32 but NUL, which the
-// converter takes as a line end, and tab, line feed, vertical tab, form
-// feed, carriage return and escape.
-function isStrayControl(c) {
-  return c < 32 && c !== 0 && !(c >= 9 && c <= 13) && c !== 27;
-}
-
-// Whether the first bytes of a source are text in the encoding it will be
-// read in: no known binary magic where no byte-order mark is, and stray
-// control characters in at most one character in sixteen (compressed data
-// and images have one in ten; a text has none or a few).
-function looksLikeText(bytes, unmarked) {
-  const utf16Mark = bytes[0] === 0xff && bytes[1] === 0xfe ? "le" : bytes[0] === 0xfe && bytes[1] === 0xff ? "be" : "";
-  const utf32Mark = startsWith(bytes, [0xff, 0xfe, 0x00, 0x00]) || startsWith(bytes, [0x00, 0x00, 0xfe, 0xff]);
-  const utf8Mark = startsWith(bytes, [0xef, 0xbb, 0xbf]);
-  if (utf32Mark) return true;
-  if (!utf16Mark && !utf8Mark && binaryMagic.some((magic) => startsWith(bytes, magic))) return false;
-  const order = utf16Mark || (utf8Mark ? "" : unmarked === "utf-16le" ? "le" : unmarked === "utf-16be" ? "be" : "");
-  let stray = 0;
-  let count = 0;
-  if (order) {
-    for (let i = utf16Mark ? 2 : 0; i + 1 < bytes.length; i += 2) {
-      const unit = order === "le" ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
-      if (isStrayControl(unit)) ++stray;
-      ++count;
-    }
-  } else {
-    for (const b of bytes) if (isStrayControl(b)) ++stray;
-    count = bytes.length;
-  }
-  return stray <= Math.max(1, count >> 4);
-}
-
 function utf8OnStack(instance, text) {
   const size = instance.lengthBytesUTF8(text) + 1;
   const at = instance._malloc(size);
@@ -241,7 +189,7 @@ function failed(id) {
 
 // Whether the browser still reads a picked file as it was picked: it holds a
 // File to the file's size and time when picked, and refuses to read it once
-// it changed. Resolves with the failure's id, or "" when it reads.
+// it changed. Returns the failure's id, or "" when it reads.
 function pickedFileFailure(file, gone, changed) {
   try {
     // A short file is read whole: one that went away after it was picked may
@@ -261,14 +209,15 @@ function templateFailure(template) {
   return template instanceof Blob ? pickedFileFailure(template, "cannotReadTemplate", "templateChanged") : "";
 }
 
-// A shipped template's bytes, from the engine.
+// A shipped template's bytes, from the engine; null for a name it lacks,
+// which then reads as a template that cannot be read.
 function shippedTemplate(instance, name) {
   const exports = instance.pagesmithExports;
   const at = utf8OnStack(instance, name);
-  const bytes = instance.HEAPU8.slice(exports.pagesmith_template_bytes(at),
-                                      exports.pagesmith_template_bytes(at) + exports.pagesmith_template_size(at));
+  const from = exports.pagesmith_template_bytes(at);
+  const bytes = from ? instance.HEAPU8.slice(from, from + exports.pagesmith_template_size(at)) : null;
   instance._free(at);
-  return new Blob([bytes]);
+  return bytes && new Blob([bytes]);
 }
 
 function productNameOf(instance, sourceName) {
@@ -285,8 +234,6 @@ async function convert(instance, request) {
   const own = request.template instanceof Blob;
   const refused = sourceFailure(source) || templateFailure(request.template);
   if (refused) return failed(refused);
-  const head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.slice(0, 4096)));
-  if (!looksLikeText(head, settings.encoding)) return failed("sourceNotText");
 
   const started = performance.now();
   // The product is copied into staging buffers, and each full one goes to
@@ -331,12 +278,11 @@ async function convert(instance, request) {
     if (source.size > 0) askForSlice(sourceEntry, 0);
   }
   const templateName = own ? "own" : request.template;
+  const templateBlob = own ? request.template : shippedTemplate(instance, templateName);
   instance.pagesmithFiles = [
     sourceEntry,
-    {path: "/templates/" + templateName + ".tpl.txt",
-     blob: own ? request.template : shippedTemplate(instance, templateName)},
     {path: "/product.htm", sink},
-  ];
+  ].concat(templateBlob ? [{path: "/templates/" + templateName + ".tpl.txt", blob: templateBlob}] : []);
 
   const texts = [templateName, settings.title, String(settings.titleRange), settings.encoding, settings.date.trim()]
     .map((text) => utf8OnStack(instance, text));
