@@ -73,10 +73,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateNam
     inSource = 0;
     headingWritten = 0;
     listDepth = 0;
-    text_file::setEncodingWithoutMark(TemplateFile, encodingOf(unmarked));
+    // The page's choice is the export's; the template without a mark reads
+    // as ANSI, as in the window and the command line.
     text_file::setEncodingWithoutMark(SourceFile, encodingOf(unmarked));
 
     const long long pagesBefore = pageTitlesWritten;
-    if (!writeProduct()) return -1;
+    if (!writeProduct(true)) return -1;
     return static_cast<double>(pageTitlesWritten - pagesBefore);
 }
