@@ -14,6 +14,7 @@
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text_file/text_file.h"
@@ -64,7 +65,7 @@ bool writeBesideAndReplace(const Conversion& conversion) {
         return false;
     }
     if (!replacement.temporary.empty()) job.productPath = replacement.temporary;
-    bool done = writeProduct() != 0;
+    bool done = writeProduct(true) != 0;
     job.productPath = conversion.productPath;
     if (done && !finishProductReplacement(replacement)) {
         reportProductFailure(conversion);
@@ -90,7 +91,7 @@ void reportProductFailure(const Conversion& conversion) {
 }
 
 void reportCliMessage(const std::u16string& message) {
-    writeStandardError("pagesmith: " + shownText(utf8FromText(message)) + "\n");
+    writeStandardError("pagesmith: " + shownText(nativeNameFromText(message)) + "\n");
 }
 
 namespace {
@@ -136,7 +137,7 @@ bool runConversion(const Conversion& conversion) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion);
+    const bool done = conversion.toStandardOutput ? writeProduct(true) != 0 : writeBesideAndReplace(conversion);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;

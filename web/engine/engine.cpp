@@ -90,7 +90,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateNam
     text_file::setEncodingWithoutMark(SourceFile, unmarked);
 
     const long long pagesBefore = pageTitlesWritten;
-    if (!writeProduct()) return -1;
+    if (!writeProduct(true)) return -1;
     return static_cast<double>(pageTitlesWritten - pagesBefore);
 }
 
