@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/conversions.h"
 #include "converter/conversion_run.h"
+#include "converter/settings_text.h"
 #include "shell/job_settings_io.h"
 #include "shell/settings_store.h"
 #include "shell/template_list.h"
@@ -17,6 +18,7 @@
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/system_error.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -25,19 +27,13 @@ namespace {
 // The template list uses scan number 0.
 constexpr int WildcardScan = 1;
 
-std::optional<std::u16string> wide(const std::optional<std::string>& utf8) {
-    if (!utf8) return std::nullopt;
-    return textFromUtf8(*utf8);
+// A name from the command line, its bytes kept (toolkit/text/native_names.h).
+std::optional<std::u16string> nameText(const std::optional<std::string>& bytes) {
+    if (!bytes) return std::nullopt;
+    return textFromNativeName(*bytes);
 }
 
 bool isSeparator(char16_t c) { return c == u'/' || c == pathSeparator; }
-
-// Beside the source, with its extension (if any) replaced by "htm".
-std::u16string productBesideSource(const std::u16string& sourcePath) {
-    const std::u16string extension = extensionPart(sourcePath);
-    if (extension.empty()) return sourcePath + u".htm";
-    return sourcePath.substr(0, sourcePath.size() - extension.size()) + u"htm";
-}
 
 // "*" and "?" in the file name, matched as the platform's directory listing
 // matches them; files only, in name order; none when nothing matches.
@@ -63,16 +59,13 @@ std::vector<std::u16string> expandSourceWildcards(const std::u16string& argument
 
 // "" when `text` is a day; otherwise what is wrong with it.
 std::string parseDay(const std::string& text, CalendarDate& day) {
-    const std::string format = "--date wants a day as YYYY-MM-DD: " + text;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return format;
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') return format;
+    switch (dayFromText(text, day)) {
+    case DayProblem::None: return "";
+    case DayProblem::NotYyyyMmDd: return "--date wants a day as YYYY-MM-DD: " + text;
+    case DayProblem::Before1601: return "--date " + text + " is before 1601-01-01, the first day the date tags can print";
+    case DayProblem::NoSuchDay: break;
     }
-    const int year = std::atoi(text.substr(0, 4).c_str());
-    if (year < 1601) return "--date " + text + " is before 1601-01-01, the first day the date tags can print";
-    if (!makeCalendarDate(year, std::atoi(text.substr(5, 2).c_str()), std::atoi(text.substr(8, 2).c_str()), day))
-        return "--date " + text + " is not a day";
-    return "";
+    return "--date " + text + " is not a day";
 }
 
 // --date, else SOURCE_DATE_EPOCH, fixes the day of the date tags. Returns 0
@@ -103,11 +96,33 @@ int fixTheDay(const CliOptions& options) {
 // The window's rule: the stored or named template when the list has it (in
 // the list's spelling), else the first template. A named template that is
 // not listed is taken as named, and its reading fails in the conversion.
-void chooseTemplate(const std::optional<std::u16string>& named) {
+// Returns how many templates the folder holds; `listingFailure` gets the
+// system's reason when it cannot be listed.
+int chooseTemplate(const std::optional<std::u16string>& named, int& listingFailure) {
     if (named) job.templateName = *named;
-    if (scanTemplates(job.templateDirectory) == 0) return;
+    const int count = scanTemplates(job.templateDirectory, &listingFailure);
+    if (count == 0) return 0;
     const std::u16string& listed = templateNames[static_cast<std::size_t>(templateSelection(templateNames, job.templateName))];
     if (!named || lowerCase(listed) == lowerCase(*named)) job.templateName = listed;
+    return count;
+}
+
+// Why no template can be chosen from the folder: it cannot be listed, or
+// holds none. Reported; false when there is a template to choose.
+bool reportNoTemplate(int templateCount, int listingFailure) {
+    if (templateCount > 0) return false;
+    const std::u16string& folder = job.templateDirectory;
+    const FileKind folderKind = fileKind(folder);
+    if (listingFailure == 0 && folderKind == FileKind::Directory) {
+        reportCliMessage(u"No template in " + folder);
+        return true;
+    }
+    std::u16string reason = u"not a folder";
+    if (folderKind == FileKind::Directory || folderKind == FileKind::Missing) {
+        reason = systemErrorText(listingFailure != 0 ? listingFailure : lastSystemError());
+    }
+    reportCliMessage(u"Cannot list the templates: " + folder + u" (" + reason + u")");
+    return true;
 }
 
 // Where the product of one source goes.
@@ -146,13 +161,13 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     clearJobSettings();
     job.programDirectory = directoryPart(programFileName());
     SettingsStore store;
-    store.settingsPath = options.settingsFile ? textFromUtf8(*options.settingsFile)
+    store.settingsPath = options.settingsFile ? textFromNativeName(*options.settingsFile)
                                               : job.programDirectory + u"Pagesmith.ini";
     job.settingsPath = store.settingsPath;
     // Settings are read whole before anything else: a FIFO or a device would
     // keep the run waiting, or give no settings, where the user meant a file.
     if (isPipeOrDevice(store.settingsPath)) {
-        return usageError("cannot read the settings file " + utf8FromText(store.settingsPath) +
+        return usageError("cannot read the settings file " + nativeNameFromText(store.settingsPath) +
                           " (not a regular file)");
     }
     // The default file may be missing: every setting then has its default.
@@ -165,37 +180,32 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     const std::u16string storedProduct = job.productPath;
 
     if (options.templateDirectory) {
-        job.templateDirectory = textFromUtf8(*options.templateDirectory);
+        job.templateDirectory = textFromNativeName(*options.templateDirectory);
         if (job.templateDirectory.empty() || !isSeparator(job.templateDirectory.back()))
             job.templateDirectory += pathSeparator;
     }
     if (options.browserTitle) job.browserTitle = textFromUtf8(*options.browserTitle);
     if (options.titleRange) job.titleRange = *options.titleRange;
     if (options.pageSeparator) job.pageSeparator = *options.pageSeparator;
-    chooseTemplate(wide(options.templateName));
+    int listingFailure = 0;
+    const int templateCount = chooseTemplate(nameText(options.templateName), listingFailure);
 
     if (options.listTemplates) {
-        const FileKind folderKind = fileKind(job.templateDirectory);
-        if (folderKind != FileKind::Directory) {
-            const std::u16string reason =
-                folderKind == FileKind::Missing ? systemErrorText(lastSystemError()) : u"not a folder";
-            reportCliMessage(u"Cannot list the templates: " + job.templateDirectory + u" (" + reason + u")");
-            return 1;
-        }
+        if (reportNoTemplate(templateCount, listingFailure)) return 1;
         std::string list;
-        for (const std::u16string& name : templateNames) list += shownText(utf8FromText(name)) + "\n";
+        for (const std::u16string& name : templateNames) list += shownText(nativeNameFromText(name)) + "\n";
         return writeStandardOutput(list) ? 0 : 1;
     }
 
-    const TextEncoding unmarked = options.encoding.value_or(TextEncoding::Ansi);
-    text_file::setEncodingWithoutMark(TemplateFile, unmarked);
-    text_file::setEncodingWithoutMark(SourceFile, unmarked);
+    // --encoding is the export's: a template without a mark is read as the
+    // window reads it, so that every shipped template serves any export.
+    text_file::setEncodingWithoutMark(SourceFile, options.encoding.value_or(TextEncoding::Ansi));
 
     std::vector<std::u16string> sources;
     int status = 0;
     for (const std::string& argument : options.sources) {
         if (argument.empty()) return usageError("a source name is empty");
-        const std::u16string source = textFromUtf8(argument);
+        const std::u16string source = textFromNativeName(argument);
         if (!expandWildcards || source == u"-") {
             sources.push_back(source);
             continue;
@@ -212,7 +222,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     if (std::count(sources.begin(), sources.end(), u"-") > 1)
         return usageError("standard input (-) can be read only once");
 
-    const std::optional<std::u16string> output = wide(options.output);
+    const std::optional<std::u16string> output = nameText(options.output);
     if (output && output->empty()) return usageError("the output name is empty");
     const bool outputIsFolder =
         output && *output != u"-" && (sources.size() > 1 || isDirectory(normalizePath(*output)));
@@ -228,7 +238,7 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     if (sources.empty()) {
         // The window program's last conversion.
         if (storedSource.empty()) {
-            return usageError("no SOURCE given, and the settings file " + utf8FromText(store.settingsPath) +
+            return usageError("no SOURCE given, and the settings file " + nativeNameFromText(store.settingsPath) +
                               " holds no last source");
         }
         Conversion conversion;
@@ -278,6 +288,12 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
             }
         }
     }
+
+    // Once for the batch, where each run would fail to read the template; a
+    // named template is opened as named, and its own failure says why.
+    const bool anyRuns = std::any_of(conversions.begin(), conversions.end(),
+                                     [](const Conversion& conversion) { return !conversion.refused; });
+    if (anyRuns && !options.templateName && reportNoTemplate(templateCount, listingFailure)) return 1;
 
     // A refused product is refused for good: watching it would only idle.
     if (options.watch) {

@@ -2,8 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "converter/settings_text.h"
 #include "pagesmith_version.h"
 #include "toolkit/process/console.h"
+#include "toolkit/text/native_names.h"
 
 const char* const cliVersionText = "pagesmith-cli " PAGESMITH_VERSION_TEXT "\n";
 
@@ -23,9 +25,10 @@ const char* const cliHelpText =
     "      --title-range N      number of different header styles\n"
     "      --separator | --no-separator\n"
     "                           separator lines between pages, or none\n"
-    "      --encoding ENC       how to read a source or template that has no\n"
-    "                           byte-order mark: ansi (default: the system code page;\n"
-    "                           Windows-1252 on Linux), utf-8, utf-16le, utf-16be\n"
+    "      --encoding ENC       how to read a source that has no byte-order mark:\n"
+    "                           ansi (default: the system code page; Windows-1252\n"
+    "                           on Linux), utf-8, utf-16le, utf-16be; a template or\n"
+    "                           settings file without one is read as ansi\n"
     "      --date YYYY-MM-DD    the day that date tags print (also taken from\n"
     "                           SOURCE_DATE_EPOCH when set)\n"
     "      --list-templates     print the template names in the window's list order,\n"
@@ -39,21 +42,23 @@ const char* const cliHelpText =
     "\n"
     "Exit status: 0 done, 1 a conversion failed, 2 a usage error.\n";
 
-std::string shownText(std::string_view utf8Text) {
+std::string shownText(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
+    const auto* at = reinterpret_cast<const unsigned char*>(bytes.data());
     std::string shown;
-    for (std::size_t i = 0; i < utf8Text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(utf8Text[i]);
-        const unsigned char next = i + 1 < utf8Text.size() ? static_cast<unsigned char>(utf8Text[i + 1]) : 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = wellFormedUtf8Length(at + i, bytes.size() - i);
         // C1 controls are U+0080..U+009F, in UTF-8 0xC2 0x80..0x9F.
-        const bool c1 = c == 0xC2 && (next & 0xE0) == 0x80;
-        if (c1) c = static_cast<unsigned char>(utf8Text[++i]);
-        if (c < 0x20 || c == 0x7F || c1) {
+        const bool c1 = length == 2 && at[i] == 0xC2 && at[i + 1] <= 0x9F;
+        const unsigned char c = c1 ? at[i + 1] : at[i];
+        if (length == 0 || c1 || c < 0x20 || c == 0x7F) {
             shown += "\\x";
             shown += digits[c >> 4];
             shown += digits[c & 15];
+            i += c1 ? 2 : 1;
         } else {
-            shown += static_cast<char>(c);
+            shown.append(bytes.substr(i, length));
+            i += length;
         }
     }
     return shown;
@@ -99,20 +104,29 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(std::move(reversed));
+    } catch (const CLI::ExtrasError&) {
+        // SOURCE takes every other word, so what is left over is an option.
+        const std::vector<std::string> unknown = app.remaining();
+        return usageError("Unknown option: " + (unknown.empty() ? std::string() : unknown.front()) +
+                          " (see --help)");
+    } catch (const CLI::ArgumentMismatch& error) {
+        for (const CLI::Option* option : app.get_options()) {
+            if (!option->get_positional() && option->count() > 1)
+                return usageError(option->get_name() + " given twice");
+        }
+        return usageError(error.what());
     } catch (const CLI::ParseError& error) {
         return usageError(error.what());
     }
     if (titleRangeOption->count() > 0) {
-        // Decimal only: "010" is ten, as a user reads it, and "0x3" no number.
-        const std::size_t digitsFrom = titleRange.size() > 1 && titleRange[0] == '-' ? 1 : 0;
-        if (titleRange.size() == digitsFrom || titleRange.size() - digitsFrom > 9 ||
-            titleRange.find_first_not_of("0123456789", digitsFrom) != std::string::npos)
-            return usageError("--title-range wants a decimal number: " + titleRange);
-        options.titleRange = std::stoi(titleRange);
+        std::int32_t value = 0;
+        if (!titleRangeFromText(titleRange, value)) return usageError("--title-range wants a decimal number: " + titleRange);
+        options.titleRange = value;
     }
     if (options.templateDirectory && options.templateDirectory->empty())
         return usageError("the template folder name is empty");
     if (options.settingsFile && options.settingsFile->empty()) return usageError("the settings file name is empty");
+    if (options.templateName && options.templateName->empty()) return usageError("the template name is empty");
     if (options.templateName &&
         (options.templateName->find_first_of("/\\") != std::string::npos || *options.templateName == ".."))
         return usageError("a template is named, not pathed; use --template-dir: " + *options.templateName);

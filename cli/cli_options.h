@@ -1,5 +1,6 @@
-// The command line's options, parsed with CLI11. Values stay UTF-8 as the
-// entry procedure gave them; the front end converts them where it uses them.
+// The command line's options, parsed with CLI11. Values stay bytes as the
+// entry procedure gave them (UTF-8 on Windows, the names' own bytes on POSIX);
+// the front end converts them where it uses them.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ struct CliOptions {
     std::optional<std::string> browserTitle;
     std::optional<std::int32_t> titleRange;
     std::optional<std::int32_t> pageSeparator;
-    std::optional<TextEncoding> encoding;  // of sources and templates without a mark
+    std::optional<TextEncoding> encoding;  // of sources without a mark
     std::optional<std::string> date;      // YYYY-MM-DD
     bool listTemplates = false;
     bool watch = false;
@@ -39,7 +40,8 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
 // The usage error exit: "pagesmith-cli: " + problem, then the usage line.
 int usageError(const std::string& problem);
 
-// UTF-8 text as a terminal may show it: control characters (C0, DEL, C1)
-// become "\x1b" and the like, so that a file's name cannot move the cursor,
-// change colours or start a line of its own.
-std::string shownText(std::string_view utf8Text);
+// Text as a terminal may show it: control characters (C0, DEL, C1) become
+// "\x1b" and the like, so that a file's name cannot move the cursor, change
+// colours or start a line of its own; so does each byte of a name that is
+// not UTF-8 ("\xe9"), where a terminal would show a replacement character.
+std::string shownText(std::string_view bytes);

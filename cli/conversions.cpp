@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "converter/conversion_run.h"
+#include "converter/messages.h"
 #include "converter/page_lists.h"
 #include "cli/cli_options.h"
 #include "toolkit/process/console.h"
@@ -13,6 +14,7 @@
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text_file/text_file.h"
@@ -25,35 +27,18 @@ namespace {
 // What the messages of the running conversion name.
 const Conversion* running = nullptr;
 
-enum class Names { Source, Template, Product };
-
-struct KnownMessage {
-    std::u16string_view text;
-    Names file;
-    bool systemReason;  // the system refused: its reason follows
-};
-
-// The converter's messages and the file each one is about.
-const KnownMessage knownMessages[] = {
-    {u"Source not found", Names::Source, true},
-    {u"Cannot read template file", Names::Template, true},
-    {u"'[...]' not found in template", Names::Template, false},
-    {u"Cannot make product file", Names::Product, true},
-    {u"Cannot write product file", Names::Product, true},
-    {u"Product file must differ from source and template", Names::Product, false},
-    {u"Product file must differ from the settings file", Names::Product, false},
-    {u"Cannot read source file", Names::Source, true},
-};
-
+// The converter's messages that concern one file name it, with the system's
+// reason where the system refused.
 void reportNamingTheFile(std::u16string_view message) {
     std::u16string line(message);
-    for (const KnownMessage& known : knownMessages) {
-        if (!running || known.text != message) continue;
+    const FailureMessage* known = running ? failureMessageOf(message) : nullptr;
+    const MessageField field = known ? known->field : MessageField::Memory;
+    if (field == MessageField::Source || field == MessageField::Template || field == MessageField::Product) {
         line += u": ";
-        line += known.file == Names::Source    ? running->sourceName
-                : known.file == Names::Product ? running->productName
-                                               : job.templatePath;
-        const std::u16string reason = known.systemReason ? text_file::lastFailureReason() : std::u16string();
+        line += field == MessageField::Source    ? running->sourceName
+                : field == MessageField::Product ? running->productName
+                                                 : job.templatePath;
+        const std::u16string reason = known->systemReason ? text_file::lastFailureReason() : std::u16string();
         if (!reason.empty()) line += u" (" + reason + u")";
     }
     reportCliMessage(line);
@@ -80,7 +65,7 @@ bool writeBesideAndReplace(const Conversion& conversion) {
         return false;
     }
     if (!replacement.temporary.empty()) job.productPath = replacement.temporary;
-    bool done = writeProduct() != 0;
+    bool done = writeProduct(true) != 0;
     job.productPath = conversion.productPath;
     if (done && !finishProductReplacement(replacement)) {
         reportProductFailure(conversion);
@@ -111,7 +96,7 @@ void reportProductFailure(const Conversion& conversion) {
 }
 
 void reportCliMessage(const std::u16string& message) {
-    writeStandardError("pagesmith: " + shownText(utf8FromText(message)) + "\n");
+    writeStandardError("pagesmith: " + shownText(nativeNameFromText(message)) + "\n");
 }
 
 namespace {
@@ -157,7 +142,7 @@ bool runConversion(const Conversion& conversion) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion);
+    const bool done = conversion.toStandardOutput ? writeProduct(true) != 0 : writeBesideAndReplace(conversion);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;

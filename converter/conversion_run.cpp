@@ -3,6 +3,7 @@
 #include <new>
 
 #include "converter/job_settings.h"
+#include "converter/source_reader.h"
 #include "converter/template_assembly.h"
 #include "toolkit/fs/file_identity.h"
 #include "toolkit/fs/paths.h"
@@ -80,17 +81,20 @@ std::u16string_view productConflict(const std::u16string& productPath) {
     return {};
 }
 
-int writeProduct() {
+int writeProduct(bool refuseNonText) {
     const std::u16string_view conflict = productConflict(job.productPath);
     if (!conflict.empty()) {
         reportError(conflict);
         return 0;
     }
+    if (refuseNonText && !openTextSource()) return 0;
     if (text_file::create(job.productPath, ProductFile) == FileId::none) {
+        closeSourceOpenedAhead();
         reportError(u"Cannot make product file");
         return 0;
     }
     int result = assembleInProduct();
+    closeSourceOpenedAhead();
     text_file::flush(ProductFile);
     const bool lostOutput = text_file::writeFailed(ProductFile);
     text_file::close(ProductFile);

@@ -30,7 +30,8 @@ std::u16string_view productConflict(const std::u16string& productPath);
 
 // Creates the product file at `job.productPath` with the UTF-8 mark, assembles
 // it, flushes and closes it. Refuses, before anything is created, a product
-// that is the same file as the source, the template or `job.settingsPath`.
-// Reports every failure once, a lack of memory included; returns 1 on
-// success, else 0.
-int writeProduct();
+// that is the same file as the source, the template or `job.settingsPath`,
+// and with `refuseNonText` a source that is not a text file
+// (converter/text_check.h). Reports every failure once, a lack of memory
+// included; returns 1 on success, else 0.
+int writeProduct(bool refuseNonText = false);

@@ -4,6 +4,7 @@
 #include "converter/job_settings.h"
 #include "converter/line_converter.h"
 #include "converter/page_lists.h"
+#include "converter/text_check.h"
 #include "toolkit/process/report.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -12,11 +13,30 @@ namespace {
 constexpr std::u16string_view crLf = u"\r\n";
 constexpr std::u16string_view breakAndCrLf = u"<br>\r\n";
 
+bool openedAhead = false;
+
 }  // namespace
+
+int openTextSource() {
+    openedAhead = text_file::openRead(job.sourcePath, SourceFile) != FileId::none;
+    if (!openedAhead) return 1;
+    if (looksLikeText(text_file::peekBytes(SourceFile, textCheckBytes), text_file::unmarkedEncoding(SourceFile)))
+        return 1;
+    closeSourceOpenedAhead();
+    reportError(u"Source is not a text file");
+    return 0;
+}
+
+void closeSourceOpenedAhead() {
+    if (openedAhead) text_file::close(SourceFile);
+    openedAhead = false;
+}
 
 int convertSource() {
     inSource = 1;
-    if (text_file::openRead(job.sourcePath, SourceFile) == FileId::none) {
+    const bool opened = openedAhead;
+    openedAhead = false;
+    if (!opened && text_file::openRead(job.sourcePath, SourceFile) == FileId::none) {
         reportError(u"Source not found");
         return 0;
     }

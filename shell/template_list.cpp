@@ -4,6 +4,7 @@
 
 #include "toolkit/fs/directory_scan.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -27,9 +28,13 @@ void insertTemplateName(std::vector<std::u16string>& names, const std::u16string
     names.insert(at, name);
 }
 
-int scanTemplates(const std::u16string& templateDirectory) {
+int scanTemplates(const std::u16string& templateDirectory, int* listingFailure) {
     templateNames.clear();
-    if (!examineDirectory(TemplateScan, templateDirectory, u"*.tpl.txt")) return 0;
+    if (listingFailure) *listingFailure = 0;
+    if (!examineDirectory(TemplateScan, templateDirectory, u"*.tpl.txt")) {
+        if (listingFailure) *listingFailure = lastSystemError();
+        return 0;
+    }
     int count = 0;
     while (nextEntry(TemplateScan)) {
         if (entryType(TemplateScan) != FileEntry) continue;

@@ -12,8 +12,9 @@ extern std::vector<std::u16string> templateNames;
 
 // Rebuilds templateNames from `templateDirectory` (ending in the path
 // separator); returns how many templates were found (0 also when the
-// directory cannot be listed).
-int scanTemplates(const std::u16string& templateDirectory);
+// directory cannot be listed, and then `*listingFailure`, when given, gets
+// the system's code for why; it is 0 after a listing).
+int scanTemplates(const std::u16string& templateDirectory, int* listingFailure = nullptr);
 
 // Inserts `name` after every entry whose lower-case form is not greater.
 void insertTemplateName(std::vector<std::u16string>& names, const std::u16string& name);

@@ -31,6 +31,7 @@
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/system_error.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -94,7 +95,6 @@ struct Work {
             {"t/nomark.tpl.txt", "<p>none</p>"},
             {"t/open.tpl.txt", "[...]\r\n[.Left open]"},
             {"t/curly.tpl.txt", "<p>{...}</p>\r\n<i>[...]</i>"},
-            {"t/u16.tpl.txt", std::string("<\0i\0>\0[\0.\0.\0.\0]\0<\0/\0i\0>\0", 24)},
             {"list/b.tpl.txt", ""},
             {"list/A.tpl.txt", ""},
             {"list/c.tpl.txt", ""},
@@ -108,12 +108,18 @@ struct Work {
             {"curly.txt", "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n"},
             {"-odd.txt", "odd"},
             {"caf\xC3\xA9.txt", "x\xE9"},
+            {"img.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0\x1f\xf3\xff", 32)},
             {"old.htm", "old page"},
             {"y", "[.Y]"},
             {"y.htm", "keep"},
             {"ro.htm", "old page"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
+        // A Latin-1 name beside the name a decoder that drops bytes makes of it.
+        if (!onWindows) {
+            writeBytes(path("x\xE9.txt"), "[.Latin]");
+            writeBytes(path("x\xEF\xBF\xBD.txt"), "[.Replaced]");
+        }
         if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::remove);
     }
     ~Work() {
@@ -124,7 +130,7 @@ struct Work {
         if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::add, ignored);
     }
     std::u16string path(const std::string& name) const {
-        std::u16string wideName = u16(name);
+        std::u16string wideName = onWindows ? u16(name) : textFromNativeName(name);
         for (char16_t& c : wideName) {
             if (c == u'/') c = pathSeparator;
         }
@@ -217,8 +223,34 @@ TEST(CommandLine, Invocations) {
     const Row rows[] = {
         {"-h is help, not a source", {"-h"}, here, "", 0, cliHelpText, "", {{"-h.htm", nullptr}}},
         {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli 0.73\n", ""},
-        {"an unknown option is a usage error", {"-x", "notes.txt"}, here, "", 2, "",
-         "pagesmith-cli: The following argument was not expected: -x\n{usage}", {{"notes.htm", nullptr}}},
+        {"an unknown option is a usage error", {"--bogus", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: Unknown option: --bogus (see --help)\n{usage}", {{"notes.htm", nullptr}}},
+        {"an option given twice is a usage error", {"--date", "2024-01-01", "--date", "2024-01-02", "dated.txt"},
+         here, "", 2, "", "pagesmith-cli: --date given twice\n{usage}", {{"dated.htm", nullptr}}},
+        {"an empty template name is a usage error", {"-t", "", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: the template name is empty\n{usage}", {{"notes.htm", nullptr}}},
+        {"an empty template folder says so", {"--template-dir", "out", "notes.txt"}, here, "", 1, "",
+         "pagesmith: No template in out{/}\n", {{"notes.htm", nullptr}}},
+        {"--list-templates of an empty folder says so", {"--list-templates", "--template-dir", "out"}, here, "", 1,
+         "", "pagesmith: No template in out{/}\n"},
+        {"a template folder that cannot be listed gives the system's reason",
+         {"--template-dir", "notes.md", "notes.txt"}, here, "", 1, "",
+         "pagesmith: Cannot list the templates: notes.md/ (Not a directory)\n", {{"notes.htm", nullptr}}, nullptr,
+         PosixOnly},
+        {"a binary source is no text, and nothing is written", {"img.png"}, here, "", 1, "",
+         "pagesmith: Source is not a text file: img.png\n", {{"img.htm", nullptr}}},
+        {"a binary source writes nothing to standard output", {"-"}, here,
+         std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0\x1f\xf3\xff", 32), 1, "",
+         "pagesmith: Source is not a text file: standard input\n"},
+        {"a name that is not UTF-8 is the file it names, and names its product", {"-v", "x\xE9.txt"}, here, "", 0, "",
+         "pagesmith: wrote x\\xe9.htm: 1 page, 44 bytes, {s} s\n",
+         {{"x\xE9.htm", "\xEF\xBB\xBF<p><ul><li><h1>Latin</h1>\r\n</li></ul></p>"}, {"x\xEF\xBF\xBD.htm", nullptr}},
+         nullptr, PosixOnly},
+        {"-o keeps the bytes of a name that is not UTF-8", {"x\xE9.txt", "-o", "out\xE9.htm"}, here, "", 0, "", "",
+         {{"out\xE9.htm", "\xEF\xBB\xBF<p><ul><li><h1>Latin</h1>\r\n</li></ul></p>"}, {"out\xEF\xBF\xBD.htm", nullptr}},
+         nullptr, PosixOnly},
+        {"a missing name that is not UTF-8 is shown escaped", {"nosuch\xE9.txt"}, here, "", 1, "",
+         "pagesmith: Source not found: nosuch\\xe9.txt ({missing})\n", {}, nullptr, PosixOnly},
         {"- reads standard input and writes standard output", {"-"}, here, "[.A]\r\n", 0,
          page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>"), ""},
         {"standard input keeps the byte-order-mark rules", {"-"}, here, std::string("\xFF\xFE\xE9\0", 4), 0,
@@ -308,9 +340,8 @@ TEST(CommandLine, Invocations) {
          {{"u8.htm", "\xEF\xBB\xBF<p>caf\xC3\x83\xC2\xA9<br>\r\n</p>"}}},
         {"--encoding utf-8 reads it as UTF-8", {"--encoding", "utf-8", "u8.txt"}, here, "", 0, "", "",
          {{"u8.htm", "\xEF\xBB\xBF<p>caf\xC3\xA9<br>\r\n</p>"}}},
-        {"--encoding UTF-16LE reads source and template without a mark",
-         {"--encoding", "UTF-16LE", "--template-dir", "t", "-t", "u16", "-"}, here, std::string("x\0\r\0\n\0", 6), 0,
-         page("<i>x<br>\r\n</i>"), ""},
+        {"--encoding UTF-16LE reads the source only: a template without a mark is ANSI",
+         {"--encoding", "UTF-16LE", "-"}, here, std::string("x\0\r\0\n\0", 6), 0, page("<p>x<br>\r\n</p>"), ""},
         {"an unknown encoding is a usage error", {"--encoding", "latin1", "notes.txt"}, here, "", 2, "",
          "pagesmith-cli: --encoding: latin1 not in {ansi,utf-8,utf-16le,utf-16be}\n{usage}"},
         {"--date is the day of the date tags", {"--date", "2024-02-29", "dated.txt"}, here, "", 0, "", "",

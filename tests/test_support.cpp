@@ -9,13 +9,19 @@
 
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// A POSIX name keeps its bytes, as the program's own files do.
+#ifdef _WIN32
 fs::path toFsPath(const std::u16string& path) { return fs::path(path); }
+#else
+fs::path toFsPath(const std::u16string& path) { return fs::path(nativeNameFromText(path)); }
+#endif
 
 CapturedErrors* activeCapture = nullptr;
 

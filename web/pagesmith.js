@@ -1,108 +1,164 @@
 // The page around the converter: the fields of the window program, the
 // conversion in a worker (PagesmithEngine), the product shown in a sandboxed
-// frame and offered for download, the settings kept in the browser.
-(function () {
-  'use strict';
+// frame and offered for download, the settings kept in the browser. What the
+// fields hold, their defaults and every failure's text come from the engine
+// (its "ready" message); this file only presents them.
+"use strict";
 
-  var STORAGE_KEY = 'pagesmith:settings';
-  // The window program's defaults; the first template of its sorted list.
-  var DEFAULTS = { template: 'Navigator', titleRange: '1', separator: true, title: '', encoding: 'ansi', date: '' };
+// A block, so that the page's names stay its own: a page opened from disk
+// cannot load a module, so this is a classic script.
+{
+  const STORAGE_KEY = "pagesmith:settings";
   // Larger products are offered for download only: a frame holding them
   // would take the tab's memory for a preview nobody can read through.
-  var PREVIEW_LIMIT = 64 * 1024 * 1024;
+  const PREVIEW_LIMIT = 64 * 1024 * 1024;
+  // How the encoding names of the engine read in the list.
+  const ENCODING_LABELS = {"ansi": "Windows-1252 (ANSI)", "utf-8": "UTF-8", "utf-16le": "UTF-16 LE", "utf-16be": "UTF-16 BE"};
 
-  function $(id) { return document.getElementById(id); }
-  var form = $('job'), template = $('template'), templateFile = $('template-file'), titleRange = $('title-range'),
-    source = $('source'), separator = $('separator'), title = $('title'), encoding = $('encoding'), date = $('date'),
-    more = $('more'), convertButton = $('convert'), cancelButton = $('cancel'), status = $('status'),
-    progressBox = $('progress-box'), progress = $('progress'), progressText = $('progress-text'),
-    result = $('result'), preview = $('preview'), download = $('download'), dropZone = $('drop-zone');
+  const $ = (id) => document.getElementById(id);
+  const form = $("job");
+  const template = $("template");
+  const templateFile = $("template-file");
+  const titleRange = $("title-range");
+  const source = $("source");
+  const separator = $("separator");
+  const title = $("title");
+  const encoding = $("encoding");
+  const date = $("date");
+  const more = $("more");
+  const convertButton = $("convert");
+  const cancelButton = $("cancel");
+  const status = $("status");
+  const progressBox = $("progress-box");
+  const progress = $("progress");
+  const progressText = $("progress-text");
+  const result = $("result");
+  const preview = $("preview");
+  const download = $("download");
+  const dropZone = $("drop-zone");
 
-  // Where each field's message goes: the worker names the field concerned.
-  var FIELDS = {
-    source: [source, 'source-message'],
-    memory: [source, 'source-message'],
-    template: [template, 'template-message'],
-    titleRange: [titleRange, 'title-range-message'],
-    encoding: [encoding, 'encoding-message'],
-    date: [date, 'date-message'],
-    product: [convertButton, 'job-message']
+  // Where each field's message goes: the engine names the field concerned.
+  const FIELDS = {
+    source: [source, "source-message"],
+    memory: [source, "source-message"],
+    template: [template, "template-message"],
+    templateFile: [templateFile, "template-file-message"],
+    titleRange: [titleRange, "title-range-message"],
+    encoding: [encoding, "encoding-message"],
+    date: [date, "date-message"],
+    product: [convertButton, "job-message"],
   };
 
-  var worker = null, workerReady = false, queued = null, busy = false, ranWith = null,
-    product = null, productUrl = null;
-  var number = new Intl.NumberFormat('en');
+  let rules = null;  // the engine's: defaults, templates, encodings, messages
+  let worker = null;
+  let workerReady = false;
+  let queued = null;
+  let busy = false;
+  let ranWith = null;
+  let product = null;
+  let productUrl = null;
+  const number = new Intl.NumberFormat("en");
 
   // ------------------------------------------------------------ settings
 
   function readStored() {
     try {
-      var stored = JSON.parse(localStorage.getItem(STORAGE_KEY));
-      return stored && typeof stored === 'object' ? stored : {};
-    } catch (e) { return {}; }
+      const stored = JSON.parse(localStorage.getItem(STORAGE_KEY));
+      return stored && typeof stored === "object" ? stored : {};
+    } catch {
+      return {};
+    }
+  }
+
+  // The choices of the lists, once the engine has told them.
+  function fillLists() {
+    const own = template.querySelector("option[value='']");
+    for (const name of rules.templates) own.before(new Option(name, name));
+    for (const name of rules.encodings) encoding.add(new Option(ENCODING_LABELS[name] || name, name));
   }
 
   function show(settings) {
-    var s = {};
-    Object.keys(DEFAULTS).forEach(function (k) { s[k] = k in settings ? settings[k] : DEFAULTS[k]; });
+    const defaults = rules.defaults;
+    const s = {...defaults};
+    for (const key of Object.keys(defaults)) if (key in settings) s[key] = settings[key];
     template.value = String(s.template);
-    if (template.selectedIndex < 0) template.value = DEFAULTS.template;
-    titleRange.value = String(s.titleRange).replace(/\D/g, '');
-    separator.checked = !!s.separator;
+    if (template.selectedIndex < 0) template.value = defaults.template;
+    titleRange.value = String(s.titleRange);
+    separator.checked = Boolean(s.separator);
     title.value = String(s.title);
     encoding.value = String(s.encoding);
-    if (encoding.selectedIndex < 0) encoding.value = DEFAULTS.encoding;
+    if (encoding.selectedIndex < 0) encoding.value = defaults.encoding;
     date.value = String(s.date);
     // A kept day or encoding changes every conversion: not hidden away.
-    more.open = date.value !== '' || encoding.value !== DEFAULTS.encoding;
+    more.open = date.value !== "" || encoding.value !== defaults.encoding;
     showOwnTemplate();
   }
 
-  function current() {
-    return { template: template.value, titleRange: titleRange.value, separator: separator.checked,
-             title: title.value, encoding: encoding.value, date: date.value.trim() };
-  }
+  const current = () => ({
+    template: template.value, titleRange: titleRange.value.trim(), separator: separator.checked, title: title.value,
+    encoding: encoding.value, date: date.value.trim(),
+  });
 
   // Kept, like the window's settings file, after a conversion that succeeded:
   // the settings it ran with, whatever the fields hold since.
   function store(settings) {
-    try { localStorage.setItem(STORAGE_KEY, JSON.stringify(settings)); } catch (e) { /* storage switched off */ }
+    try {
+      localStorage.setItem(STORAGE_KEY, JSON.stringify(settings));
+    } catch {
+      // storage switched off
+    }
   }
 
   function reset() {
-    try { localStorage.removeItem(STORAGE_KEY); } catch (e) { /* storage switched off */ }
-    show(DEFAULTS);
+    try {
+      localStorage.removeItem(STORAGE_KEY);
+    } catch {
+      // storage switched off
+    }
+    if (rules) show(rules.defaults);
     clearMessages();
-    say('The settings are back at their defaults.');
+    say("The settings are back at their defaults.");
   }
 
-  function showOwnTemplate() { $('own-template').hidden = template.value !== ''; }
-
-  // The header styles field takes digits only, as the window's does; empty
-  // counts as 0 and only the low 32 bits of a long number count.
-  function titleRangeNumber() {
-    return Number(BigInt.asIntN(32, BigInt(titleRange.value || '0')));
+  function showOwnTemplate() {
+    $("own-template").hidden = template.value !== "";
   }
 
   // ------------------------------------------------------------ messages
 
-  function say(text) { status.textContent = text; }
+  function say(text) {
+    status.textContent = text;
+  }
 
   function clearMessages() {
-    Object.keys(FIELDS).forEach(function (k) {
-      FIELDS[k][0].removeAttribute('aria-invalid');
-      $(FIELDS[k][1]).textContent = '';
-    });
+    for (const [field, messageId] of Object.values(FIELDS)) {
+      field.removeAttribute("aria-invalid");
+      $(messageId).textContent = "";
+    }
   }
 
   function fail(field, message) {
-    var target = FIELDS[field] || FIELDS.product;
-    if (target[0] === encoding || target[0] === date) more.open = true;
-    $(target[1]).textContent = message;
-    if (target[0] !== convertButton) target[0].setAttribute('aria-invalid', 'true');
-    target[0].focus();
-    $(target[1]).scrollIntoView({ block: 'nearest' });
-    say('Not converted: ' + message);
+    const [target, messageId] = FIELDS[field] || FIELDS.product;
+    if (target === encoding || target === date) more.open = true;
+    $(messageId).textContent = message;
+    if (target !== convertButton) target.setAttribute("aria-invalid", "true");
+    target.focus();
+    $(messageId).scrollIntoView({block: "nearest"});
+    say("Not converted: " + message);
+  }
+
+  // The page's own refusals, in the engine's words.
+  function refuse(id) {
+    const message = rules.messages[id];
+    fail(message.field, message.text);
+  }
+
+  // Brings what starts outside the window into it: most of it hidden below (a
+  // narrow screen, More open) or above (the page scrolled down since).
+  function bringIntoView(element, block) {
+    const box = element.getBoundingClientRect();
+    if (box.top < 0 || box.top > window.innerHeight - Math.min(box.height, window.innerHeight / 2))
+      element.scrollIntoView({block});
   }
 
   // ------------------------------------------------------------ the worker
@@ -110,78 +166,83 @@
   function startWorker() {
     workerReady = false;
     worker = PagesmithEngine.createWorker();
-    worker.onmessage = function (event) { receive(event.data); };
+    worker.onmessage = (event) => receive(event.data);
     // A worker that fails is replaced only when it had started: one that
     // cannot start (WebAssembly switched off) would fail again at once.
-    worker.onerror = function (event) {
+    worker.onerror = (event) => {
       event.preventDefault();
-      var started = workerReady;
+      const started = workerReady;
       finish();
-      fail('product', 'The converter stopped: ' + (event.message || 'unknown error'));
+      fail("product", "The converter stopped: " + (event.message || "unknown error"));
       if (started) startWorker();
     };
   }
 
   function receive(message) {
-    if (message.type === 'ready') {
+    if (message.type === "ready") {
       workerReady = true;
-      performance.mark('pagesmith-ready');
-      if (queued) { worker.postMessage(queued); queued = null; }
-    } else if (message.type === 'progress') {
+      if (!rules) {
+        rules = message.rules;
+        fillLists();
+        show(readStored());
+      }
+      performance.mark("pagesmith-ready");
+      if (queued) {
+        worker.postMessage(queued);
+        queued = null;
+      }
+    } else if (message.type === "progress") {
       progress.max = Math.max(message.total, 1);
       progress.value = message.read;
-      progressText.textContent = megabytes(message.read) + ' of ' + megabytes(message.total);
-    } else if (message.type === 'done') {
+      progressText.textContent = megabytes(message.read) + " of " + megabytes(message.total);
+    } else if (message.type === "done") {
       finish();
       showProduct(message);
       store(ranWith);
-    } else if (message.type === 'error') {
+    } else if (message.type === "error") {
       finish();
       fail(message.field, message.message);
     }
   }
 
-  function megabytes(bytes) { return (bytes / 1048576).toFixed(1) + ' MB'; }
-
-  function templateBlob(name) {
-    var bytes = atob(PagesmithTemplates[name]), data = new Uint8Array(bytes.length);
-    for (var i = 0; i < bytes.length; i++) data[i] = bytes.charCodeAt(i);
-    return new Blob([data]);
-  }
+  const megabytes = (bytes) => (bytes / 1048576).toFixed(1) + " MB";
 
   function convert() {
-    if (busy) return;
+    if (busy || !rules) return;
     clearMessages();
-    var file = source.files[0];
+    const file = source.files[0];
     // The window only beeps at an empty source field; here the field says so.
-    if (!file) { fail('source', 'Choose the export first.'); return; }
-    var own = template.value === '';
-    var chosen = own ? templateFile.files[0] : templateBlob(template.value);
-    if (!chosen) { fail('template', 'Cannot read template file'); return; }
+    if (!file) {
+      refuse("chooseSource");
+      return;
+    }
+    const own = template.value === "";
+    if (own && !templateFile.files[0]) {
+      refuse("chooseTemplateFile");
+      return;
+    }
     hideProduct();
     busy = true;
-    convertButton.setAttribute('aria-disabled', 'true');
+    convertButton.setAttribute("aria-disabled", "true");
     cancelButton.hidden = false;
     progress.max = Math.max(file.size, 1);
     progress.value = 0;
-    progressText.textContent = '';
+    progressText.textContent = "";
     progressBox.hidden = false;
-    say('Converting ' + file.name + '…');
+    bringIntoView(progressBox, "nearest");
+    say("Converting " + file.name + "…");
     ranWith = current();
-    var job = {
-      type: 'convert', source: file, templateName: own ? chosen.name.replace(/\.tpl\.txt$/i, '') : template.value,
-      template: chosen,
-      settings: { titleRange: titleRangeNumber(), separator: separator.checked, title: title.value,
-                  encoding: encoding.value, date: date.value.trim() }
-    };
-    if (workerReady) worker.postMessage(job); else queued = job;
+    const {template: chosen, ...settings} = ranWith;
+    const job = {type: "convert", source: file, template: own ? templateFile.files[0] : chosen, settings};
+    if (workerReady) worker.postMessage(job);
+    else queued = job;
   }
 
   function finish() {
     busy = false;
     queued = null;
-    convertButton.removeAttribute('aria-disabled');
-    var refocus = document.activeElement === cancelButton;
+    convertButton.removeAttribute("aria-disabled");
+    const refocus = document.activeElement === cancelButton;
     cancelButton.hidden = true;
     progressBox.hidden = true;
     if (refocus) convertButton.focus();
@@ -193,7 +254,7 @@
     worker.terminate();
     finish();
     startWorker();
-    say('Cancelled. Nothing was written.');
+    say("Cancelled. Nothing was written.");
   }
 
   // ------------------------------------------------------------ the product
@@ -201,101 +262,112 @@
   function showProduct(done) {
     product = done;
     productUrl = URL.createObjectURL(done.blob);
-    $('result-heading').textContent = done.name;
-    download.textContent = 'Download ' + done.name;
-    $('pages').textContent = number.format(done.pages);
-    $('bytes').textContent = number.format(done.bytes);
-    $('time').textContent = done.ms < 1000 ? Math.round(done.ms) + ' ms' : (done.ms / 1000).toFixed(2) + ' s';
-    var small = done.bytes <= PREVIEW_LIMIT;
+    $("result-heading").textContent = done.name;
+    download.textContent = "Download " + done.name;
+    $("pages").textContent = number.format(done.pages);
+    $("bytes").textContent = number.format(done.bytes);
+    $("time").textContent = done.ms < 1000 ? Math.round(done.ms) + " ms" : (done.ms / 1000).toFixed(2) + " s";
+    // No page title at all is most often an export read in the wrong encoding.
+    $("no-title").hidden = done.pages !== 0;
+    const small = done.bytes <= PREVIEW_LIMIT;
     preview.hidden = !small;
-    $('no-preview').hidden = small;
+    $("no-preview").hidden = small;
     if (small) preview.src = productUrl;
     result.hidden = false;
-    // On a narrow screen the product sits below the form: bring it up.
-    if (result.getBoundingClientRect().top > window.innerHeight) result.scrollIntoView({ block: 'start' });
-    say('Converted: ' + done.name + ', ' + number.format(done.pages) + ' pages, ' +
-        number.format(done.bytes) + ' bytes.');
+    bringIntoView(result, "start");
+    say("Converted: " + done.name + ", " + number.format(done.pages) + " pages, " + number.format(done.bytes) +
+        " bytes.");
   }
 
   function hideProduct() {
     result.hidden = true;
-    preview.removeAttribute('src');
+    preview.removeAttribute("src");
     if (productUrl) URL.revokeObjectURL(productUrl);
     product = productUrl = null;
   }
 
   function save() {
     if (!product) return;
-    var a = document.createElement('a');
+    const a = document.createElement("a");
     a.href = productUrl;
     a.download = product.name;
-    document.body.appendChild(a);
+    document.body.append(a);
     a.click();
     a.remove();
+  }
+
+  function chooseEncoding() {
+    more.open = true;
+    encoding.focus();
+    bringIntoView(encoding, "nearest");
   }
 
   // The browser looks at a picked file's size only when asked, and then
   // holds the file to it: asked at once, a file that later changes is
   // refused on reading instead of read as it is then.
-  function keepSize(input) { return input.files[0] && input.files[0].size; }
+  const keepSize = (input) => input.files[0] && input.files[0].size;
 
   // ------------------------------------------------------------ dropping
 
-  function carriesFiles(event) {
-    return event.dataTransfer && Array.prototype.indexOf.call(event.dataTransfer.types, 'Files') >= 0;
-  }
+  const carriesFiles = (event) => Boolean(event.dataTransfer) && Array.from(event.dataTransfer.types).includes("Files");
 
   // The first dropped file becomes the source, as if picked.
   function dropped(event) {
     if (!carriesFiles(event)) return;
     event.preventDefault();
     dropZone.hidden = true;
-    var file = event.dataTransfer.files[0];
+    const file = event.dataTransfer.files[0];
     if (!file) return;
-    var one = new DataTransfer();
+    const one = new DataTransfer();
     one.items.add(file);
     source.files = one.files;
     keepSize(source);
     clearMessages();
-    say('Source file: ' + file.name);
+    say("Source file: " + file.name);
   }
 
   // ------------------------------------------------------------ wiring
 
-  form.addEventListener('submit', function (event) { event.preventDefault(); convert(); });
+  form.addEventListener("submit", (event) => {
+    event.preventDefault();
+    convert();
+  });
   // Enter converts from every field; buttons, links and file pickers keep their own Enter.
-  form.addEventListener('keydown', function (event) {
-    var t = event.target;
-    if (event.key === 'Enter' && (t.tagName === 'SELECT' || t.type === 'checkbox')) {
+  form.addEventListener("keydown", (event) => {
+    const t = event.target;
+    if (event.key === "Enter" && (t.tagName === "SELECT" || t.type === "checkbox")) {
       event.preventDefault();
       convert();
     }
   });
-  document.addEventListener('keydown', function (event) {
-    if (event.key === 'Escape' && busy) { event.preventDefault(); cancel(); }
+  document.addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && busy) {
+      event.preventDefault();
+      cancel();
+    }
   });
-  titleRange.addEventListener('input', function () {
-    var digits = titleRange.value.replace(/\D/g, '');
-    if (digits !== titleRange.value) titleRange.value = digits;
-  });
-  template.addEventListener('change', showOwnTemplate);
-  [source, templateFile].forEach(function (input) {
-    input.addEventListener('change', function () { keepSize(input); clearMessages(); });
-  });
-  cancelButton.addEventListener('click', cancel);
-  $('reset').addEventListener('click', reset);
-  download.addEventListener('click', save);
-  document.addEventListener('dragover', function (event) {
+  template.addEventListener("change", showOwnTemplate);
+  for (const input of [source, templateFile]) {
+    input.addEventListener("change", () => {
+      keepSize(input);
+      clearMessages();
+    });
+  }
+  cancelButton.addEventListener("click", cancel);
+  $("reset").addEventListener("click", reset);
+  $("to-encoding").addEventListener("click", chooseEncoding);
+  download.addEventListener("click", save);
+  document.addEventListener("dragover", (event) => {
     if (!carriesFiles(event)) return;
     event.preventDefault();
-    event.dataTransfer.dropEffect = 'copy';
+    event.dataTransfer.dropEffect = "copy";
     dropZone.hidden = false;
   });
-  document.addEventListener('dragleave', function (event) {
+  document.addEventListener("dragleave", (event) => {
     if (!event.relatedTarget) dropZone.hidden = true;
   });
-  document.addEventListener('drop', dropped);
+  document.addEventListener("drop", dropped);
 
-  show(readStored());
+  form.hidden = false;
   startWorker();
-})();
+}

@@ -67,11 +67,16 @@ class Page(Browser):
         self.wait(lambda: self.js("return performance.getEntriesByName('pagesmith-ready').length"), "the engine")
 
     def fields(self, s=None):
-        """Sets the fields named in S; returns them all."""
+        """Sets the fields named in S, typing into the text fields as a user does; returns them all."""
+        s = {k: v for k, v in (s or {}).items() if k in FIELDS}
+        for k in [k for k in s if self.js("var e = document.getElementById(arguments[0]);"
+                                          "return e.type === 'text' && e.checkVisibility()", k)]:
+            self.find("#" + k).clear()
+            self.find("#" + k).send_keys(s.pop(k))
         return self.js("""var s = arguments[0] || {};
             return arguments[1].map(function (id) { var e = document.getElementById(id), box = e.type === 'checkbox';
               if (id in s) { if (box) e.checked = s[id]; else e.value = s[id]; e.dispatchEvent(new Event('change')); }
-              return box ? e.checked : e.value; });""", {k: v for k, v in (s or {}).items() if k in FIELDS}, FIELDS)
+              return box ? e.checked : e.value; });""", s, FIELDS)
 
     def convert(self, source, s):
         """Sets S, picks SOURCE (and the own template's bytes, S's 'template-file') and converts with Enter."""
@@ -104,8 +109,9 @@ def drop(b, path):
             at.dispatchEvent(new DragEvent('drop', {dataTransfer: t, bubbles: true, cancelable: true}));""")
 
 
-def compare(b, source, s, expect="notes.htm", prepare=None):
-    """Converts SOURCE with S; EXPECT is the product's name, or (field, message)."""
+def compare(b, source, s, expect="notes.htm", prepare=None, cli_source=None):
+    """Converts SOURCE with S; EXPECT is the product's name, or (field, message): the command line's product for
+    CLI_SOURCE (else SOURCE) with the same settings, or MESSAGE beside FIELD alone."""
     s = dict({"date": DAY}, **s)
     if prepare:
         prepare(b, source)
@@ -118,13 +124,14 @@ def compare(b, source, s, expect="notes.htm", prepare=None):
     b.find("#download").click()
     path = os.path.join(DOWNLOADS, expect)
     b.wait(lambda: os.path.exists(path) and not glob.glob(path + ".crdownload"), "the download " + path)
-    got, want = open(path, "rb").read(), cli(source, s)
+    # CLI_SOURCE is the export with its mark, which the command line reads as the mark says.
+    got, want = open(path, "rb").read(), cli(cli_source, dict(s, encoding="ansi")) if cli_source else cli(source, s)
     assert got == want, "%s differs from the command line's from byte %d of %d" % (
         expect, next((i for i, (x, y) in enumerate(zip(got, want)) if x != y), min(len(got), len(want))), len(want))
 
 
-def row(source, s=None, expect="notes.htm", prepare=None):
-    return lambda b: (b.load(), compare(b, source, s or {}, expect, prepare))
+def row(source, s=None, expect="notes.htm", prepare=None, cli_source=None):
+    return lambda b: (b.load(), compare(b, source, s or {}, expect, prepare, cli_source))
 
 
 def remembered(b):
@@ -185,7 +192,69 @@ def accessible(b):
     b.viewport(1280, 800)
 
 
+def no_script(b):
+    b.cdp("Emulation.setScriptExecutionDisabled", {"value": True})
+    try:
+        b.driver.get("file://" + PAGE)
+        shown = [b.find(css).is_displayed() for css in ("noscript p", "#job")] + [b.find("noscript p").text]
+    finally:
+        b.cdp("Emulation.setScriptExecutionDisabled", {"value": False})
+    assert shown == [True, False, "This page needs JavaScript: it converts your export with a script that runs here, "
+                     "in your browser. Switch JavaScript on for this page, then load it again."], shown
+
+
+def no_title(b):
+    b.load()
+    shown = b.convert(work("u16-unmarked.txt", TEXT.encode("utf-16-le")), {"date": DAY})[2]
+    said = b.js("""return [document.querySelector('label[for=encoding]').textContent, pages.textContent,
+                           document.getElementById('no-title').checkVisibility(), document.getElementById('no-title').innerText]""")
+    assert shown and said == ["The export is read as:", "0", True, "No page title was found in the export. If the page "
+                              "below is not what you wrote, the export is in another encoding: choose it under More → "
+                              "The export is read as and convert again."], said
+
+
+def in_view(b):
+    """The progress at 1280 x 900 with More open, the result at 390 px: in the window once they start."""
+    b.load()
+    b.viewport(1280, 900)
+    b.js("""document.getElementById('more').open = true; window.seen = [];
+            setInterval(function () { var r = document.getElementById('progress-box').getBoundingClientRect();
+                                      if (r.height) seen.push(r.top >= 0 && r.bottom <= innerHeight); }, 20);""")
+    b.convert(work("export-40.txt", generate=["40"]), {"date": DAY})
+    seen = b.js("return seen")
+    b.load()
+    b.viewport(390, 800)
+    b.convert(SAMPLE, {"date": DAY})
+    top = b.js("return result.getBoundingClientRect().top / innerHeight")
+    b.viewport(1280, 800)
+    assert seen and all(seen) and 0 <= top < 0.5, (seen[:3], top)
+
+
+def own_changed(b, path):
+    """Picks the own template, then SOURCE, then changes the template."""
+    b.fields({"template": ""})
+    b.find("#template-file").send_keys(work("own-changed.tpl.txt", OWN))
+    pick(b, path)
+    work("own-changed.tpl.txt", OWN + b"\r\n")
+
+
+def product_name(b):
+    """The product's name is the one the command line gives a product beside its source, quotes and all."""
+    source = work('quoted."txt"', open(SAMPLE, "rb").read())
+    before = set(os.listdir(WORK))
+    subprocess.run([CLI, "--settings", work("empty.ini", b""), "--template-dir", os.path.join(ROOT, "samples", "templates"),
+                    source], check=True)
+    made = sorted(set(os.listdir(WORK)) - before)
+    b.load()
+    b.convert(source, {"date": DAY})
+    for name in made:
+        os.remove(os.path.join(WORK, name))
+    heading = b.js("return document.getElementById('result-heading').textContent")
+    assert made == [heading], (made, heading)
+
+
 TEXT = open(SAMPLE, "rb").read()[3:].decode("utf-8")
+RANGE = "Number of different header styles must be a whole number of at most 9 digits"
 ROWS = [
     ("same bytes: the sample, Navigator by default", row(SAMPLE)),
     ("same bytes: Plain, 3 header styles, no separator, a title",
@@ -200,21 +269,35 @@ ROWS = [
     ("same bytes: Windows-1252 without a mark", row(work("cp1252.txt", generate=["0.05"]), {}, "cp1252.htm")),
     ("same bytes: an empty export", row(work("empty", b""), {}, "empty.htm")),
     ("same bytes: a file dropped on the page", row(SAMPLE, prepare=drop)),
+    ("same bytes: -3 header styles, typed", row(SAMPLE, {"title-range": "-3"})),
+    ("same bytes: UTF-16 LE without a mark, read as UTF-16 LE through a shipped template",
+     row(work("u16-unmarked.txt", TEXT.encode("utf-16-le")), {"encoding": "utf-16le"}, "u16-unmarked.htm",
+         cli_source=work("u16-marked.txt", b"\xff\xfe" + TEXT.encode("utf-16-le")))),
     ("message: no source file", row(None, {}, ("source", "Choose the export first."))),
-    ("message: your own template not picked", row(SAMPLE, {"template": ""}, ("template", "Cannot read template file"))),
+    ("message: your own template not picked",
+     row(SAMPLE, {"template": ""}, ("template-file", "Choose your template file first."))),
+    ("message: your own template changed after it was picked", row(SAMPLE, {"template": ""},
+     ("template-file", "The template file changed after you picked it: pick it again."), own_changed)),
+    ("message: header styles that are no whole number", row(SAMPLE, {"title-range": "3.5"}, ("title-range", RANGE))),
+    ("message: header styles of 10 digits", row(SAMPLE, {"title-range": "2147483648"}, ("title-range", RANGE))),
     ("message: your own template without the marker",
      row(SAMPLE, {"template": "", "template-file": b"<p></p>"}, ("template", "'[...]' not found in template"))),
     ("message: the source went away after it was picked",
      row(work("gone.txt", b"[.A]"), {}, ("source", "Source not found"), lambda b, p: (pick(b, p), os.remove(p)))),
     ("message: the source changed after it was picked", row(work("changed.txt", b"[.A]"), {},
-     ("source", "Cannot read source file"), lambda b, p: (pick(b, p), work(p, b"[.A]\r\n[.B]")))),
+     ("source", "The source file changed after you picked it: pick it again."),
+     lambda b, p: (pick(b, p), work(p, b"[.A]\r\n[.B]")))),
     ("message: an image as the source",
      row(os.path.join(ROOT, "docs", "window.png"), {}, ("source", "Source is not a text file"))),
     ("message: a date that is no day",
      row(SAMPLE, {"date": "1.5.2024"}, ("date", "Date for date tags must be a day as YYYY-MM-DD"))),
     ("message: a line longer than the memory",
      row(work("long-line.txt", b"[.A]\r\n" + b"x" * (40 << 20)), {}, ("source", "Not enough memory"))),
+    ("the product's name: the command line's, for a name with quotes", product_name),
     ("settings: remembered across a reload; Reset brings the defaults back", remembered),
+    ("without script: the page says it needs it, and shows no form", no_script),
+    ("no page title found: said after the figures, pointing at More's encoding", no_title),
+    ("the progress and the result brought into the window, 1280 and 390 px", in_view),
     ("no network request, also for a remote image in the product; no cookie", no_request),
     ("a 40 MB export: progress while it converts", progress),
     ("Cancel stops the conversion; the next one converts", cancelled),

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace platform_scan {
@@ -17,7 +18,7 @@ struct Listing {
 
 Listing* start(const std::u16string& directory, const std::u16string& pattern) {
     const std::string nativeDirectory =
-        directory.empty() ? std::string(".") : utf8FromText(directory);
+        directory.empty() ? std::string(".") : nativeNameFromText(directory);
     DIR* dir = opendir(nativeDirectory.c_str());
     if (!dir) return nullptr;
     return new Listing{dir, nativeDirectory, pattern};
@@ -25,7 +26,7 @@ Listing* start(const std::u16string& directory, const std::u16string& pattern) {
 
 bool next(Listing& listing, std::u16string& name, EntryType& type) {
     while (dirent* entry = readdir(listing.dir)) {
-        std::u16string entryName = textFromUtf8(entry->d_name);
+        std::u16string entryName = textFromNativeName(entry->d_name);
         if (!wildcardMatch(listing.pattern, entryName)) continue;
         std::string full = listing.directory;
         if (full.back() != '/') full += '/';

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "toolkit/fs/paths.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -61,8 +62,8 @@ bool startFileWatch(const std::vector<std::u16string>& paths) {
     notifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (notifyFd < 0) return false;
     for (const std::u16string& path : paths) {
-        std::string folder = utf8FromText(directoryPart(path));
-        const std::string name = utf8FromText(path).substr(folder.size());
+        std::string folder = nativeNameFromText(directoryPart(path));
+        const std::string name = nativeNameFromText(path).substr(folder.size());
         if (folder.empty()) folder = ".";
         const int wd = inotify_add_watch(notifyFd, folder.c_str(), changeMask);
         if (wd < 0) {

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <vector>
 
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 extern const char16_t pathSeparator = u'/';
@@ -33,8 +34,8 @@ bool expandEnvironment(std::u16string_view path, std::u16string& expanded) {
             break;
         }
         std::u16string_view name = path.substr(open + 1, close - open - 1);
-        const char* value = name.empty() ? nullptr : std::getenv(utf8FromText(name).c_str());
-        if (value) result += textFromUtf8(value);
+        const char* value = name.empty() ? nullptr : std::getenv(nativeNameFromText(name).c_str());
+        if (value) result += textFromNativeName(value);
         else result.append(path.substr(open, close - open + 1));
         i = close + 1;
     }
@@ -52,7 +53,7 @@ bool fullPath(std::u16string_view path, std::u16string& full) {
             if (errno != ERANGE) return false;
             buffer.resize(buffer.size() * 2);
         }
-        joined = textFromUtf8(buffer.data());
+        joined = textFromNativeName(buffer.data());
         joined += u'/';
         joined.append(path);
         absolute = joined;
@@ -86,7 +87,7 @@ bool samePath(std::u16string_view a, std::u16string_view b) { return a == b; }
 
 bool pathExists(const std::u16string& path) {
     struct stat status;
-    return !path.empty() && stat(utf8FromText(path).c_str(), &status) == 0;
+    return !path.empty() && stat(nativeNameFromText(path).c_str(), &status) == 0;
 }
 
 std::u16string programFileName() {
@@ -95,7 +96,7 @@ std::u16string programFileName() {
         ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (length < 0) return std::u16string();
         if (static_cast<size_t>(length) < buffer.size())
-            return textFromUtf8(std::string_view(buffer.data(), static_cast<size_t>(length)));
+            return textFromNativeName(std::string_view(buffer.data(), static_cast<size_t>(length)));
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -111,7 +112,7 @@ std::vector<std::u16string> processArguments() {
     while (start < raw.size()) {
         size_t end = raw.find('\0', start);
         if (end == std::string::npos) end = raw.size();
-        arguments.push_back(textFromUtf8(std::string_view(raw).substr(start, end - start)));
+        arguments.push_back(textFromNativeName(std::string_view(raw).substr(start, end - start)));
         start = end + 1;
     }
     return arguments;

@@ -22,6 +22,7 @@
 #include "toolkit/fs/product_attributes_posix.h"
 #include "toolkit/fs/product_file_names.h"
 #include "toolkit/process/system_error.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -222,7 +223,7 @@ void releaseLock(ProductReplacement& replacement) {
 bool beginProductReplacement(const std::u16string& productPath, ProductReplacement& replacement) {
     replacement = ProductReplacement{};
     folderRefused = false;
-    const std::string named = utf8FromText(productPath);
+    const std::string named = nativeNameFromText(productPath);
     std::string target = named;
     struct stat info {};
     if (stat(named.c_str(), &info) == 0) {
@@ -245,7 +246,7 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
     } else {
         target = danglingLinkTarget(named);
     }
-    replacement.target = textFromUtf8(target);
+    replacement.target = textFromNativeName(target);
 
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
@@ -265,7 +266,7 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
         }
         if (replacement.existed) keepAccess(fd, info, replacement);
         close(fd);
-        replacement.temporary = textFromUtf8(name);
+        replacement.temporary = textFromNativeName(name);
         guardTemporary(name);
         return true;
     }
@@ -275,8 +276,8 @@ bool beginProductReplacement(const std::u16string& productPath, ProductReplaceme
 
 bool finishProductReplacement(ProductReplacement& replacement) {
     if (replacement.temporary.empty()) return true;
-    const std::string temporary = utf8FromText(replacement.temporary);
-    const std::string target = utf8FromText(replacement.target);
+    const std::string temporary = nativeNameFromText(replacement.temporary);
+    const std::string target = nativeNameFromText(replacement.target);
     if (replacement.copyInto) {
         if (!copyInto(temporary, static_cast<int>(replacement.lock))) return false;
         unlink(temporary.c_str());
@@ -313,7 +314,7 @@ bool productReplaceable(const std::u16string& productPath) {
 
 void abandonProductReplacement(ProductReplacement& replacement) {
     const int reason = errno;
-    if (!replacement.temporary.empty()) unlink(utf8FromText(replacement.temporary).c_str());
+    if (!replacement.temporary.empty()) unlink(nativeNameFromText(replacement.temporary).c_str());
     replacement.temporary.clear();
     unguardTemporary();
     releaseLock(replacement);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -39,7 +40,7 @@ bool openAsStandardInput(const std::u16string& path) {
     if (savedInput < 0) return false;
     int fd;
     do {
-        fd = open(utf8FromText(path).c_str(), O_RDONLY | O_CLOEXEC);
+        fd = open(nativeNameFromText(path).c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     const bool placed = dup2(fd, STDIN_FILENO) >= 0;

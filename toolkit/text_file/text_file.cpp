@@ -150,6 +150,17 @@ bool atEnd(FileId file) {
     return false;
 }
 
+std::string_view peekBytes(FileId file, std::size_t count) {
+    TextFile* f = lookup(file);
+    if (!f) return {};
+    enterReadingState(*f);
+    if (f->remaining == 0) refill(*f);
+    const std::size_t ahead = static_cast<std::size_t>(f->remaining);
+    return std::string_view(reinterpret_cast<const char*>(unread(*f)), ahead < count ? ahead : count);
+}
+
+TextEncoding unmarkedEncoding(FileId file) { return encodingWithoutMark(static_cast<int>(file)); }
+
 std::int64_t flush(FileId file) {
     TextFile* f = lookup(file);
     if (!f || f->readingState) return 0;

@@ -65,6 +65,13 @@ bool exists(const std::u16string& path);
 TextEncoding detectEncoding(FileId file);
 void writeByteOrderMark(FileId file, TextEncoding encoding);
 bool atEnd(FileId file);
+// Up to `count` of the bytes that the next reads of a file opened for
+// reading will give, read ahead and left unread (what one chunk of the
+// system brings: the first 4096 bytes of a file at its start, fewer only at
+// its end). Empty for a file that is not open and at the end.
+std::string_view peekBytes(FileId file, std::size_t count);
+// What detectEncoding gives `file` without a mark.
+TextEncoding unmarkedEncoding(FileId file);
 
 // Reads one line without its terminator (CR LF, LF, CR or NUL; LF CR is two
 // line ends) into `line`, replacing its content but keeping its capacity.

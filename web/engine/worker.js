@@ -4,19 +4,6 @@
 // (pagesmithWasm) in one source.
 "use strict";
 
-// The converter's messages, by the field the page shows them beside.
-const messageFields = {
-  "Source not found": "source",
-  "Cannot read source file": "source",
-  "Cannot read template file": "template",
-  "'[...]' not found in template": "template",
-  "Cannot make product file": "product",
-  "Cannot write product file": "product",
-  "Product file must differ from source and template": "product",
-  "Not enough memory": "memory",
-};
-const notText = "Source is not a text file";
-const encodings = ["ansi", "utf-8", "utf-16le", "utf-16be"];
 // The product leaves the worker in Blob parts of this size.
 const partBytes = 8 << 20;
 // The inputs are read in slices of this size (each browser read costs
@@ -80,7 +67,9 @@ onmessage = (e) => {
   let bytes = null;
   try {
     bytes = new FileReaderSync().readAsArrayBuffer(m.blob.slice(m.at, m.end));
-  } catch (x) {}
+  } catch {
+    // unreadable: no bytes
+  }
   postMessage({run: m.run, at: m.at, bytes}, bytes ? [bytes] : []);
 };`;
 let reader = null;
@@ -122,7 +111,9 @@ function loadSlice(entry, position, count) {
     try {
       const end = Math.min(entry.blob.size, position + Math.max(count, sliceBytes));
       slice = new Uint8Array(new FileReaderSync().readAsArrayBuffer(entry.blob.slice(position, end)));
-    } catch (e) {}
+    } catch {
+      // unreadable: the slice stays null, and the converter says so
+    }
     loaded(slice);
     return null;
   }
@@ -144,6 +135,7 @@ function base64Bytes(text) {
 }
 
 let module = null;  // the running instance; null after it failed
+let rules = null;  // what the engine says of the program (engine_rules.cpp)
 let starting = null;
 
 // The module is instantiated here, not by its glue, so that its read may
@@ -168,6 +160,8 @@ function startModule() {
       instance.pagesmithConvert = suspending ? WebAssembly.promising(exports.pagesmith_convert)
                                              : exports.pagesmith_convert;
       instance.pagesmithMemory = exports.memory;
+      instance.pagesmithExports = exports;
+      rules = JSON.parse(instance.UTF8ToString(exports.pagesmith_rules()));
       instance.pagesmithLoadSlice = loadSlice;
       module = instance;
       starting = null;
@@ -175,78 +169,6 @@ function startModule() {
     });
   }
   return starting;
-}
-
-// Magic numbers of the files people drop by mistake: images, archives,
-// documents, media, programs. None shorter than three bytes, which a text
-// might begin with; the control characters below catch those files.
-const binaryMagic = [
-  [0x89, 0x50, 0x4e, 0x47], [0xff, 0xd8, 0xff], [0x47, 0x49, 0x46, 0x38],
-  [0x49, 0x49, 0x2a, 0x00], [0x4d, 0x4d, 0x00, 0x2a],
-  [0x52, 0x49, 0x46, 0x46], [0x25, 0x50, 0x44, 0x46, 0x2d],
-  [0x50, 0x4b, 0x03, 0x04], [0x50, 0x4b, 0x05, 0x06], [0x50, 0x4b, 0x07, 0x08],
-  [0x1f, 0x8b], [0x37, 0x7a, 0xbc, 0xaf, 0x27, 0x1c], [0x52, 0x61, 0x72, 0x21, 0x1a, 0x07],
-  [0xfd, 0x37, 0x7a, 0x58, 0x5a, 0x00], [0x42, 0x5a, 0x68], [0x28, 0xb5, 0x2f, 0xfd],
-  [0xd0, 0xcf, 0x11, 0xe0, 0xa1, 0xb1, 0x1a, 0xe1], [0x7f, 0x45, 0x4c, 0x46],
-  [0x00, 0x61, 0x73, 0x6d], [0x4f, 0x67, 0x67, 0x53], [0x49, 0x44, 0x33], [0x66, 0x4c, 0x61, 0x43],
-  [0x53, 0x51, 0x4c, 0x69, 0x74, 0x65, 0x20, 0x66],
-];
-
-function startsWith(bytes, magic) {
-  return magic.length <= bytes.length && magic.every((b, i) => bytes[i] === b);
-}
-
-// Control characters that no text holds: all below 32 but NUL, which the
-// converter takes as a line end, and tab, line feed, vertical tab, form
-// feed, carriage return and escape.
-function isStrayControl(c) {
-  return c < 32 && c !== 0 && !(c >= 9 && c <= 13) && c !== 27;
-}
-
-// Whether the first bytes of a source are text in the encoding it will be
-// read in: no known binary magic where no byte-order mark is, and stray
-// control characters in at most one character in sixteen (compressed data
-// and images have one in ten; a text has none or a few).
-function looksLikeText(bytes, unmarked) {
-  const utf16Mark = bytes[0] === 0xff && bytes[1] === 0xfe ? "le" : bytes[0] === 0xfe && bytes[1] === 0xff ? "be" : "";
-  const utf32Mark = startsWith(bytes, [0xff, 0xfe, 0x00, 0x00]) || startsWith(bytes, [0x00, 0x00, 0xfe, 0xff]);
-  const utf8Mark = startsWith(bytes, [0xef, 0xbb, 0xbf]);
-  if (utf32Mark) return true;
-  if (!utf16Mark && !utf8Mark && binaryMagic.some((magic) => startsWith(bytes, magic))) return false;
-  const order = utf16Mark || (utf8Mark ? "" : unmarked === "utf-16le" ? "le" : unmarked === "utf-16be" ? "be" : "");
-  let stray = 0;
-  let count = 0;
-  if (order) {
-    for (let i = utf16Mark ? 2 : 0; i + 1 < bytes.length; i += 2) {
-      const unit = order === "le" ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
-      if (isStrayControl(unit)) ++stray;
-      ++count;
-    }
-  } else {
-    for (const b of bytes) if (isStrayControl(b)) ++stray;
-    count = bytes.length;
-  }
-  return stray <= Math.max(1, count >> 4);
-}
-
-// The day of "YYYY-MM-DD" as numbers; null for other text.
-function dayOf(text) {
-  const match = /^(\d{4})-(\d{2})-(\d{2})$/.exec(text);
-  return match ? match.slice(1).map(Number) : null;
-}
-
-// As the command line names a product beside its source: the extension, if
-// any, replaced by "htm". An extension holds no blank, and a name that
-// begins with "." has none.
-function productNameOf(sourceName) {
-  for (let i = sourceName.length - 1; i >= 0; --i) {
-    const c = sourceName[i];
-    if (c === " ") break;
-    if (c !== ".") continue;
-    if (i === 0 || i === sourceName.length - 1) break;
-    return sourceName.slice(0, i + 1) + "htm";
-  }
-  return sourceName + ".htm";
 }
 
 function utf8OnStack(instance, text) {
@@ -258,31 +180,60 @@ function utf8OnStack(instance, text) {
 
 let runs = 0;
 
+// The page's message for the failure `id` of the engine's table; a text of
+// the converter's own that the table lacks goes beside the Convert button.
+function failed(id) {
+  const known = rules.messages[id];
+  return {type: "error", id, field: known ? known.field : "product", message: known ? known.text : id};
+}
+
+// Whether the browser still reads a picked file as it was picked: it holds a
+// File to the file's size and time when picked, and refuses to read it once
+// it changed. Returns the failure's id, or "" when it reads.
+function pickedFileFailure(file, gone, changed) {
+  try {
+    // A short file is read whole: one that went away after it was picked may
+    // show a size of 0, and a slice of it then reads as empty.
+    new FileReaderSync().readAsArrayBuffer(file.size > 4096 ? file.slice(0, 4096) : file);
+    return "";
+  } catch (e) {
+    return e.name === "NotFoundError" ? gone : changed;
+  }
+}
+
+function sourceFailure(source) {
+  return pickedFileFailure(source, "sourceNotFound", "sourceChanged");
+}
+
+function templateFailure(template) {
+  return template instanceof Blob ? pickedFileFailure(template, "cannotReadTemplate", "templateChanged") : "";
+}
+
+// A shipped template's bytes, from the engine; null for a name it lacks,
+// which then reads as a template that cannot be read.
+function shippedTemplate(instance, name) {
+  const exports = instance.pagesmithExports;
+  const at = utf8OnStack(instance, name);
+  const from = exports.pagesmith_template_bytes(at);
+  const bytes = from ? instance.HEAPU8.slice(from, from + exports.pagesmith_template_size(at)) : null;
+  instance._free(at);
+  return bytes && new Blob([bytes]);
+}
+
+function productNameOf(instance, sourceName) {
+  const at = utf8OnStack(instance, sourceName);
+  const name = instance.UTF8ToString(instance.pagesmithExports.pagesmith_product_name(at));
+  instance._free(at);
+  return name;
+}
+
 // One conversion; resolves with the one message for the page.
 async function convert(instance, request) {
-  const settings = request.settings || {};
-  const fail = (field, message) => ({type: "error", field, message});
-  const unmarked = settings.encoding === undefined ? "ansi" : settings.encoding;
-  const encoding = encodings.indexOf(unmarked);
-  if (encoding < 0) return fail("encoding", "Unknown encoding: " + unmarked);
-  const titleRange = settings.titleRange === undefined ? 1 : settings.titleRange;
-  if (!Number.isInteger(titleRange) || titleRange < -2147483648 || titleRange > 2147483647)
-    return fail("titleRange", "Number of different header styles must be a whole number");
-  const date = settings.date || "";
-  const day = date ? dayOf(date) : [0, 0, 0];
-  const badDay = "Date for date tags must be a day as YYYY-MM-DD";
-  if (!day) return fail("date", badDay);
-
+  const settings = {...rules.defaults, ...request.settings};
   const source = request.source;
-  let head;
-  try {
-    // A short source is read whole: a file that went away after it was
-    // picked may show a size of 0, and a slice of it then reads as empty.
-    head = new Uint8Array(new FileReaderSync().readAsArrayBuffer(source.size > 4096 ? source.slice(0, 4096) : source));
-  } catch (e) {
-    return fail("source", e.name === "NotFoundError" ? "Source not found" : "Cannot read source file");
-  }
-  if (!looksLikeText(head, unmarked)) return fail("source", notText);
+  const own = request.template instanceof Blob;
+  const refused = sourceFailure(source) || templateFailure(request.template);
+  if (refused) return failed(refused);
 
   const started = performance.now();
   // The product is copied into staging buffers, and each full one goes to
@@ -311,7 +262,6 @@ async function convert(instance, request) {
     }
   };
   let lastProgress = 0;
-  const messages = [];
   const sourceEntry = {path: "/source", blob: source, run: ++runs};
   sourceEntry.onRead = (read) => {
     const now = performance.now();
@@ -327,31 +277,35 @@ async function convert(instance, request) {
     // The first slice is read while the module starts and reads the template.
     if (source.size > 0) askForSlice(sourceEntry, 0);
   }
+  const templateName = own ? "own" : request.template;
+  const templateBlob = own ? request.template : shippedTemplate(instance, templateName);
   instance.pagesmithFiles = [
     sourceEntry,
-    {path: "/templates/" + request.templateName + ".tpl.txt", blob: request.template},
     {path: "/product.htm", sink},
-  ];
-  instance.pagesmithOnMessage = (message) => messages.push(message);
+  ].concat(templateBlob ? [{path: "/templates/" + templateName + ".tpl.txt", blob: templateBlob}] : []);
 
-  const texts = [utf8OnStack(instance, request.templateName), utf8OnStack(instance, settings.title || "")];
+  const texts = [templateName, settings.title, String(settings.titleRange), settings.encoding, settings.date.trim()]
+    .map((text) => utf8OnStack(instance, text));
   let pages;
   try {
-    pages = await instance.pagesmithConvert(texts[0], texts[1], titleRange, settings.separator === false ? 0 : 1,
-                                            encoding, day[0], day[1], day[2]);
+    pages = await instance.pagesmithConvert(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3],
+                                            texts[4]);
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
     readingAhead = null;
     spareBuffers = null;
   }
-  if (pages === -2) return fail("date", badDay);
   if (pages < 0) {
-    const message = messages[0] || "Cannot write product file";
-    return fail(messageFields[message] || "product", message);
+    // A file that changed while it was read says so, where the converter
+    // only knows that it could not read it.
+    const id = instance.UTF8ToString(instance.pagesmithExports.pagesmith_failure());
+    if (id === "cannotReadSource") return failed(sourceFailure(source) || id);
+    if (id === "cannotReadTemplate") return failed(templateFailure(request.template) || id);
+    return failed(id);
   }
   collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
-  return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(source.name || "source"), pages,
+  return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(instance, source.name || "source"), pages,
                                              bytes: blob.size, ms: Math.round(performance.now() - started),
                                              heapBytes: instance.pagesmithMemory.buffer.byteLength}));
 }
@@ -366,12 +320,12 @@ onmessage = (event) => {
     let reply;
     try {
       reply = await convert(instance, request);
-    } catch (e) {
+    } catch {
       // The module trapped (its stack, or memory outside the converter's
       // reach) or the browser refused memory for the product: either way
       // memory ran out. The next run gets a fresh module.
       module = null;
-      reply = {type: "error", field: "memory", message: "Not enough memory"};
+      reply = failed("notEnoughMemory");
     }
     postMessage(reply);
   });
@@ -398,10 +352,10 @@ function warmUp(instance) {
     {source: new Blob(["\ufeff" + text]), settings: {encoding: "ansi"}},  // UTF-8 with its mark
   ];
   return warmUps.reduce((done, run) => done.then(() => convert(instance, Object.assign(
-      {type: "convert", warmUp: true, templateName: "Warm", template}, run))), Promise.resolve());
+      {type: "convert", warmUp: true, template}, run))), Promise.resolve());
 }
 
 queue = startModule().then((instance) => {
-  postMessage({type: "ready"});
+  postMessage({type: "ready", rules});
   return warmUp(instance).catch(() => { module = null; });
 });

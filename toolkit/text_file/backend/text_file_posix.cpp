@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "toolkit/fs/paths.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
 namespace platform_file {
@@ -81,7 +82,7 @@ int openLocked(const std::string& path, int flags, int lockKind = LOCK_EX) {
 }
 
 bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
-    std::string nativePath = utf8FromText(path);
+    std::string nativePath = nativeNameFromText(path);
     if (nativePath.empty()) return false;
     int fd = -1;
     switch (mode) {

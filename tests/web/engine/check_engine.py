@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The engine alone against the command line, in headless Chromium from disk.
 
-Drives build/web/pagesmith-engine.js through web/engine/harness.html opened
+Drives build/web/pagesmith-engine.js through tests/web/engine/harness.html opened
 from file:// (no page of ours around it): each row picks its files through file
 inputs, converts in the worker and compares the product's bytes with
 build/native/pagesmith-cli's for the same source, template, settings and day,
@@ -26,7 +26,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(HERE)))
 CLI = os.path.join(ROOT, "build", "native", "pagesmith-cli")
 TEMPLATES = os.path.join(ROOT, "samples", "templates")
 SAMPLE = os.path.join(ROOT, "samples", "notes.txt")
@@ -147,7 +147,7 @@ def main():
         ("random bytes", files["random.bin"], "Plain", {}, ("source", "Source is not a text file")),
         ("a day that does not exist", SAMPLE, "Plain", {"date": "2026-02-30"},
          ("date", "Date for date tags must be a day as YYYY-MM-DD")),
-        ("an unknown encoding", SAMPLE, "Plain", {"encoding": "utf-7"}, ("encoding", "Unknown encoding: utf-7")),
+        ("an unknown encoding", SAMPLE, "Plain", {"encoding": "utf-7"}, ("encoding", "Unknown encoding")),
         ("a source deleted after it was picked", files["gone.txt"], "Plain", {}, ("source", "Source not found")),
     ]
 
