@@ -156,6 +156,17 @@ TEST(FastPaths, EqualTheirPlainRules) {
             }
         }
     }
+    // UTF-8 sequences, whole and cut, at every offset around the end of the
+    // UTF-8 decoder's block of 256 units.
+    for (const std::string sequence : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82"}) {
+        for (std::size_t at = 250; at <= 260; ++at) {
+            const std::string bytes = std::string(at, 'a') + sequence + "bc";
+            const std::u16string units(bytes.begin(), bytes.end());
+            const char* differs = differingFastPath(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                    bytes.size(), units.data(), units.size());
+            ASSERT_EQ(differs, nullptr) << differs << ": " << sequence.size() << " bytes at " << at;
+        }
+    }
 }
 
 TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {

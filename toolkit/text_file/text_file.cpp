@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text_file/text_file_streams.h"
 
@@ -119,9 +120,8 @@ void makeWideTextRoom(TextFile& f) {
     }
     // Cleared once, so that the slack a whole-step copy takes past the text
     // has always been written.
-    static_assert(copySlack >= copyStep, "a whole step past a refill's text stays in its room");
-    f.wideText.reset(new char16_t[systemChunkSize + copySlack]());
-    f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
+    f.wideText.reset(new char16_t[systemChunkSize + fast_paths::copySlack]());
+    f.lineEnds.reset(new std::uint64_t[fast_paths::markWords(systemChunkSize)]);
 }
 
 FileId openRead(const std::u16string& path, FileId id) {

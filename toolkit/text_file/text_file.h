@@ -34,9 +34,9 @@
 #include <string>
 #include <string_view>
 
-enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+#include "toolkit/process/standard_streams.h"
 
-enum class StandardStream { Input, Output };
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
 
 // A file's identity: a small non-negative number chosen by the caller (at
 // most 65535), or FileId::assign to have the service pick a free one (from 64

@@ -31,24 +31,6 @@ constexpr std::int32_t chunkBlocks = 16;
 #endif
 constexpr std::int32_t systemChunkSize = chunkBlocks * fileBufferSize;
 
-// The line readers copy text into a line in whole steps of this many units
-// where the compiler copies inline (the Windows build's hot path, see
-// cmake/program_files.cmake), and cut the excess off again: a copy of any
-// other length ends in a loop of single bytes, which took half the reader's
-// time there. Elsewhere the C library's copy is better off with the exact
-// length.
-#if defined(_WIN32)
-constexpr std::size_t copyStep = 32;
-#else
-constexpr std::size_t copyStep = 1;
-#endif
-static_assert(copyStep != 0 && (copyStep & (copyStep - 1)) == 0, "a power of two");
-
-// Units of initialised room behind every text that the readers copy in
-// whole steps: a step may take this far past the text's end. Each place
-// that makes such room asserts that it covers a step.
-constexpr std::size_t copySlack = 32;
-
 struct TextFile {
     platform_file::Handle handle = 0;
     std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
@@ -69,7 +51,8 @@ struct TextFile {
     // Single-byte code pages: the last refill widened as a whole, with one bit
     // per byte marking CR, LF and NUL (read/text_file_read_ansi.cpp); made on
     // first use.
-    // wideText has copySlack units of room behind a refill's worth.
+    // wideText has fast_paths::copySlack units of room behind a refill's
+    // worth, lineEnds fast_paths::markWords of a refill.
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "toolkit/fs/paths.h"
 #include "toolkit/text/strings.h"
 
 namespace platform_file {
@@ -163,7 +162,7 @@ bool cutFileHere(Handle handle) {
 
 const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
                             seekFile, tellFile,  cutFileHere, identifySystemFile,
-                            pathExists};
+                            systemPathExists};
 
 }  // namespace
 
