@@ -4,9 +4,9 @@
 //
 // The buffer that the service describes holds 4096 bytes; the bytes move to
 // and from the system in larger chunks instead (systemChunkSize), so that a
-// long file costs a small share of the system calls. What a 4096-byte
-// buffer would still hold is counted separately: that count is what
-// `flush` reports.
+// long file costs a small share of the system calls. A write of 4096 bytes
+// or more still goes to the system at once, as it would through the
+// described buffer.
 #pragma once
 
 #include <cstddef>
@@ -34,16 +34,13 @@ constexpr std::int32_t systemChunkSize = chunkBlocks * fileBufferSize;
 struct TextFile {
     platform_file::Handle handle = 0;
     std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
-    std::int32_t bufferSize = fileBufferSize;
     // Reading state: read-ahead bytes not yet consumed.
     std::int32_t remaining = 0;
     // Bytes the last refill delivered; the next unread byte lies `remaining`
     // bytes before this mark.
     std::int32_t filled = 0;
-    // Writing state: bytes in the buffer not yet handed to the system, and
-    // how many of them a 4096-byte buffer would still be holding.
+    // Writing state: bytes in the buffer not yet handed to the system.
     std::int32_t held = 0;
-    std::int32_t pending = 0;
     bool readingState = true;
     // Counts the refills, so that what was made from one refill's bytes
     // knows when they are gone.
@@ -84,19 +81,9 @@ void makeWideTextRoom(TextFile& f);
 
 // --- Buffer model (text_file_buffer.cpp) -----------------------------------
 
-// Hands the bytes held for writing to the system; returns what it took.
-std::int32_t writeOutBuffer(TextFile& f);
-
-// Keeps the count of a 4096-byte buffer: a write smaller than its free room
-// joins it; any other write empties it first, and one of 4096 bytes or more
-// goes to the system at once and leaves it empty.
-inline void notePending(TextFile& f, std::int32_t count) {
-    if (count < f.bufferSize - f.pending) {
-        f.pending += count;
-    } else {
-        f.pending = count < f.bufferSize ? count : 0;
-    }
-}
+// Hands the bytes held for writing to the system; a shortfall sets
+// writeFailed.
+void writeOutBuffer(TextFile& f);
 
 // Switching direction writes out what is held, or gives back to the system
 // what was read ahead.

@@ -80,12 +80,10 @@ static_assert(passSlack >= 1 + 8 && passLeastRoom - passSlack >= fast_paths::sho
 constexpr std::size_t shortPieceUnits = 96;
 static_assert(shortPieceUnits <= static_cast<std::size_t>(systemChunkSize), "an empty buffer takes a short piece");
 
-// Counts a finished piece as one write of that many bytes: the count of a
-// 4096-byte buffer, and a piece of a buffer's size or more goes to the
-// system at once.
+// A finished piece of the described buffer's size or more goes to the
+// system at once, as one write of that many bytes would.
 inline void endPiece(TextFile& f, std::int64_t bytes) {
-    notePending(f, bytes < f.bufferSize ? static_cast<std::int32_t>(bytes) : f.bufferSize);
-    if (bytes >= f.bufferSize) writeOutBuffer(f);
+    if (bytes >= fileBufferSize) writeOutBuffer(f);
 }
 
 int replacementIndex(const Replacements& replacements, char16_t c) {
@@ -153,9 +151,8 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
                 d = base + f.held;
                 d = fast_paths::storeShortText(d, replacements.textBytes[i], replacements.textLengths[i]);
                 f.held = static_cast<std::int32_t>(d - base);
-                endPiece(f, replacements.textLengths[i]);
                 written += runBytes + replacements.textLengths[i];
-                d = runStart = base + f.held;
+                runStart = d;
                 runHandedOut = 0;
                 ++s;
                 continue;
@@ -178,7 +175,6 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
         for (std::size_t i = 0; i < ending.size(); ++i) e[i] = static_cast<unsigned char>(ending[i]);
         const std::int32_t n = static_cast<std::int32_t>(ending.size());
         f.held += n;
-        notePending(f, n);
         written += n;
     }
     return static_cast<std::size_t>(end - begin);
@@ -193,7 +189,6 @@ inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
     if (n > shortPieceUnits || static_cast<std::size_t>(systemChunkSize - f.held) < shortPieceUnits) return false;
     if (!fast_paths::narrowAscii(s, n, f.buffer.get() + f.held)) return false;
     f.held += static_cast<std::int32_t>(n);
-    notePending(f, static_cast<std::int32_t>(n));
     return true;
 }
 
