@@ -67,12 +67,13 @@ constexpr std::int32_t largestCharacter = 8;
 // The UTF-8 pass takes as many units as surely fit in the room, less
 // passSlack bytes: a pair whose second unit lies past the units taken adds
 // one byte to its first unit's three, and the ending after the pass takes
-// up to eight. It writes out the buffer when less than passLeastRoom is
-// left, which still takes at least one unit.
+// up to longestEnding (writeReplacingUntil). It writes out the buffer when
+// less than passLeastRoom is left, which still takes at least one unit.
 constexpr std::size_t utf8BytesPerUnit = 3;
+constexpr std::size_t longestEnding = 8;
 constexpr std::size_t passSlack = 32;
 constexpr std::size_t passLeastRoom = 64;
-static_assert(passSlack >= 1 + 8 && passLeastRoom - passSlack >= fast_paths::shortTextBytes,
+static_assert(passSlack >= 1 + longestEnding && passLeastRoom - passSlack >= fast_paths::shortTextBytes,
               "a pair's fourth byte and the ending in the slack; a unit taken in the least room");
 
 // Markup pieces up to this many units are stored at once when the buffer
@@ -229,7 +230,7 @@ std::size_t replaceByPieces(TextFile* f, const char16_t* begin, const char16_t* 
         if (i < 0) continue;
         if (f) {
             if (p != run) writeEncoded(*f, std::u16string_view(run, static_cast<std::size_t>(p - run)), f->defaultEncoding);
-            char16_t text[8];
+            char16_t text[fast_paths::shortTextBytes];
             const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&replacements.textBytes[i]);
             for (int k = 0; k < replacements.textLengths[i]; ++k) text[k] = bytes[k];
             writeEncoded(*f, std::u16string_view(text, replacements.textLengths[i]), f->defaultEncoding);
@@ -294,7 +295,7 @@ std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encod
 }
 
 void addReplacement(Replacements& replacements, char16_t character, std::string_view text) {
-    if (replacements.count == 4 || character >= 0x80 || text.size() > 8) return;
+    if (replacements.count == 4 || character >= 0x80 || text.size() > fast_paths::shortTextBytes) return;
     const int i = replacements.count++;
     replacements.characters[i] = character;
     std::memset(replacements.patterns[i], character, sizeof replacements.patterns[i]);
