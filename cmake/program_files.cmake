@@ -42,7 +42,7 @@ file(GLOB_RECURSE conversion_hot_path CONFIGURE_DEPENDS
 # inline SSE2 loops there: the C runtime's memcpy moves four bytes per string
 # instruction, and under Wine it took a tenth of a conversion's time. Such a
 # loop ends in single bytes, so the line readers copy in whole 64-byte steps
-# (copyStep in toolkit/text_file/text_file_buffer.h).
+# (copyStep in toolkit/text_file/fast_paths.h).
 set_source_files_properties(${conversion_hot_path} PROPERTIES COMPILE_OPTIONS
                             "-O3;-minline-all-stringops;-mmemcpy-strategy=vector_loop:-1:noalign")
 

@@ -255,8 +255,6 @@ std::u16string_view groupName(const SettingsStore& store, std::int32_t group) {
     return nameOf(store.groups[static_cast<std::size_t>(group)]);
 }
 
-std::int32_t groupCount(const SettingsStore& store) { return static_cast<std::int32_t>(store.groups.size() - 1); }
-
 int load(SettingsStore& store) {
     store.settingsEncoding = TextEncoding::Utf8;
     OpenFile file(text_file::openRead(store.settingsPath));

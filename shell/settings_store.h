@@ -59,8 +59,6 @@ std::u16string_view entryKey(const SettingsEntry& entry);
 std::u16string_view entryValue(const SettingsEntry& entry);
 // The name of a registered group as first spelled; "" for group 0.
 std::u16string_view groupName(const SettingsStore& store, std::int32_t group);
-// Registered names, group 0 not counted.
-std::int32_t groupCount(const SettingsStore& store);
 
 int load(SettingsStore& store);
 std::int32_t selectGroup(SettingsStore& store, std::u16string_view name);

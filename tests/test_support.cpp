@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "shell/settings_store.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/text/native_names.h"
@@ -107,3 +108,9 @@ CapturedErrors::~CapturedErrors() {
 }
 
 std::u16string u16(std::string_view utf8) { return textFromUtf8(utf8); }
+
+std::u16string blanks(int count) {
+    return count <= 0 ? std::u16string() : std::u16string(static_cast<std::size_t>(count), u' ');
+}
+
+std::int32_t groupCount(const SettingsStore& store) { return static_cast<std::int32_t>(store.groups.size() - 1); }

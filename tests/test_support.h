@@ -1,7 +1,8 @@
-// Small helpers shared by the tests: scratch folders, exact file bytes and
-// captured error messages.
+// Small helpers shared by the tests: scratch folders, exact file bytes,
+// captured error messages, and the few questions only tests ask.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,3 +39,10 @@ struct CapturedErrors {
 
 // Narrow UTF-8 to UTF-16 for test literals.
 std::u16string u16(std::string_view utf8);
+
+// `count` spaces; none for a count below 1.
+std::u16string blanks(int count);
+
+// The group names a settings store has registered, group 0 not counted.
+struct SettingsStore;
+std::int32_t groupCount(const SettingsStore& store);

@@ -15,6 +15,7 @@
 #include "tests/test_support.h"
 #include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file_testing.h"
 
 using namespace text_file;  // the service under test
 
@@ -156,6 +157,17 @@ TEST(FastPaths, EqualTheirPlainRules) {
             }
         }
     }
+    // UTF-8 sequences, whole and cut, at every offset around the end of the
+    // UTF-8 decoder's block of 256 units.
+    for (const std::string sequence : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82"}) {
+        for (std::size_t at = 250; at <= 260; ++at) {
+            const std::string bytes = std::string(at, 'a') + sequence + "bc";
+            const std::u16string units(bytes.begin(), bytes.end());
+            const char* differs = differingFastPath(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                    bytes.size(), units.data(), units.size());
+            ASSERT_EQ(differs, nullptr) << differs << ": " << sequence.size() << " bytes at " << at;
+        }
+    }
 }
 
 TEST_F(TextFileBlocksTest, AnsiLinesMatchAPlainTable) {
@@ -240,23 +252,21 @@ TEST_F(TextFileBlocksTest, LineEndsAndUnitsAcrossTheSystemReadSize) {
     }
 }
 
-TEST_F(TextFileBlocksTest, FlushReportsWhatA4096ByteBufferHolds) {
+TEST_F(TextFileBlocksTest, WritesOfEverySizeReachTheFileByFlush) {
     struct Case {
         const char* name;
         std::vector<std::size_t> writes;  // ASCII bytes per writeString
-        std::int64_t flushed;
     };
-    // A write smaller than the free room joins the buffer; any other write
-    // first empties it; one of 4096 bytes or more leaves it empty.
+    // Writes that fill the described 4096-byte buffer in every way: they
+    // join it, meet its size, pass it, and outgrow the system chunk.
     const Case cases[] = {
-        {"one small write", {13}, 13},
-        {"room left over", {4000, 95}, 4095},
-        {"exactly the free room", {4000, 96}, 96},
-        {"past the free room", {4000, 200}, 200},
-        {"a buffer's size", {4096}, 0},
-        {"large then small", {10, 5000, 7}, 7},
-        // 81 writes of 50 fill 4050 bytes; the 82nd starts the buffer anew.
-        {"many small ones", std::vector<std::size_t>(1000, 50), 1400},
+        {"one small write", {13}},
+        {"room left over", {4000, 95}},
+        {"exactly the free room", {4000, 96}},
+        {"past the free room", {4000, 200}},
+        {"a buffer's size", {4096}},
+        {"large then small", {10, 5000, 7}},
+        {"many small ones", std::vector<std::size_t>(1000, 50)},
     };
     for (const Case& c : cases) {
         const std::u16string path = dir.path(u"flush");
@@ -267,18 +277,19 @@ TEST_F(TextFileBlocksTest, FlushReportsWhatA4096ByteBufferHolds) {
             total += n;
         }
         EXPECT_EQ(position(file), static_cast<std::int64_t>(total)) << c.name;
-        EXPECT_EQ(flush(file), c.flushed) << c.name;
-        EXPECT_EQ(flush(file), 0) << c.name;
+        EXPECT_TRUE(flush(file)) << c.name;
+        EXPECT_TRUE(flush(file)) << c.name;
         close(file);
         EXPECT_EQ(readBytes(path).size(), total) << c.name;
     }
 
-    // The byte-order mark counts as a write of its own.
+    // The byte-order mark goes out with the text.
     FileId file = create(dir.path(u"mark"), FileId{2});
     writeByteOrderMark(file, TextEncoding::Utf8);
     writeString(file, u"ab", TextEncoding::Utf8);
-    EXPECT_EQ(flush(file), 5);
+    EXPECT_TRUE(flush(file));
     close(file);
+    EXPECT_EQ(readBytes(dir.path(u"mark")), "\xEF\xBB\xBF" "ab");
 }
 
 #ifndef _WIN32

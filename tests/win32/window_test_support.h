@@ -13,6 +13,7 @@
 #include "converter/job_settings.h"
 #include "shell/main_window.h"
 #include "toolkit/gui/gui.h"
+#include "toolkit/gui/gui_testing.h"
 #include "toolkit/toolkit.h"
 
 struct SeenEvent {

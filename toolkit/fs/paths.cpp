@@ -1,5 +1,7 @@
 #include "toolkit/fs/paths.h"
 
+#include "toolkit/text_file/text_file_platform.h"
+
 namespace {
 
 bool isSlash(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -67,3 +69,7 @@ std::u16string commandLineParameter(std::u16string_view commandLine, int index) 
         if (current == index) return parameter;
     }
 }
+
+// The system's answer, whichever backend the text files use: the text files
+// answer it too, so it lives with their system backend.
+bool pathExists(const std::u16string& path) { return platform_file::systemPathExists(path); }

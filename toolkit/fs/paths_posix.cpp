@@ -85,11 +85,6 @@ bool fullPath(std::u16string_view path, std::u16string& full) {
 
 bool samePath(std::u16string_view a, std::u16string_view b) { return a == b; }
 
-bool pathExists(const std::u16string& path) {
-    struct stat status;
-    return !path.empty() && stat(nativeNameFromText(path).c_str(), &status) == 0;
-}
-
 std::u16string programFileName() {
     std::vector<char> buffer(256);
     for (;;) {

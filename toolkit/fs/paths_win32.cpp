@@ -51,10 +51,6 @@ bool samePath(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && lowerCase(a) == lowerCase(b);
 }
 
-bool pathExists(const std::u16string& path) {
-    return GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::u16string programFileName() {
     // A cut path would put the settings file in the wrong folder, so a path
     // longer than the classic 260 characters gets a larger buffer.

@@ -90,12 +90,8 @@ void addShortcut(int window, int key, int number);
 // Returns the event code, or for a message that queued nothing the message's
 // own number (0 where that number would read as an event code).
 int waitEvent();
-// For tests: like waitEvent but never blocks; handles whatever messages are
-// waiting and returns 0 once neither events nor messages are left.
-int pollEvent();
 int eventNumber();
 int eventSubtype();
-int eventWindow();
 
 // --- Services beside the window (gui_services_win32.cpp) -------------------
 

@@ -65,21 +65,6 @@ void windowCommand(int window, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-int takeEvent() {
-    tk.current = tk.queue.front();
-    tk.queue.pop_front();
-    return tk.current.code;
-}
-
-// A quit request has no window; the shell hears it as the first window
-// being closed.
-void queueQuit() {
-    if (!tk.windows.empty()) {
-        int window = tk.windows.begin()->first;
-        queueEvent(CloseEvent, window, window, 0);
-    }
-}
-
 LRESULT CALLBACK controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     auto previous = reinterpret_cast<WNDPROC>(GetPropW(handle, previousProcProperty));
     if (!previous) return DefWindowProcW(handle, message, wParam, lParam);
@@ -108,6 +93,21 @@ LRESULT CALLBACK controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lP
 }
 
 }  // namespace
+
+int takeEvent() {
+    tk.current = tk.queue.front();
+    tk.queue.pop_front();
+    return tk.current.code;
+}
+
+// A quit request has no window; the shell hears it as the first window
+// being closed.
+void queueQuit() {
+    if (!tk.windows.empty()) {
+        int window = tk.windows.begin()->first;
+        queueEvent(CloseEvent, window, window, 0);
+    }
+}
 
 void queueEvent(int code, int window, int number, int subtype, WPARAM data1, LPARAM data2) {
     if (tk.quietDepth > 0) return;
@@ -181,21 +181,5 @@ int waitEvent() {
     return code == ControlEvent || code == ShortcutEvent || code == CloseEvent ? 0 : code;
 }
 
-int pollEvent() {
-    MSG message;
-    while (tk.queue.empty() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT)
-            queueQuit();
-        else
-            handleMessage(message);
-    }
-    if (tk.queue.empty()) {
-        tk.current = Event{};
-        return 0;
-    }
-    return takeEvent();
-}
-
 int eventNumber() { return tk.current.number; }
 int eventSubtype() { return tk.current.subtype; }
-int eventWindow() { return tk.current.window; }

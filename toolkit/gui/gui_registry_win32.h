@@ -112,6 +112,10 @@ void queueEvent(int code, int window, int number, int subtype, WPARAM data1 = 0,
                 LPARAM data2 = 0);
 // Drops every queued event of a window that is closed.
 void dropWindowEvents(int window);
+// Makes the first queued event the current one and returns its code.
+int takeEvent();
+// Queues a quit request: the first window's close event.
+void queueQuit();
 // Drops a destroyed control from the registry with its queued events.
 void forgetControl(int number);
 

@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "toolkit/text_file/text_file.h"
+// The two standard streams a file number can stand for
+// (text_file::bindStandardStream).
+enum class StandardStream { Input, Output };
 
 // Opens the null device on each of standard input, output and error that the
 // process was started without, so that no file opened later takes its place

@@ -36,10 +36,6 @@ int findText(View text, View pattern, int start) {
     return at == View::npos ? 0 : static_cast<int>(at) + 1;
 }
 
-std::u16string blanks(int count) {
-    return count <= 0 ? std::u16string() : std::u16string(static_cast<std::size_t>(count), u' ');
-}
-
 int firstCharCode(View text) { return text.empty() ? 0 : text[0]; }
 
 void appendNumberText(std::u16string& out, std::int64_t number, int minimumDigits) {

@@ -25,7 +25,6 @@ bool sameFolded(std::u16string_view a, std::u16string_view b);
 // at a time where it is compared, not copied: it may be long.
 std::size_t findFolded(std::u16string_view text, std::u16string_view lowerPattern, std::size_t from);
 
-std::u16string blanks(int count);
 int firstCharCode(std::u16string_view text);
 std::u16string numberToText(std::int64_t number);
 // numberToText appended to `out` without a temporary, padded with leading

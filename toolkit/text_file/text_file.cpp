@@ -1,11 +1,12 @@
-// The numbered text files: opening under a number, closing, positions, flush
-// and the state a caller may ask about. Reading lines, writing text and
+// The numbered text files: opening under a number, closing, flush and the
+// state a caller may ask about. Reading lines, writing text and
 // byte-order marks have units of their own (see text_file.h).
 #include "toolkit/text_file/text_file.h"
 
 #include <new>
 #include <utility>
 
+#include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text_file/text_file_streams.h"
 
@@ -119,9 +120,8 @@ void makeWideTextRoom(TextFile& f) {
     }
     // Cleared once, so that the slack a whole-step copy takes past the text
     // has always been written.
-    static_assert(copySlack >= copyStep, "a whole step past a refill's text stays in its room");
-    f.wideText.reset(new char16_t[systemChunkSize + copySlack]());
-    f.lineEnds.reset(new std::uint64_t[systemChunkSize / 64 + 1]);
+    f.wideText.reset(new char16_t[systemChunkSize + fast_paths::copySlack]());
+    f.lineEnds.reset(new std::uint64_t[fast_paths::markWords(systemChunkSize)]);
 }
 
 FileId openRead(const std::u16string& path, FileId id) {
@@ -161,28 +161,11 @@ std::string_view peekBytes(FileId file, std::size_t count) {
 
 TextEncoding unmarkedEncoding(FileId file) { return encodingWithoutMark(static_cast<int>(file)); }
 
-std::int64_t flush(FileId file) {
+bool flush(FileId file) {
     TextFile* f = lookup(file);
-    if (!f || f->readingState) return 0;
-    // The result counts what a 4096-byte buffer would have written here;
-    // the bytes held from earlier writes it would have written before.
-    const std::int32_t held = f->held;
-    const std::int32_t pending = f->pending;
-    const std::int32_t put = writeOutBuffer(*f);
-    f->pending = 0;
-    if (put == held) return pending;
-    const std::int32_t earlier = held > pending ? held - pending : 0;
-    return put > earlier ? put - earlier : 0;
-}
-
-void seek(FileId file, std::int64_t position) {
-    TextFile* f = lookup(file);
-    if (f) seekTo(*f, position);
-}
-
-std::int64_t position(FileId file) {
-    TextFile* f = lookup(file);
-    return f ? logicalPosition(*f) : -1;
+    if (!f) return false;
+    writeOutBuffer(*f);
+    return !f->writeFailed;
 }
 
 bool truncate(FileId file) {

@@ -12,20 +12,24 @@
 //
 // The implementation, one concern per file under toolkit/text_file/:
 //   text_file.cpp          the numbered files, their buffers kept for reuse
+//   text_file_testing.*    positions, for the tests, fuzzers and benchmarks
+//                          only (a library of their own)
 //   text_file_buffer.*     the open-file record, the buffer model, the sizes
 //   text_file_marks.cpp    byte-order marks
 //   text_file_streams.*    standard streams, the encoding of unmarked files,
 //                          the reason of the last failure
-//   fast_paths.h           every block scan and block copy, each beside its
-//                          plain rule
+//   fast_paths.h           every block scan, block copy and block store, each
+//                          beside its plain rule (fast_paths/)
 //   read/                  the line readers: byte encodings, single-byte
 //                          code pages in windows, UTF-16 and UTF-32, lines
 //                          too long to gather whole
 //   write/                 the writers: UTF-8 in one pass, the other
 //                          encodings, replacements
 //   backend/               where files live (text_file_platform.h): the
-//                          system's, with its ANSI code page (posix,
-//                          win32), or memory, and which one is in use
+//                          system's, with its ANSI code page and what it
+//                          says of a path (posix, win32), the browser's
+//                          (web), or memory (for the tests and fuzzers
+//                          only), and which one is in use
 #pragma once
 
 #include <cstddef>
@@ -34,9 +38,9 @@
 #include <string>
 #include <string_view>
 
-enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+#include "toolkit/process/standard_streams.h"
 
-enum class StandardStream { Input, Output };
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
 
 // A file's identity: a small non-negative number chosen by the caller (at
 // most 65535), or FileId::assign to have the service pick a free one (from 64
@@ -45,8 +49,8 @@ enum class StandardStream { Input, Output };
 // number is then free.
 //
 // On a number that is not open, operations do nothing and return 0, false or
-// an empty text; detectEncoding gives Ansi, position gives -1, and atEnd gives
-// true so that a reading loop cannot run for ever.
+// an empty text; detectEncoding gives Ansi, and atEnd gives true so that a
+// reading loop cannot run for ever.
 enum class FileId : int { none = -1, assign = -2 };
 
 constexpr int fileBufferSize = 4096;
@@ -130,9 +134,9 @@ std::size_t writeReplacing(FileId file, std::u16string_view text, const Replacem
 std::size_t writeReplacingUntil(FileId file, std::u16string_view text, char16_t stop,
                                 const Replacements& replacements, std::u16string_view ending = {});
 
-std::int64_t flush(FileId file);
-void seek(FileId file, std::int64_t position);
-std::int64_t position(FileId file);
+// Hands what is held for writing to the system; false when the file is not
+// open or a write to it has failed (writeFailed), now or before.
+bool flush(FileId file);
 // Cuts the file at the current position; false when that fails or when a
 // write to the file has failed.
 bool truncate(FileId file);

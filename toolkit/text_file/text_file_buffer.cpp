@@ -1,6 +1,5 @@
 // The buffer model of an open text file: bytes read ahead and held for
-// writing, the switch between the two, and the count of what a 4096-byte
-// buffer would hold. Everything observable about buffering and positions is
+// writing, and the switch between the two. Everything observable about buffering and positions is
 // decided here; the platform file only moves bytes.
 #include "toolkit/text_file/text_file_buffer.h"
 
@@ -40,17 +39,16 @@ std::int32_t readFromSystem(TextFile& f, unsigned char* bytes, std::int32_t coun
 
 }  // namespace
 
-std::int32_t writeOutBuffer(TextFile& f) {
-    if (f.readingState || f.held == 0) return 0;
+void writeOutBuffer(TextFile& f) {
+    if (f.readingState || f.held == 0) return;
     const std::int32_t held = f.held;
     f.held = 0;
-    return writeToSystem(f, f.buffer.get(), held);
+    writeToSystem(f, f.buffer.get(), held);
 }
 
 void switchToReading(TextFile& f) {
     writeOutBuffer(f);
     f.readingState = true;
-    f.pending = 0;
     f.remaining = 0;
     f.filled = 0;
 }
@@ -64,7 +62,6 @@ void switchToWriting(TextFile& f) {
     f.remaining = 0;
     f.filled = 0;
     f.held = 0;
-    f.pending = 0;
 }
 
 bool refill(TextFile& f) {
@@ -136,11 +133,10 @@ void pushBack(TextFile& f, std::int32_t count) {
 std::int32_t writeBytes(TextFile& f, const unsigned char* bytes, std::int32_t count) {
     if (f.readOnly) return 0;
     enterWritingState(f);
-    notePending(f, count);
     if (count <= systemChunkSize - f.held) {
         std::memcpy(f.buffer.get() + f.held, bytes, static_cast<std::size_t>(count));
         f.held += count;
-        if (count >= f.bufferSize) writeOutBuffer(f);
+        if (count >= fileBufferSize) writeOutBuffer(f);
         return count;
     }
     writeOutBuffer(f);

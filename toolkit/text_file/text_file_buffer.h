@@ -4,9 +4,9 @@
 //
 // The buffer that the service describes holds 4096 bytes; the bytes move to
 // and from the system in larger chunks instead (systemChunkSize), so that a
-// long file costs a small share of the system calls. What a 4096-byte
-// buffer would still hold is counted separately: that count is what
-// `flush` reports.
+// long file costs a small share of the system calls. A write of 4096 bytes
+// or more still goes to the system at once, as it would through the
+// described buffer.
 #pragma once
 
 #include <cstddef>
@@ -31,37 +31,16 @@ constexpr std::int32_t chunkBlocks = 16;
 #endif
 constexpr std::int32_t systemChunkSize = chunkBlocks * fileBufferSize;
 
-// The line readers copy text into a line in whole steps of this many units
-// where the compiler copies inline (the Windows build's hot path, see
-// cmake/program_files.cmake), and cut the excess off again: a copy of any
-// other length ends in a loop of single bytes, which took half the reader's
-// time there. Elsewhere the C library's copy is better off with the exact
-// length.
-#if defined(_WIN32)
-constexpr std::size_t copyStep = 32;
-#else
-constexpr std::size_t copyStep = 1;
-#endif
-static_assert(copyStep != 0 && (copyStep & (copyStep - 1)) == 0, "a power of two");
-
-// Units of initialised room behind every text that the readers copy in
-// whole steps: a step may take this far past the text's end. Each place
-// that makes such room asserts that it covers a step.
-constexpr std::size_t copySlack = 32;
-
 struct TextFile {
     platform_file::Handle handle = 0;
     std::unique_ptr<unsigned char[]> buffer;  // systemChunkSize bytes
-    std::int32_t bufferSize = fileBufferSize;
     // Reading state: read-ahead bytes not yet consumed.
     std::int32_t remaining = 0;
     // Bytes the last refill delivered; the next unread byte lies `remaining`
     // bytes before this mark.
     std::int32_t filled = 0;
-    // Writing state: bytes in the buffer not yet handed to the system, and
-    // how many of them a 4096-byte buffer would still be holding.
+    // Writing state: bytes in the buffer not yet handed to the system.
     std::int32_t held = 0;
-    std::int32_t pending = 0;
     bool readingState = true;
     // Counts the refills, so that what was made from one refill's bytes
     // knows when they are gone.
@@ -69,7 +48,8 @@ struct TextFile {
     // Single-byte code pages: the last refill widened as a whole, with one bit
     // per byte marking CR, LF and NUL (read/text_file_read_ansi.cpp); made on
     // first use.
-    // wideText has copySlack units of room behind a refill's worth.
+    // wideText has fast_paths::copySlack units of room behind a refill's
+    // worth, lineEnds fast_paths::markWords of a refill.
     std::unique_ptr<char16_t[]> wideText;
     std::unique_ptr<std::uint64_t[]> lineEnds;
     std::uint32_t wideTextOf = 0;  // the refill they were made from, 0 for none
@@ -101,19 +81,9 @@ void makeWideTextRoom(TextFile& f);
 
 // --- Buffer model (text_file_buffer.cpp) -----------------------------------
 
-// Hands the bytes held for writing to the system; returns what it took.
-std::int32_t writeOutBuffer(TextFile& f);
-
-// Keeps the count of a 4096-byte buffer: a write smaller than its free room
-// joins it; any other write empties it first, and one of 4096 bytes or more
-// goes to the system at once and leaves it empty.
-inline void notePending(TextFile& f, std::int32_t count) {
-    if (count < f.bufferSize - f.pending) {
-        f.pending += count;
-    } else {
-        f.pending = count < f.bufferSize ? count : 0;
-    }
-}
+// Hands the bytes held for writing to the system; a shortfall sets
+// writeFailed.
+void writeOutBuffer(TextFile& f);
 
 // Switching direction writes out what is held, or gives back to the system
 // what was read ahead.

@@ -2,8 +2,9 @@
 // with plain byte I/O and the files' identities, and the ANSI code page. The
 // system's files are one such place (text_file_win32.cpp,
 // text_file_posix.cpp); files kept in memory are another
-// (text_file_memory.cpp). Used only by the text_file*.cpp units and by the
-// files' identity (file_identity.cpp).
+// (text_file_memory.cpp). Used only by the text_file*.cpp units and, from
+// the room above, by the files' identity and presence (fs/file_identity.cpp,
+// fs/paths.cpp).
 #pragma once
 
 #include <cstddef>
@@ -86,9 +87,10 @@ inline bool identify(const std::u16string& path, Identity& identity) {
 }
 inline bool exists(const std::u16string& path) { return installedBackend->exists(path); }
 
-// The system's identity of a file (file_identity_win32.cpp,
-// file_identity_posix.cpp).
+// The system's identity of a file, and whether anything is there under a
+// path (backend/system_identity_win32.cpp, _posix.cpp); fs/ asks the same.
 bool identifySystemFile(const std::u16string& path, Identity& identity);
+bool systemPathExists(const std::u16string& path);
 
 // The process's standard input or output as a handle; it stays the
 // process's and is never closed.

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "toolkit/fs/paths.h"
 #include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 
@@ -164,7 +163,7 @@ bool cutFileHere(Handle handle) {
 
 const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
                             seekFile, tellFile,  cutFileHere, identifySystemFile,
-                            pathExists};
+                            systemPathExists};
 
 }  // namespace
 

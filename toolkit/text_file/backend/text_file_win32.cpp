@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "toolkit/fs/paths.h"
 #include "toolkit/text/wide_text_win32.h"
 
 namespace platform_file {
@@ -101,7 +100,7 @@ bool cutFileHere(Handle handle) { return SetEndOfFile(winHandle(handle)) != 0; }
 
 const Backend systemBackend{openFile, closeFile, readFile,    writeFile,
                             seekFile, tellFile,  cutFileHere, identifySystemFile,
-                            pathExists};
+                            systemPathExists};
 
 }  // namespace
 

@@ -42,19 +42,6 @@ inline void skipByteLineFeed(TextFile& f) {
     }
 }
 
-// Appends `count` units to `line` in whole steps of copyStep units, taking
-// up to a step less one past them: the caller's text has copySlack units of
-// initialised room behind it.
-inline void appendInSteps(std::u16string& line, const char16_t* units, std::size_t count) {
-    if (copyStep == 1) {
-        line.append(units, count);
-        return;
-    }
-    const std::size_t base = line.size();
-    line.append(units, (count + copyStep - 1) & ~(copyStep - 1));
-    line.resize(base + count);
-}
-
 // The value of the unit at `p` in a file of 2- or 4-byte units.
 inline std::uint32_t unitAt(const unsigned char* p, std::int32_t unitSize, bool bigEndian) {
     if (unitSize == 2) {

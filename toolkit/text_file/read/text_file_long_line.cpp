@@ -7,7 +7,6 @@
 // file that cannot go back (a pipe) grows the text as before.
 #include <new>
 
-#include "toolkit/text/utf8_coder.h"
 #include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/read/line_readers.h"
 
@@ -106,7 +105,7 @@ void decode(TextEncoding encoding, const unsigned char* bytes, std::size_t count
             std::u16string& line) {
     if (count == 0) return;
     if (encoding == TextEncoding::Utf8) {
-        appendUtf8AsText(bytes, count, Utf8DecodeRules{u'?', atFileEnd}, line);
+        fast_paths::appendUtf8(bytes, count, Utf8DecodeRules{u'?', atFileEnd}, line);
     } else {
         platform_file::appendAnsiAsText(bytes, count, line);
     }

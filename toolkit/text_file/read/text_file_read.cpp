@@ -6,7 +6,6 @@
 // fast paths (fast_paths.h).
 #include "toolkit/text_file/text_file.h"
 
-#include "toolkit/text/utf8_coder.h"
 #include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/read/line_readers.h"
 
@@ -71,7 +70,7 @@ void readAnsiLine(TextFile& f, std::u16string& line) {
 unsigned char readUtf8Rest(TextFile& f, std::u16string& line) {
     ByteLine bytes = readByteLine(f);
     if (bytes.terminator == longLineMark) return readLongByteLine(f, spill, TextEncoding::Utf8, line);
-    appendUtf8AsText(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF}, line);
+    fast_paths::appendUtf8(bytes.bytes, bytes.count, Utf8DecodeRules{u'?', bytes.terminator == 0xFF}, line);
     return bytes.terminator;
 }
 
@@ -91,8 +90,7 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
     // Room for the two units of one more character and for a whole step
     // past the text; static, so that the slack is always initialised, with
     // no clearing per line.
-    static_assert(copySlack >= copyStep, "a whole step past the block's text stays in the block");
-    static char16_t block[blockUnits + 2 + copySlack];
+    static char16_t block[blockUnits + 2 + fast_paths::copySlack];
     for (;;) {
         char16_t* d = block;
         while (d < block + blockUnits) {
@@ -104,12 +102,12 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
             if (d == block + blockUnits) break;
             if (p == end) {
                 // The line goes on past what was read: the rest the plain way.
-                appendInSteps(line, block, static_cast<std::size_t>(d - block));
+                fast_paths::appendInSteps<fast_paths::copyStep>(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = 0;
                 return readUtf8Rest(f, line);
             }
             if (fast_paths::isLineEnd(*p)) {
-                appendInSteps(line, block, static_cast<std::size_t>(d - block));
+                fast_paths::appendInSteps<fast_paths::copyStep>(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = static_cast<std::int32_t>(end - p) - 1;
                 return *p;
             }
@@ -117,14 +115,14 @@ unsigned char readUtf8LineInPlace(TextFile& f, std::u16string& line) {
             bool cut;
             const std::size_t taken = decodeUtf8Character(p, available - run, u'?', d, units, cut);
             if (cut) {
-                appendInSteps(line, block, static_cast<std::size_t>(d - block));
+                fast_paths::appendInSteps<fast_paths::copyStep>(line, block, static_cast<std::size_t>(d - block));
                 f.remaining = static_cast<std::int32_t>(end - p);
                 return readUtf8Rest(f, line);
             }
             p += taken;
             d += units;
         }
-        appendInSteps(line, block, static_cast<std::size_t>(d - block));
+        fast_paths::appendInSteps<fast_paths::copyStep>(line, block, static_cast<std::size_t>(d - block));
     }
 }
 

@@ -6,8 +6,6 @@
 // widened text.
 #include "toolkit/text_file/text_file.h"
 
-#include <cstring>
-
 #include "toolkit/text_file/fast_paths.h"
 #include "toolkit/text_file/read/line_readers.h"
 
@@ -52,36 +50,7 @@ void widenWindow(TextFile& f, const char16_t* table) {
 // The first line end at or after `from` among the marks made so far, or
 // where they end.
 inline std::int32_t nextMark(const TextFile& f, std::int32_t from) {
-    const std::uint64_t* ends = f.lineEnds.get();
-    if (sizeof(void*) == 8) {
-        std::int32_t w = from / 64;
-        std::uint64_t word = ends[w] & (~std::uint64_t{0} << (from % 64));
-        while (word == 0) word = ends[++w];
-        return w * 64 + __builtin_ctzll(word);
-    }
-    // 32-bit code takes the marks in 32-bit halves, as a 64-bit count is a
-    // library call there. A line mostly ends in the half where it starts or
-    // in the next one: both are taken at once, and only a longer line loops.
-    // The next half is marked whenever the first has no mark (the last mark
-    // ends the search), and lies in the bitmap's room.
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word's low half comes first in memory");
-    const unsigned char* const marks = reinterpret_cast<const unsigned char*>(ends);
-    auto half = [marks](std::int32_t h) {
-        std::uint32_t bits;
-        std::memcpy(&bits, marks + 4 * h, 4);
-        return bits;
-    };
-    std::int32_t h = from / 32;
-    const std::uint32_t first = half(h) & (~std::uint32_t{0} << (from % 32));
-    const std::uint32_t second = half(h + 1);
-    if ((first | second) != 0) {
-        const bool inFirst = first != 0;
-        return (h + (inFirst ? 0 : 1)) * 32 + __builtin_ctz(inFirst ? first : second);
-    }
-    h += 2;
-    std::uint32_t bits;
-    while ((bits = half(h)) == 0) ++h;
-    return h * 32 + __builtin_ctz(bits);
+    return fast_paths::nextMark<fast_paths::nativeWordBytes>(f.lineEnds.get(), from);
 }
 
 // The first line end at or after `from` in the last refill, or `filled` when
@@ -111,7 +80,7 @@ unsigned char readSingleByteLine(TextFile& f, const char16_t* table, std::u16str
         if (f.remaining == 0 && !refill(f)) return 0xFF;
         const std::int32_t from = f.filled - f.remaining;
         const std::int32_t at = nextLineEnd(f, from, table);
-        appendInSteps(line, f.wideText.get() + from, static_cast<std::size_t>(at - from));
+        fast_paths::appendInSteps<fast_paths::copyStep>(line, f.wideText.get() + from, static_cast<std::size_t>(at - from));
         if (at == f.filled) {
             f.remaining = 0;
             continue;

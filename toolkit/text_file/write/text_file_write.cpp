@@ -5,10 +5,9 @@
 
 #include <cstring>
 
-#include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/utf8_coder.h"
 #include "toolkit/text_file/fast_paths.h"
-
+#include "toolkit/text_file/text_file_buffer.h"
 
 namespace text_file {
 
@@ -65,12 +64,27 @@ std::size_t encode(TextEncoding encoding, const char16_t** text, const char16_t*
 // The largest number of bytes one encoder step may need at once.
 constexpr std::int32_t largestCharacter = 8;
 
-// Counts a finished piece as one write of that many bytes: the count of a
-// 4096-byte buffer, and a piece of a buffer's size or more goes to the
-// system at once.
+// The UTF-8 pass takes as many units as surely fit in the room, less
+// passSlack bytes: a pair whose second unit lies past the units taken adds
+// one byte to its first unit's three, and the ending after the pass takes
+// up to longestEnding (writeReplacingUntil). It writes out the buffer when
+// less than passLeastRoom is left, which still takes at least one unit.
+constexpr std::size_t utf8BytesPerUnit = 3;
+constexpr std::size_t longestEnding = 8;
+constexpr std::size_t passSlack = 32;
+constexpr std::size_t passLeastRoom = 64;
+static_assert(passSlack >= 1 + longestEnding && passLeastRoom - passSlack >= fast_paths::shortTextBytes,
+              "a pair's fourth byte and the ending in the slack; a unit taken in the least room");
+
+// Markup pieces up to this many units are stored at once when the buffer
+// has that room (storeShortAscii).
+constexpr std::size_t shortPieceUnits = 96;
+static_assert(shortPieceUnits <= static_cast<std::size_t>(systemChunkSize), "an empty buffer takes a short piece");
+
+// A finished piece of the described buffer's size or more goes to the
+// system at once, as one write of that many bytes would.
 inline void endPiece(TextFile& f, std::int64_t bytes) {
-    notePending(f, bytes < f.bufferSize ? static_cast<std::int32_t>(bytes) : f.bufferSize);
-    if (bytes >= f.bufferSize) writeOutBuffer(f);
+    if (bytes >= fileBufferSize) writeOutBuffer(f);
 }
 
 int replacementIndex(const Replacements& replacements, char16_t c) {
@@ -102,12 +116,12 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     const fast_paths::RunStops stops =
         fast_paths::runStops(replacements.patterns, static_cast<unsigned char>(asciiStop ? stop : 0x80));
 
-    // A replacement text takes at most eight bytes for its one unit, any
-    // other unit at most three, and the last character four.
-    constexpr std::size_t mostBytesPerUnit = Replacing ? 8 : 3;
+    // A replacement text takes at most shortTextBytes for its one unit (all
+    // of them stored, storeShortText), any other unit at most three.
+    constexpr std::size_t mostBytesPerUnit = Replacing ? fast_paths::shortTextBytes : utf8BytesPerUnit;
     for (;;) {
         const std::size_t room = static_cast<std::size_t>(base + systemChunkSize - d);
-        if (room < 64) {
+        if (room < passLeastRoom) {
             runHandedOut += d - runStart;
             f.held = static_cast<std::int32_t>(d - base);
             writeOutBuffer(f);
@@ -115,7 +129,7 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
             continue;
         }
         // Only as much of the text as surely fits.
-        const std::size_t fits = (room - 32) / mostBytesPerUnit;
+        const std::size_t fits = (room - passSlack) / mostBytesPerUnit;
         const char16_t* const limit = static_cast<std::size_t>(end - s) > fits ? s + fits : end;
         while (s < limit) {
             const std::size_t plain = fast_paths::encodeRun<Replacing>(s, static_cast<std::size_t>(limit - s), d, stops);
@@ -136,12 +150,10 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
                 f.held = static_cast<std::int32_t>(d - base);
                 if (runBytes != 0) endPiece(f, runBytes);
                 d = base + f.held;
-                std::memcpy(d, &replacements.textBytes[i], 8);
-                d += replacements.textLengths[i];
+                d = fast_paths::storeShortText(d, replacements.textBytes[i], replacements.textLengths[i]);
                 f.held = static_cast<std::int32_t>(d - base);
-                endPiece(f, replacements.textLengths[i]);
                 written += runBytes + replacements.textLengths[i];
-                d = runStart = base + f.held;
+                runStart = d;
                 runHandedOut = 0;
                 ++s;
                 continue;
@@ -158,13 +170,12 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
     f.held = static_cast<std::int32_t>(d - base);
     if (runBytes != 0) endPiece(f, runBytes);
     if (!ending.empty()) {
-        // A piece of its own, as writeString stores it; the pass left at
-        // least 32 bytes of room.
+        // A piece of its own, as writeString stores it, in the room the
+        // pass left (passSlack).
         unsigned char* const e = base + f.held;
         for (std::size_t i = 0; i < ending.size(); ++i) e[i] = static_cast<unsigned char>(ending[i]);
         const std::int32_t n = static_cast<std::int32_t>(ending.size());
         f.held += n;
-        notePending(f, n);
         written += n;
     }
     return static_cast<std::size_t>(end - begin);
@@ -173,13 +184,12 @@ std::size_t utf8Pass(TextFile& f, const char16_t* const begin, const char16_t* c
 const Replacements noReplacements{};
 
 // A short piece of ASCII, as most markup is, stored at once; false when it
-// is longer than 96 units, holds a unit beyond ASCII, or the buffer lacks
-// the room.
+// is longer than shortPieceUnits, holds a unit beyond ASCII, or the buffer
+// lacks the room of the longest one.
 inline bool storeShortAscii(TextFile& f, const char16_t* s, std::size_t n) {
-    if (n > 96 || systemChunkSize - f.held < 96) return false;
+    if (n > shortPieceUnits || static_cast<std::size_t>(systemChunkSize - f.held) < shortPieceUnits) return false;
     if (!fast_paths::narrowAscii(s, n, f.buffer.get() + f.held)) return false;
     f.held += static_cast<std::int32_t>(n);
-    notePending(f, static_cast<std::int32_t>(n));
     return true;
 }
 
@@ -220,7 +230,7 @@ std::size_t replaceByPieces(TextFile* f, const char16_t* begin, const char16_t* 
         if (i < 0) continue;
         if (f) {
             if (p != run) writeEncoded(*f, std::u16string_view(run, static_cast<std::size_t>(p - run)), f->defaultEncoding);
-            char16_t text[8];
+            char16_t text[fast_paths::shortTextBytes];
             const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&replacements.textBytes[i]);
             for (int k = 0; k < replacements.textLengths[i]; ++k) text[k] = bytes[k];
             writeEncoded(*f, std::u16string_view(text, replacements.textLengths[i]), f->defaultEncoding);
@@ -285,7 +295,7 @@ std::int64_t writeLine(FileId file, std::u16string_view text, TextEncoding encod
 }
 
 void addReplacement(Replacements& replacements, char16_t character, std::string_view text) {
-    if (replacements.count == 4 || character >= 0x80 || text.size() > 8) return;
+    if (replacements.count == 4 || character >= 0x80 || text.size() > fast_paths::shortTextBytes) return;
     const int i = replacements.count++;
     replacements.characters[i] = character;
     std::memset(replacements.patterns[i], character, sizeof replacements.patterns[i]);

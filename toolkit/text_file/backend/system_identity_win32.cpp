@@ -1,4 +1,5 @@
-// A file's identity on Windows: the volume's serial number and the file's
+// What the system says of a path on Windows: whether anything is there,
+// and the identity of the file it names: the volume's serial number and the file's
 // index on it. The handle asks for no access and shares everything, so a
 // file that another program holds open can still be identified, and this
 // look does not stand in anybody's way.
@@ -21,6 +22,10 @@ bool identifySystemFile(const std::u16string& path, Identity& identity) {
     identity.volume = info.dwVolumeSerialNumber;
     identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
+}
+
+bool systemPathExists(const std::u16string& path) {
+    return GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace platform_file

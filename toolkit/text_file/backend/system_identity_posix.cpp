@@ -1,4 +1,5 @@
-// A file's identity on POSIX: its device and inode, links followed.
+// What the system says of a path on POSIX: the identity of the file it
+// names (its device and inode, links followed), and whether anything is there.
 #include <sys/stat.h>
 
 #include "toolkit/text/native_names.h"
@@ -14,6 +15,11 @@ bool identifySystemFile(const std::u16string& path, Identity& identity) {
     identity.volume = static_cast<std::uint64_t>(info.st_dev);
     identity.index = static_cast<std::uint64_t>(info.st_ino);
     return true;
+}
+
+bool systemPathExists(const std::u16string& path) {
+    struct stat status;
+    return !path.empty() && stat(nativeNameFromText(path).c_str(), &status) == 0;
 }
 
 }  // namespace platform_file
