@@ -10,6 +10,7 @@
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/product_file.h"
+#include "toolkit/fs/product_stream.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
@@ -90,6 +91,39 @@ bool writeBesideAndReplace(const Conversion& conversion) {
     return done;
 }
 
+// Standard output and a stream keep whatever reaches them, so the template
+// and the source are open before their first byte: a run that cannot open
+// them writes nothing there. The converter opens them again itself, under
+// its own numbers, and finds them as they are now held.
+bool writeThroughStream(const Conversion& conversion) {
+    const std::u16string_view conflict = productConflict(job.productPath);
+    if (!conflict.empty()) {
+        reportError(conflict);
+        return false;
+    }
+    const FileId templateFile = text_file::openRead(job.templatePath);
+    if (templateFile == FileId::none) {
+        reportError(u"Cannot read template file");
+        return false;
+    }
+    const bool sourceIsStream = conversion.fromStandardInput || conversion.fromStream;
+    const FileId sourceFile = sourceIsStream ? FileId::none : text_file::openRead(job.sourcePath);
+    bool done = false;
+    std::intptr_t stream = -1;
+    if (!sourceIsStream && sourceFile == FileId::none) {
+        reportError(u"Source not found");
+    } else if (conversion.toStream && !openProductStream(conversion.productPath, stream)) {
+        reportProductFailure(conversion);
+    } else {
+        if (conversion.toStream) text_file::bindStream(ProductFile, stream);
+        done = writeProduct() != 0;
+        if (conversion.toStream) closeProductStream(stream);
+    }
+    text_file::close(sourceFile);
+    text_file::close(templateFile);
+    return done;
+}
+
 std::u16string secondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", seconds);
@@ -152,7 +186,10 @@ bool runConversion(const Conversion& conversion) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion);
+    const bool throughStream = conversion.toStandardOutput || conversion.toStream;
+    const bool done = throughStream ? writeThroughStream(conversion) : writeBesideAndReplace(conversion);
+    const std::int64_t size =
+        throughStream ? text_file::boundBytesWritten(ProductFile) : fileSize(conversion.productPath);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;
@@ -163,7 +200,6 @@ bool runConversion(const Conversion& conversion) {
         std::u16string line = u"wrote " + conversion.productName + u": " +
                               numberToText(pageTitlesWritten - pagesBefore) +
                               (pageTitlesWritten - pagesBefore == 1 ? u" page" : u" pages");
-        const std::int64_t size = conversion.toStandardOutput ? -1 : fileSize(conversion.productPath);
         if (size >= 0) line += u", " + numberToText(size) + u" bytes";
         line += u", " + secondsText(seconds) + u" s";
         reportCliMessage(line);

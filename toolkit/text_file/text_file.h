@@ -158,7 +158,13 @@ bool readFailed(FileId file);
 // input or output instead: reads wait for whole chunks or the end of the
 // input, nothing is emptied or locked, and close leaves the stream open.
 void bindStandardStream(FileId id, StandardStream stream);
+// The same for a stream the caller opened (a product that names a stream),
+// which stays the caller's to close.
+void bindStream(FileId id, std::intptr_t handle);
 void unbindStandardStreams();
+// The bytes the system took under `id` since it was bound, in files closed
+// since; -1 when `id` is not bound.
+std::int64_t boundBytesWritten(FileId id);
 
 // What detectEncoding answers for a file without a mark opened under `id`
 // (Ansi unless set).
