@@ -91,19 +91,43 @@ bool writeBesideAndReplace(const Conversion& conversion) {
     return done;
 }
 
+// True only when the template surely lacks the insertion marker, read
+// line by line from `file` as the converter reads it: no line holds it, and
+// no browser title could put one into a line with a <title>. In any doubt
+// the converter decides.
+bool surelyWithoutMarker(FileId file) {
+    const std::u16string marker = job.tagStartSymbol + u"..." + job.tagEndSymbol;
+    const TextEncoding encoding = text_file::detectEncoding(file);
+    std::u16string line;
+    bool found = false;
+    while (!found && !text_file::atEnd(file)) {
+        text_file::readLine(file, line, encoding);
+        found = findText(line, marker, 1) != 0 ||
+                (!job.browserTitle.empty() && findFolded(line, u"<title>", 0) != std::u16string::npos);
+    }
+    return !found && !text_file::readFailed(file);
+}
+
 // Standard output and a stream keep whatever reaches them, so the template
-// and the source are open before their first byte: a run that cannot open
-// them writes nothing there. The converter opens them again itself, under
-// its own numbers, and finds them as they are now held.
+// and the source are open, and the template known to hold the marker, before
+// their first byte: a run that fails on them writes nothing there. The
+// converter then opens them again itself.
 bool writeThroughStream(const Conversion& conversion) {
     const std::u16string_view conflict = productConflict(job.productPath);
     if (!conflict.empty()) {
         reportError(conflict);
         return false;
     }
-    const FileId templateFile = text_file::openRead(job.templatePath);
+    // Under the converter's own number, so that it is read in the same
+    // encoding.
+    const FileId templateFile = text_file::openRead(job.templatePath, TemplateFile);
     if (templateFile == FileId::none) {
         reportError(u"Cannot read template file");
+        return false;
+    }
+    if (surelyWithoutMarker(templateFile)) {
+        text_file::close(templateFile);
+        reportError(u"'[...]' not found in template");
         return false;
     }
     const bool sourceIsStream = conversion.fromStandardInput || conversion.fromStream;
@@ -175,7 +199,8 @@ bool runConversion(const Conversion& conversion) {
     if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
-    job.productPath = conversion.productPath;
+    // No path: the converter would open a pipe to compare it with the inputs.
+    job.productPath = productMayBeAnInput(conversion) ? conversion.productPath : u"";
     job.templatePath = templatePathOf(job);
     resetConverterState();
     running = &conversion;

@@ -28,6 +28,11 @@ extern bool verboseMessages;
 void installCliErrorSink();
 void reportCliMessage(const std::u16string& message);
 
+// Whether the product is a file that an input could be: not standard
+// output, and no pipe or device. Such a product's identity is never asked,
+// as opening a pipe to ask would take its one connection.
+bool productMayBeAnInput(const Conversion& conversion);
+
 // Reports and marks as refused every conversion whose product is an input of
 // the batch (any of its sources, the template, the settings file), before
 // anything is written. Returns how many.

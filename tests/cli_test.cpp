@@ -217,6 +217,9 @@ TEST(CommandLine, Invocations) {
          "pagesmith: Source not found: nosuch.txt ({missing})\n"},
         {"-o - writes nothing when the template is missing", {"-t", "Absent", "notes.txt", "-o", "-"}, here, "", 1, "",
          "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n"},
+        {"-o - writes nothing when the template lacks the marker",
+         {"--template-dir", "t", "-t", "nomark", "notes.txt", "-o", "-"}, here, "", 1, "",
+         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n"},
         {"-o PATH is the product as named", {"notes.txt", "-o", "page"}, here, "", 0, "", "",
          {{"page", otherPage.c_str()}, {"page.htm", nullptr}}},
         {"the product lies beside its source, not at the stored product", {"notes.txt"},
@@ -499,6 +502,30 @@ TEST(CommandLine, PipesAndFifos) {
     EXPECT_EQ(result.standardError, "");
     EXPECT_EQ(escapeBytes(onWindows ? result.standardOutput : readBytes(work.path("pipe.htm"))),
               escapeBytes(page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>")));
+#ifdef _WIN32
+    // A pipe named as the product is written through, with one connection,
+    // as standard output is; its reader stops after ten seconds.
+    const std::string productPipe = pipe.name + "-product";
+    HANDLE server = CreateNamedPipeA(productPipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
+                                     4096, 4096, 0, nullptr);
+    child = startChild(program().path, {"--template-dir", ".", "notes.txt", "-o", productPipe}, work.dir.directory());
+    std::string received;
+    bool connected = false;
+    for (int i = 0; i < 500; ++i) {
+        char buffer[4096];
+        DWORD got = 0;
+        // A client that came and went already (ERROR_NO_DATA) left its bytes.
+        connected = connected || ConnectNamedPipe(server, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED ||
+                    GetLastError() == ERROR_NO_DATA;
+        if (connected && ReadFile(server, buffer, sizeof buffer, &got, nullptr)) received.append(buffer, got);
+        else if (connected && GetLastError() == ERROR_BROKEN_PIPE) break;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    CloseHandle(server);
+    result = finishChild(*child);
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(escapeBytes(received), escapeBytes(otherPage));
+#endif
 #ifndef _WIN32
     mkfifo(work.dir.nativePath("fifo.tpl.txt").c_str(), 0600);
     child = startChild(program().path, {"--template-dir", ".", "-t", "fifo", "notes.txt"}, work.dir.directory());
