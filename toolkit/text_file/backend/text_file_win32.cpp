@@ -42,6 +42,64 @@ const AnsiTable& ansiTable() {
     return table;
 }
 
+// A product is flushed before it takes its name. Flushing each few
+// megabytes on a worker thread while the page grows lets that last flush
+// wait only for the rest, where it would otherwise wait for the whole page.
+// Only files created here are flushed so (a standard stream is no product),
+// one flush per file at a time: a step reached while one runs is left to
+// the next.
+struct EarlyFlush {
+    HANDLE file = nullptr;
+    HANDLE worker = nullptr;
+};
+EarlyFlush earlyFlushes[4];  // more files than a run writes at once
+
+DWORD WINAPI flushInBackground(LPVOID file) {
+    FlushFileBuffers(static_cast<HANDLE>(file));
+    return 0;
+}
+
+void flushAsItGrows(HANDLE file) {
+    // A pipe's flush would wait for its reader.
+    if (GetFileType(file) != FILE_TYPE_DISK) return;
+    for (EarlyFlush& flush : earlyFlushes) {
+        if (!flush.file) {
+            flush.file = file;
+            return;
+        }
+    }
+}
+
+void startWritingBack(HANDLE file, DWORD justWritten) {
+    constexpr LONGLONG step = LONGLONG(4) << 20;
+    EarlyFlush* slot = nullptr;
+    for (EarlyFlush& flush : earlyFlushes) {
+        if (flush.file == file) slot = &flush;
+    }
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!slot || !SetFilePointerEx(file, zero, &at, FILE_CURRENT) ||
+        at.QuadPart / step == (at.QuadPart - justWritten) / step)
+        return;
+    if (slot->worker) {
+        if (WaitForSingleObject(slot->worker, 0) == WAIT_TIMEOUT) return;
+        CloseHandle(slot->worker);
+    }
+    slot->worker = CreateThread(nullptr, 0, flushInBackground, file, 0, nullptr);
+}
+
+// The file's handle outlives its flush.
+void endWritingBack(HANDLE file) {
+    for (EarlyFlush& flush : earlyFlushes) {
+        if (flush.file != file) continue;
+        if (flush.worker) {
+            WaitForSingleObject(flush.worker, INFINITE);
+            CloseHandle(flush.worker);
+        }
+        flush = EarlyFlush{};
+    }
+}
+
 bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     if (path.empty()) return false;
     HANDLE h = INVALID_HANDLE_VALUE;
@@ -60,60 +118,9 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
         break;
     }
     if (h == INVALID_HANDLE_VALUE) return false;
+    if (mode == OpenMode::Create) flushAsItGrows(h);
     handle = reinterpret_cast<Handle>(h);
     return true;
-}
-
-// A product is flushed before it takes its name. Flushing each few
-// megabytes on a worker thread while the page grows lets that last flush
-// wait only for the rest, where it would otherwise wait for the whole page.
-// One flush per file at a time: a step reached while one runs is left to
-// the next.
-struct EarlyFlush {
-    HANDLE file = nullptr;
-    HANDLE worker = nullptr;
-};
-EarlyFlush earlyFlushes[4];  // more files than a run writes at once
-
-DWORD WINAPI flushInBackground(LPVOID file) {
-    FlushFileBuffers(static_cast<HANDLE>(file));
-    return 0;
-}
-
-void startWritingBack(HANDLE file, DWORD justWritten) {
-    constexpr LONGLONG step = LONGLONG(4) << 20;
-    LARGE_INTEGER zero, at;
-    zero.QuadPart = 0;
-    if (!SetFilePointerEx(file, zero, &at, FILE_CURRENT) || at.QuadPart / step == (at.QuadPart - justWritten) / step)
-        return;
-    // A pipe's flush would wait for its reader.
-    if (GetFileType(file) != FILE_TYPE_DISK) return;
-    EarlyFlush* slot = nullptr;
-    for (EarlyFlush& flush : earlyFlushes) {
-        if (flush.file == file) slot = &flush;
-    }
-    if (slot) {
-        if (WaitForSingleObject(slot->worker, 0) == WAIT_TIMEOUT) return;
-        CloseHandle(slot->worker);
-    } else {
-        for (EarlyFlush& flush : earlyFlushes) {
-            if (!slot && !flush.file) slot = &flush;
-        }
-        if (!slot) return;
-        slot->file = file;
-    }
-    slot->worker = CreateThread(nullptr, 0, flushInBackground, file, 0, nullptr);
-    if (!slot->worker) slot->file = nullptr;
-}
-
-// The file's handle outlives its flush.
-void endWritingBack(HANDLE file) {
-    for (EarlyFlush& flush : earlyFlushes) {
-        if (flush.file != file) continue;
-        WaitForSingleObject(flush.worker, INFINITE);
-        CloseHandle(flush.worker);
-        flush = EarlyFlush{};
-    }
 }
 
 void closeFile(Handle handle) {
