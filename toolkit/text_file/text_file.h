@@ -14,8 +14,8 @@
 //   text_file.cpp          the numbered files, their buffers kept for reuse
 //   text_file_buffer.*     the open-file record, the buffer model, the sizes
 //   text_file_marks.cpp    byte-order marks
-//   text_file_streams.*    standard streams, the encoding of unmarked files,
-//                          the reason of the last failure
+//   text_file_streams.*    standard and other bound streams, the encoding
+//                          of unmarked files, the reason of the last failure
 //   fast_paths.h           every block scan and block copy, each beside its
 //                          plain rule
 //   read/                  the line readers: byte encodings, single-byte
