@@ -66,7 +66,9 @@ int refuseClashingProducts(std::vector<Conversion>& conversions) {
 int refuseUnwritableProducts(std::vector<Conversion>& conversions) {
     int refused = 0;
     for (Conversion& conversion : conversions) {
-        if (conversion.refused || conversion.toStandardOutput || conversion.toStream || productReplaceable(conversion.productPath)) continue;
+        if (conversion.refused || conversion.toStandardOutput || conversion.toStream ||
+            productReplaceable(conversion.productPath))
+            continue;
         reportProductFailure(conversion);
         conversion.refused = true;
         ++refused;
