@@ -16,6 +16,7 @@ bool namesProductStream(const std::u16string& productPath);
 // gives that descriptor (a copy of it): its position and its appending are
 // the ones the shell opened it with, so that a page written through
 // /dev/stdout lands between what others write there before and after. False,
-// with the system's reason in lastSystemError, when it cannot be opened.
+// with the system's reason in lastSystemError, when it cannot be opened, and
+// for a disk or a volume (a block device), which it refuses.
 bool openProductStream(const std::u16string& productPath, std::intptr_t& handle);
 void closeProductStream(std::intptr_t handle);

@@ -78,12 +78,24 @@ bool openProductStream(const std::u16string& productPath, std::intptr_t& handle)
     if (named >= 0) {
         fd = fcntl(named, F_DUPFD_CLOEXEC, 3);
     } else {
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && S_ISBLK(info.st_mode)) {
+            errno = ENOTSUP;
+            return false;
+        }
         // A FIFO waits here for its reader, as any writer of it would.
         do {
             fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
         } while (fd < 0 && errno == EINTR);
     }
     if (fd < 0) return false;
+    // A page written over a disk's blocks would wreck what is on it.
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISBLK(info.st_mode)) {
+        close(fd);
+        errno = ENOTSUP;
+        return false;
+    }
     handle = fd;
     return true;
 }

@@ -15,6 +15,13 @@ bool openProductStream(const std::u16string& productPath, std::intptr_t& handle)
     HANDLE stream = CreateFileW(wide(productPath), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (stream == INVALID_HANDLE_VALUE) return false;
+    // A volume or a disk (\\.\C:) is no stream: a page written over its
+    // blocks would wreck what is on it.
+    if (GetFileType(stream) == FILE_TYPE_DISK) {
+        CloseHandle(stream);
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
     handle = reinterpret_cast<std::intptr_t>(stream);
     return true;
 }
