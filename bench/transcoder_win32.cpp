@@ -1,14 +1,17 @@
 // The floor for the Windows build: a plain transcoder to UTF-8 that does
 // nothing but ReadFile, MultiByteToWideChar, WideCharToMultiByte and
 // WriteFile in blocks of one MiB. bench/run times pagesmith-cli.exe against
-// it under Wine.
+// it under Wine. With --synced it keeps the product's own discipline: it
+// writes a temporary file beside PRODUCT, flushes it (FlushFileBuffers) and
+// moves it over PRODUCT (MoveFileEx, written through).
 //
-// usage: transcoder ansi|utf8|utf16le SOURCE PRODUCT
+// usage: transcoder [--synced] ansi|utf8|utf16le SOURCE PRODUCT
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 namespace {
@@ -39,14 +42,21 @@ DWORD cutTail(const unsigned char* bytes, DWORD count, bool utf16, bool lastBloc
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const bool synced = argc > 1 && std::wcscmp(argv[1], L"--synced") == 0;
+    if (synced) {
+        --argc;
+        ++argv;
+    }
     if (argc != 4) {
-        std::fprintf(stderr, "usage: transcoder ansi|utf8|utf16le SOURCE PRODUCT\n");
+        std::fprintf(stderr, "usage: transcoder [--synced] ansi|utf8|utf16le SOURCE PRODUCT\n");
         return 2;
     }
     const bool utf16 = std::wcscmp(argv[1], L"utf16le") == 0;
     const UINT codePage = std::wcscmp(argv[1], L"utf8") == 0 ? CP_UTF8 : CP_ACP;
+    const std::wstring product = argv[3];
+    const std::wstring target = synced ? product + L".tmp" + std::to_wstring(GetCurrentProcessId()) : product;
     HANDLE in = CreateFileW(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE out = CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "transcoder: cannot open the files\n");
         return 1;
@@ -79,6 +89,9 @@ int wmain(int argc, wchar_t** argv) {
         if (got == 0) break;
     }
     CloseHandle(in);
+    if (synced && !FlushFileBuffers(out)) return 1;
     CloseHandle(out);
+    if (synced && !MoveFileExW(target.c_str(), product.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 1;
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_stream.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
@@ -145,6 +146,7 @@ void placeProduct(Conversion& conversion, const std::optional<std::u16string>& o
         conversion.productName = u"standard output";
     } else {
         conversion.productPath = normalizePath(conversion.productName);
+        conversion.toStream = namesProductStream(conversion.productPath);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/product_file.h"
+#include "toolkit/fs/product_stream.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
@@ -80,6 +81,63 @@ bool writeBesideAndReplace(const Conversion& conversion) {
     return done;
 }
 
+// True only when the template surely lacks the insertion marker, read
+// line by line from `file` as the converter reads it: no line holds it, and
+// no browser title could put one into a line with a <title>. In any doubt
+// the converter decides.
+bool surelyWithoutMarker(FileId file) {
+    const std::u16string marker = job.tagStartSymbol + u"..." + job.tagEndSymbol;
+    const TextEncoding encoding = text_file::detectEncoding(file);
+    std::u16string line;
+    bool found = false;
+    while (!found && !text_file::atEnd(file)) {
+        text_file::readLine(file, line, encoding);
+        found = findText(line, marker, 1) != 0 ||
+                (!job.browserTitle.empty() && findFolded(line, u"<title>", 0) != std::u16string::npos);
+    }
+    return !found && !text_file::readFailed(file);
+}
+
+// Standard output and a stream keep whatever reaches them, so the template
+// and the source are open, and the template known to hold the marker, before
+// their first byte: a run that fails on them writes nothing there. The
+// converter then opens them again itself.
+bool writeThroughStream(const Conversion& conversion) {
+    const std::u16string_view conflict = productConflict(job.productPath);
+    if (!conflict.empty()) {
+        reportError(conflict);
+        return false;
+    }
+    // Under the converter's own number, so that it is read in the same
+    // encoding.
+    const FileId templateFile = text_file::openRead(job.templatePath, TemplateFile);
+    if (templateFile == FileId::none) {
+        reportError(u"Cannot read template file");
+        return false;
+    }
+    if (surelyWithoutMarker(templateFile)) {
+        text_file::close(templateFile);
+        reportError(u"'[...]' not found in template");
+        return false;
+    }
+    const bool sourceIsStream = conversion.fromStandardInput || conversion.fromStream;
+    const FileId sourceFile = sourceIsStream ? FileId::none : text_file::openRead(job.sourcePath);
+    bool done = false;
+    std::intptr_t stream = -1;
+    if (!sourceIsStream && sourceFile == FileId::none) {
+        reportError(u"Source not found");
+    } else if (conversion.toStream && !openProductStream(conversion.productPath, stream)) {
+        reportProductFailure(conversion);
+    } else {
+        if (conversion.toStream) text_file::bindStream(ProductFile, stream);
+        done = writeProduct(true) != 0;
+        if (conversion.toStream) closeProductStream(stream);
+    }
+    text_file::close(sourceFile);
+    text_file::close(templateFile);
+    return done;
+}
+
 std::u16string secondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", seconds);
@@ -131,7 +189,8 @@ bool runConversion(const Conversion& conversion) {
     if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
-    job.productPath = conversion.productPath;
+    // No path: the converter would open a pipe to compare it with the inputs.
+    job.productPath = productMayBeAnInput(conversion) ? conversion.productPath : u"";
     job.templatePath = templatePathOf(job);
     resetConverterState();
     running = &conversion;
@@ -142,7 +201,10 @@ bool runConversion(const Conversion& conversion) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    const bool done = conversion.toStandardOutput ? writeProduct(true) != 0 : writeBesideAndReplace(conversion);
+    const bool throughStream = conversion.toStandardOutput || conversion.toStream;
+    const bool done = throughStream ? writeThroughStream(conversion) : writeBesideAndReplace(conversion);
+    const std::int64_t size =
+        throughStream ? text_file::boundBytesWritten(ProductFile) : fileSize(conversion.productPath);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;
@@ -153,7 +215,6 @@ bool runConversion(const Conversion& conversion) {
         std::u16string line = u"wrote " + conversion.productName + u": " +
                               numberToText(pageTitlesWritten - pagesBefore) +
                               (pageTitlesWritten - pagesBefore == 1 ? u" page" : u" pages");
-        const std::int64_t size = conversion.toStandardOutput ? -1 : fileSize(conversion.productPath);
         if (size >= 0) line += u", " + numberToText(size) + u" bytes";
         line += u", " + secondsText(seconds) + u" s";
         reportCliMessage(line);

@@ -14,6 +14,7 @@ struct Conversion {
     bool fromStandardInput = false;
     bool fromStream = false;  // a pipe or device, read in place of standard input
     bool toStandardOutput = false;
+    bool toStream = false;  // a product that names a stream (/dev/stdout, a FIFO): written through
     bool refused = false;  // its product is an input of the batch: never run
 };
 
@@ -26,6 +27,11 @@ extern bool verboseMessages;
 // reason, and "-v" lines, on standard error.
 void installCliErrorSink();
 void reportCliMessage(const std::u16string& message);
+
+// Whether the product is a file that an input could be: not standard
+// output, and no pipe or device. Such a product's identity is never asked,
+// as opening a pipe to ask would take its one connection.
+bool productMayBeAnInput(const Conversion& conversion);
 
 // Reports and marks as refused every conversion whose product is an input of
 // the batch (any of its sources, the template, the settings file), before
@@ -43,8 +49,9 @@ void reportProductFailure(const Conversion& conversion);
 // Runs one conversion as a fresh program would. A product file is written
 // beside its place under the product's lock and put there once complete
 // (toolkit/fs/product_file.h), so that nobody reads half a page and a failed
-// run leaves the old product as it was. True on success; every failure has
-// been reported.
+// run leaves the old product as it was. Standard output and a product that
+// names a stream get their first byte only once the template and the source
+// are open. True on success; every failure has been reported.
 bool runConversion(const Conversion& conversion);
 
 // Converts every one, then again whenever its source or the template

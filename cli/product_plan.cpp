@@ -3,6 +3,7 @@
 #include "cli/conversions.h"
 #include "converter/conversion_run.h"
 #include "toolkit/fs/file_identity.h"
+#include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/product_file.h"
 #include "toolkit/fs/paths.h"
 
@@ -14,6 +15,10 @@ std::u16string fullForm(const std::u16string& path) {
 }
 
 }  // namespace
+
+bool productMayBeAnInput(const Conversion& conversion) {
+    return !conversion.toStandardOutput && !(conversion.toStream && isPipeOrDevice(conversion.productPath));
+}
 
 // A batch writes nothing before every product has been checked against
 // every input of the batch: a later source written over by an earlier page
@@ -37,7 +42,7 @@ int refuseClashingProducts(std::vector<Conversion>& conversions) {
     job.templatePath = templatePathOf(job);
     int refused = 0;
     for (Conversion& conversion : conversions) {
-        if (conversion.toStandardOutput) continue;
+        if (!productMayBeAnInput(conversion)) continue;
         job.sourcePath = conversion.sourcePath;
         std::u16string_view conflict = productConflict(conversion.productPath);
         FileKey key;
@@ -61,7 +66,9 @@ int refuseClashingProducts(std::vector<Conversion>& conversions) {
 int refuseUnwritableProducts(std::vector<Conversion>& conversions) {
     int refused = 0;
     for (Conversion& conversion : conversions) {
-        if (conversion.refused || conversion.toStandardOutput || productReplaceable(conversion.productPath)) continue;
+        if (conversion.refused || conversion.toStandardOutput || conversion.toStream ||
+            productReplaceable(conversion.productPath))
+            continue;
         reportProductFailure(conversion);
         conversion.refused = true;
         ++refused;

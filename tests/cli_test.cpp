@@ -216,6 +216,10 @@ const std::string standardPage = page(standardNotes);
 const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul>"
                                   "<ul><li><h1>Left open</h1>\r\n");
 
+// Pages written through a stream into a file, with what the shell wrote there.
+const std::string framedPage = "header\n" + otherPage + "trailer\n";
+const std::string appendedPage = "old" + otherPage;
+
 TEST(CommandLine, Invocations) {
     const std::string longName = std::string(251, 'a') + ".htm";
     const std::string dated = "[Template]\r\nDirectory=.\r\n[Settings]\r\nTitleRange=2\r\nPageSeparator=0\r\n"
@@ -259,6 +263,28 @@ TEST(CommandLine, Invocations) {
          {{"notes.htm", nullptr}}},
         {"-o /dev/stdout is written as it is named", {"notes.txt", "-o", "/dev/stdout"}, here, "", 0, otherPage, "",
          {{"notes.htm", nullptr}}, nullptr, PosixOnly},
+        {"a page through /dev/stdout lands between what the shell writes there",
+         {"|sh", "{ echo header; \"$0\" notes.txt -o /dev/stdout; echo trailer; } >out.htm"}, here, "", 0, "", "",
+         {{"out.htm", framedPage.c_str()}}, nullptr, PosixOnly},
+        {"a link to /dev/stdout names the stream too",
+         {"|sh", "ln -s /dev/stdout link.htm; { echo header; \"$0\" notes.txt -o link.htm; echo trailer; } >out.htm"},
+         here, "", 0, "", "", {{"out.htm", framedPage.c_str()}}, nullptr, PosixOnly},
+        {"/dev/stdout opened with >> is appended to",
+         {"|sh", "printf old >out.htm; \"$0\" notes.txt -o /dev/stdout >>out.htm"}, here, "", 0, "", "",
+         {{"out.htm", appendedPage.c_str()}}, nullptr, PosixOnly},
+        {"-o /dev/fd/N writes through descriptor N, and -v counts what it wrote",
+         {"|sh", "printf old >a.txt; \"$0\" -v notes.txt -o /dev/fd/7 7>>a.txt"}, here, "", 0, "",
+         "pagesmith: wrote /dev/fd/7: 2 pages, 88 bytes, {s} s\n", {{"a.txt", appendedPage.c_str()}}, nullptr,
+         PosixOnly},
+        {"-v counts the bytes written to standard output", {"-v", "notes.txt", "-o", "-"}, here, "", 0, otherPage,
+         "pagesmith: wrote standard output: 2 pages, 88 bytes, {s} s\n"},
+        {"-o - writes nothing when the source is missing", {"nosuch.txt", "-o", "-"}, here, "", 1, "",
+         "pagesmith: Source not found: nosuch.txt ({missing})\n"},
+        {"-o - writes nothing when the template is missing", {"-t", "Absent", "notes.txt", "-o", "-"}, here, "", 1, "",
+         "pagesmith: Cannot read template file: .{/}Absent.tpl.txt ({missing})\n"},
+        {"-o - writes nothing when the template lacks the marker",
+         {"--template-dir", "t", "-t", "nomark", "notes.txt", "-o", "-"}, here, "", 1, "",
+         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n"},
         {"-o PATH is the product as named", {"notes.txt", "-o", "page"}, here, "", 0, "", "",
          {{"page", otherPage.c_str()}, {"page.htm", nullptr}}},
         {"the product lies beside its source, not at the stored product", {"notes.txt"},
@@ -410,7 +436,12 @@ TEST(CommandLine, Invocations) {
         if (row.settings) writeBytes(program().settings, row.settings);
         else fs::remove(fs::path(program().settings));
         setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");
-        ChildHandle child = startChild(program().path, row.arguments, work.dir.directory(), false, row.closedStream);
+        // "|sh" LINE: the shell runs LINE, with the program as $0.
+        const bool throughShell = !row.arguments.empty() && row.arguments[0] == "|sh";
+        ChildHandle child =
+            throughShell ? startChild(u"/bin/sh", {"-c", row.arguments[1], utf8FromText(program().path)},
+                                      work.dir.directory())
+                         : startChild(program().path, row.arguments, work.dir.directory(), false, row.closedStream);
         ASSERT_TRUE(child);
         const ChildResult result = finishChild(*child, row.input);
         setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
@@ -544,6 +575,30 @@ TEST(CommandLine, PipesAndFifos) {
     EXPECT_EQ(result.standardError, "");
     EXPECT_EQ(escapeBytes(onWindows ? result.standardOutput : readBytes(work.path("pipe.htm"))),
               escapeBytes(page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>")));
+#ifdef _WIN32
+    // A pipe named as the product is written through, with one connection,
+    // as standard output is; its reader stops after ten seconds.
+    const std::string productPipe = pipe.name + "-product";
+    HANDLE server = CreateNamedPipeA(productPipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
+                                     4096, 4096, 0, nullptr);
+    child = startChild(program().path, {"--template-dir", ".", "notes.txt", "-o", productPipe}, work.dir.directory());
+    std::string received;
+    bool connected = false;
+    for (int i = 0; i < 500; ++i) {
+        char buffer[4096];
+        DWORD got = 0;
+        // A client that came and went already (ERROR_NO_DATA) left its bytes.
+        connected = connected || ConnectNamedPipe(server, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED ||
+                    GetLastError() == ERROR_NO_DATA;
+        if (connected && ReadFile(server, buffer, sizeof buffer, &got, nullptr)) received.append(buffer, got);
+        else if (connected && GetLastError() == ERROR_BROKEN_PIPE) break;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    CloseHandle(server);
+    result = finishChild(*child);
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(escapeBytes(received), escapeBytes(otherPage));
+#endif
 #ifndef _WIN32
     mkfifo(work.dir.nativePath("fifo.tpl.txt").c_str(), 0600);
     child = startChild(program().path, {"--template-dir", ".", "-t", "fifo", "notes.txt"}, work.dir.directory());

@@ -69,7 +69,8 @@ void closeFile(int number) {
     std::unique_ptr<TextFile>& slot = openFiles[static_cast<std::size_t>(number)];
     if (!slot) return;
     writeOutBuffer(*slot);
-    if (!slot->standardStream) platform_file::close(slot->handle);
+    if (slot->standardStream) noteBoundBytes(number, slot->systemBytesWritten);
+    else platform_file::close(slot->handle);
     keepRoom(*slot);
     slot.reset();
 }

@@ -16,8 +16,8 @@
 //                          only (a library of their own)
 //   text_file_buffer.*     the open-file record, the buffer model, the sizes
 //   text_file_marks.cpp    byte-order marks
-//   text_file_streams.*    standard streams, the encoding of unmarked files,
-//                          the reason of the last failure
+//   text_file_streams.*    standard and other bound streams, the encoding
+//                          of unmarked files, the reason of the last failure
 //   fast_paths.h           every block scan, block copy and block store, each
 //                          beside its plain rule (fast_paths/)
 //   read/                  the line readers: byte encodings, single-byte
@@ -169,7 +169,13 @@ bool readFailed(FileId file);
 // input or output instead: reads wait for whole chunks or the end of the
 // input, nothing is emptied or locked, and close leaves the stream open.
 void bindStandardStream(FileId id, StandardStream stream);
+// The same for a stream the caller opened (a product that names a stream),
+// which stays the caller's to close.
+void bindStream(FileId id, std::intptr_t handle);
 void unbindStandardStreams();
+// The bytes the system took under `id` since it was bound, in files closed
+// since; -1 when `id` is not bound.
+std::int64_t boundBytesWritten(FileId id);
 
 // What detectEncoding answers for a file without a mark opened under `id`
 // (Ansi unless set).

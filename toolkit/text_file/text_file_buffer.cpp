@@ -20,6 +20,7 @@ std::int32_t writeToSystem(TextFile& f, const unsigned char* bytes, std::int32_t
         if (put <= 0) break;
         total += put;
     }
+    f.systemBytesWritten += total;
     if (total < count) {
         f.writeFailed = true;
         noteFailure();

@@ -62,6 +62,7 @@ struct TextFile {
     // A standard stream: a pipe gives what has arrived, so reads wait for
     // whole chunks, and the handle is not ours to close.
     bool standardStream = false;
+    std::int64_t systemBytesWritten = 0;  // counted for a bound stream
     // A system read failed; the file reads as ended from then on.
     bool readFailed = false;
 };

@@ -11,15 +11,38 @@ namespace text_file {
 
 namespace {
 
-std::map<int, StandardStream> bindings;
+struct Binding {
+    bool standard = true;
+    StandardStream stream = StandardStream::Output;
+    platform_file::Handle handle = 0;  // when not standard
+    std::int64_t written = 0;
+};
+
+std::map<int, Binding> bindings;
 std::map<int, TextEncoding> unmarkedEncodings;
 int lastFailure = 0;
 
 }  // namespace
 
-void bindStandardStream(FileId id, StandardStream stream) { bindings[static_cast<int>(id)] = stream; }
+void bindStandardStream(FileId id, StandardStream stream) {
+    Binding binding;
+    binding.stream = stream;
+    bindings[static_cast<int>(id)] = binding;
+}
+
+void bindStream(FileId id, std::intptr_t handle) {
+    Binding binding;
+    binding.standard = false;
+    binding.handle = handle;
+    bindings[static_cast<int>(id)] = binding;
+}
 
 void unbindStandardStreams() { bindings.clear(); }
+
+std::int64_t boundBytesWritten(FileId id) {
+    const auto it = bindings.find(static_cast<int>(id));
+    return it == bindings.end() ? -1 : it->second.written;
+}
 
 void setEncodingWithoutMark(FileId id, TextEncoding encoding) {
     unmarkedEncodings[static_cast<int>(id)] = encoding;
@@ -50,7 +73,15 @@ std::u16string lastFailureReason() { return systemErrorText(lastFailure); }
 
 bool boundHandle(int number, platform_file::Handle& handle) {
     const auto it = bindings.find(number);
-    return it != bindings.end() && platform_file::standardHandle(it->second, handle);
+    if (it == bindings.end()) return false;
+    if (it->second.standard) return platform_file::standardHandle(it->second.stream, handle);
+    handle = it->second.handle;
+    return true;
+}
+
+void noteBoundBytes(int number, std::int64_t bytes) {
+    const auto it = bindings.find(number);
+    if (it != bindings.end()) it->second.written += bytes;
 }
 
 TextEncoding encodingWithoutMark(int number) {

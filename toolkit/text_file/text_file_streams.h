@@ -11,6 +11,8 @@ namespace text_file {
 
 // True, with its handle, when `number` is bound to a standard stream.
 bool boundHandle(int number, platform_file::Handle& handle);
+// Counts the bytes a bound file handed to the system, as it closes.
+void noteBoundBytes(int number, std::int64_t bytes);
 // What detectEncoding answers for a file without a mark under `number`.
 TextEncoding encodingWithoutMark(int number);
 // Keeps the system's reason for a failed open or write.
