@@ -108,8 +108,8 @@ int chooseTemplate(const std::optional<std::u16string>& named, int& listingFailu
     return count;
 }
 
-// Why no template can be chosen from the folder: it cannot be listed, or
-// holds none. Reported; false when there is a template to choose.
+// Why no template can be chosen from the folder: it is not there, cannot be
+// listed, or holds none. Reported; false when there is a template to choose.
 bool reportNoTemplate(int templateCount, int listingFailure) {
     if (templateCount > 0) return false;
     const std::u16string& folder = job.templateDirectory;
@@ -118,10 +118,10 @@ bool reportNoTemplate(int templateCount, int listingFailure) {
         reportCliMessage(u"No template in " + folder);
         return true;
     }
-    std::u16string reason = u"not a folder";
-    if (folderKind == FileKind::Directory || folderKind == FileKind::Missing) {
-        reason = systemErrorText(listingFailure != 0 ? listingFailure : lastSystemError());
-    }
+    // A missing folder in the words the system uses for a missing file.
+    const std::u16string reason = folderKind == FileKind::Missing     ? systemErrorText(lastSystemError())
+                                  : folderKind == FileKind::Directory ? systemErrorText(listingFailure)
+                                                                      : u"not a folder";
     reportCliMessage(u"Cannot list the templates: " + folder + u" (" + reason + u")");
     return true;
 }

@@ -9,6 +9,7 @@ using namespace std::string_view_literals;
 // Signatures of the files people pick by mistake. Some are plain letters
 // ("ID3", "BZh"), which a text may begin with: a signature alone refuses
 // nothing.
+// clang-format off
 constexpr std::string_view binarySignatures[] = {
     "\x89PNG"sv, "\xFF\xD8\xFF"sv, "GIF8"sv, "II*\0"sv, "MM\0*"sv, "RIFF"sv, "%PDF-"sv,
     "PK\x03\x04"sv, "PK\x05\x06"sv, "PK\x07\x08"sv, "\x1F\x8B"sv, "7z\xBC\xAF\x27\x1C"sv,
@@ -16,10 +17,13 @@ constexpr std::string_view binarySignatures[] = {
     "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"sv, "\x7F" "ELF"sv, "\0asm"sv, "OggS"sv, "ID3"sv, "fLaC"sv,
     "SQLite f"sv,
 };
+// clang-format on
 
 bool isStrayControl(unsigned c) { return c < 32 && c != 0 && !(c >= 9 && c <= 13) && c != 27; }
 
-unsigned byteAt(std::string_view bytes, std::size_t i) { return static_cast<unsigned char>(bytes[i]); }
+unsigned byteAt(std::string_view bytes, std::size_t i) {
+    return static_cast<unsigned char>(bytes[i]);
+}
 
 enum class Units { Bytes, Utf16LE, Utf16BE };
 
@@ -43,7 +47,8 @@ Units shapeOf(std::string_view bytes) {
 
 bool looksLikeText(std::string_view head, TextEncoding unmarked) {
     const auto begins = [&](std::string_view mark) { return head.substr(0, mark.size()) == mark; };
-    if (begins("\xFF\xFE\0\0"sv) || begins("\0\0\xFE\xFF"sv)) return true;  // UTF-32 is decoded whole
+    // UTF-32 is decoded whole.
+    if (begins("\xFF\xFE\0\0"sv) || begins("\0\0\xFE\xFF"sv)) return true;
     const bool utf8Mark = begins("\xEF\xBB\xBF"sv);
     const bool leMark = begins("\xFF\xFE"sv);
     const bool beMark = begins("\xFE\xFF"sv);

@@ -253,8 +253,6 @@ TEST(CommandLine, Invocations) {
         {"-o keeps the bytes of a name that is not UTF-8", {"x\xE9.txt", "-o", "out\xE9.htm"}, here, "", 0, "", "",
          {{"out\xE9.htm", "\xEF\xBB\xBF<p><ul><li><h1>Latin</h1>\r\n</li></ul></p>"}, {"out\xEF\xBF\xBD.htm", nullptr}},
          nullptr, PosixOnly},
-        {"a missing name that is not UTF-8 is shown escaped", {"nosuch\xE9.txt"}, here, "", 1, "",
-         "pagesmith: Source not found: nosuch\\xe9.txt ({missing})\n", {}, nullptr, PosixOnly},
         {"- reads standard input and writes standard output", {"-"}, here, "[.A]\r\n", 0,
          page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>"), ""},
         {"standard input keeps the byte-order-mark rules", {"-"}, here, std::string("\xFF\xFE\xE9\0", 4), 0,

@@ -2,7 +2,6 @@
 // product bytes and the reported messages out.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -400,20 +399,12 @@ std::string utf16Bytes(std::u16string_view text, bool littleEndian) {
     return bytes;
 }
 
-// What compressed data looks like: every byte value alike.
-std::string scrambled(std::string start) {
-    std::uint32_t state = 12345;
-    while (start.size() < 4096) {
-        state = state * 1103515245u + 12345u;
-        start += static_cast<char>(state >> 24);
-    }
-    return start;
-}
-
 }  // namespace
 
 TEST(TextCheck, RefusesOnlyWhatIsNoText) {
     const std::u16string czech = u"[.Příliš žluťoučký kůň]\r\núpěl ďábelské ódy\r\n";
+    std::string compressed = "\x1F\x8B\x08";  // every byte value alike, as compressed data has them
+    for (int i = 0; i < 4096; ++i) compressed += static_cast<char>(i * 7919 % 251);
     const struct {
         const char* behaviour;
         std::string head;
@@ -421,8 +412,7 @@ TEST(TextCheck, RefusesOnlyWhatIsNoText) {
         bool text;
     } rows[] = {
         {"an image", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20), TextEncoding::Ansi, false},
-        {"compressed data", scrambled("\x1F\x8B\x08"), TextEncoding::Ansi, false},
-        {"compressed data read as UTF-8", scrambled("PK\x03\x04"), TextEncoding::Utf8, false},
+        {"compressed data", compressed, TextEncoding::Ansi, false},
         {"control characters in a unit of UTF-16 chosen for it",
          std::string("\x01\0\x02\0\x03\0\x04\0a\0\x05\0", 12), TextEncoding::Utf16LE, false},
         {"a signature of letters alone begins a text", "ID3 tags, explained\r\n", TextEncoding::Ansi, true},
@@ -433,7 +423,6 @@ TEST(TextCheck, RefusesOnlyWhatIsNoText) {
         {"UTF-16 LE with its mark", "\xFF\xFE" + utf16Bytes(czech, true), TextEncoding::Ansi, true},
         {"UTF-32 with its mark", std::string("\xFF\xFE\0\0\x01\0\0\0", 8), TextEncoding::Ansi, true},
         {"a few stray control characters", "[.A]\r\nte\x01xt\x02\x03\x04\r\n", TextEncoding::Ansi, true},
-        {"nothing", "", TextEncoding::Ansi, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.behaviour);
@@ -444,17 +433,15 @@ TEST(TextCheck, RefusesOnlyWhatIsNoText) {
 // The command line and the page refuse such a source before anything is
 // made; the window program still converts it.
 TEST(TextCheck, TheRunRefusesBeforeTheProductIsMade) {
-    const std::string image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\x08\x06", 22);
-    ProductRun refusing;
-    refusing.templateBytes("<p>[...]</p>");
-    refusing.sourceBytes(image);
+    const std::string image("\x89PNG\r\n\x1a\n\0\x10", 10);
+    ProductRun refused;
+    refused.templateBytes("<p>[...]</p>");
+    refused.sourceBytes(image);
     EXPECT_EQ(writeProduct(true), 0);
-    EXPECT_EQ(refusing.messages(), "Source is not a text file");
+    EXPECT_EQ(refused.messages(), "Source is not a text file");
     EXPECT_FALSE(fileExists(job.productPath));
     ProductRun window;
     window.templateBytes("<p>[...]</p>");
     window.sourceBytes(image);
-    EXPECT_EQ(escapeBytes(window.product()),
-              escapeBytes("<p>\xE2\x80\xB0PNG<br>\r\n\x1A<br>\r\n<br>\r\n<br>\r\n<br>\r\n<br>\r\nIHDR<br>\r\n"
-                          "<br>\r\n<br>\r\n\x10\x08\x06<br>\r\n</p>"));
+    EXPECT_EQ(escapeBytes(window.product()), escapeBytes("<p>\xE2\x80\xB0PNG<br>\r\n\x1A<br>\r\n<br>\r\n\x10<br>\r\n</p>"));
 }

@@ -9,6 +9,7 @@
 
 #include "tests/test_support.h"
 #include "toolkit/process/report.h"
+#include "toolkit/text/native_names.h"
 
 namespace {
 
@@ -230,6 +231,31 @@ TEST(StringEdges, Utf8ConversionsAreExact) {
     for (const Case& c : decode) {
         EXPECT_EQ(textFromUtf8(c.utf8), c.text) << escapeBytes(c.utf8);
     }
+}
+
+// A name's bytes survive the trip through text whole; only well-formed
+// UTF-8 becomes characters.
+TEST(StringEdges, NativeNamesKeepEveryByte) {
+    struct Case {
+        const char16_t* text;
+        const char* bytes;
+    } cases[] = {
+        {u"caf\u00E9.txt", "caf\xC3\xA9.txt"},
+        {u"x\xDCE9.txt", "x\xE9.txt"},
+        {u"x\uFFFD.txt", "x\xEF\xBF\xBD.txt"},
+        {u"\xDCC0\xDCAF", "\xC0\xAF"},                      // overlong
+        {u"\xDCED\xDCA0\xDC80", "\xED\xA0\x80"},          // a surrogate
+        {u"\xDCF4\xDC90\xDC80\xDC80", "\xF4\x90\x80\x80"},  // above U+10FFFF
+        {u"\xDCE2\xDC82", "\xE2\x82"},                      // cut
+        {u"\xDCC3\u00E9", "\xC3\xC3\xA9"},
+        {u"\U0001F600\xDCFF", "\xF0\x9F\x98\x80\xFF"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(textFromNativeName(c.bytes), c.text) << escapeBytes(c.bytes);
+        EXPECT_EQ(escapeBytes(nativeNameFromText(c.text)), escapeBytes(c.bytes));
+    }
+    // Text that no name gives: an unpaired surrogate outside the carried bytes.
+    EXPECT_EQ(escapeBytes(nativeNameFromText(u"a\xDC7F\xD800")), escapeBytes("a\xEF\xBF\xBD\xEF\xBF\xBD"));
 }
 
 std::vector<std::u16string> sunk;

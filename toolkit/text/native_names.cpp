@@ -6,8 +6,8 @@ std::size_t wellFormedUtf8Length(const unsigned char* bytes, std::size_t availab
     const unsigned c = bytes[0];
     if (c < 0x80) return 1;
     std::size_t length;
-    unsigned low = 0x80;  // the second byte's range, which rules out the
-    unsigned high = 0xBF; // overlong forms, surrogates and values too large
+    unsigned low = 0x80;   // the second byte's range, which rules out the
+    unsigned high = 0xBF;  // overlong forms, surrogates and values too large
     if (c >= 0xC2 && c <= 0xDF) {
         length = 2;
     } else if (c >= 0xE0 && c <= 0xEF) {
