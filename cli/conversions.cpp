@@ -10,6 +10,7 @@
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/product_file.h"
+#include "toolkit/fs/product_lock.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
@@ -68,7 +69,7 @@ void resetConverterState() {
 
 // The page goes to a temporary file beside the product, under the product's
 // lock, and takes the product's place only once complete.
-bool writeBesideAndReplace(const Conversion& conversion) {
+bool writeBesideAndReplace(const Conversion& conversion, bool* busy) {
     const std::u16string_view conflict = productConflict(conversion.productPath);
     if (!conflict.empty()) {
         reportError(conflict);
@@ -76,7 +77,9 @@ bool writeBesideAndReplace(const Conversion& conversion) {
     }
     ProductReplacement replacement;
     if (!beginProductReplacement(conversion.productPath, replacement)) {
-        reportProductFailure(conversion);
+        // The product itself is held, by a writer that takes no name lock.
+        if (busy && productLockBusy(lastSystemError())) *busy = true;
+        else reportProductFailure(conversion);
         return false;
     }
     if (!replacement.temporary.empty()) job.productPath = replacement.temporary;
@@ -135,9 +138,7 @@ bool inputsReady(const Conversion& conversion) {
     return true;
 }
 
-}  // namespace
-
-bool runConversion(const Conversion& conversion) {
+bool convertHoldingTheLock(const Conversion& conversion, bool* busy) {
     if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
@@ -152,7 +153,7 @@ bool runConversion(const Conversion& conversion) {
 
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
-    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion);
+    const bool done = conversion.toStandardOutput ? writeProduct() != 0 : writeBesideAndReplace(conversion, busy);
     text_file::unbindStandardStreams();
     if (conversion.fromStream) restoreStandardInput();
     running = nullptr;
@@ -168,5 +169,21 @@ bool runConversion(const Conversion& conversion) {
         line += u", " + secondsText(seconds) + u" s";
         reportCliMessage(line);
     }
+    return done;
+}
+
+}  // namespace
+
+bool runConversion(const Conversion& conversion, bool* busy) {
+    if (busy) *busy = false;
+    // The first step: a run that another writer holds off reads nothing.
+    ProductLock lock;
+    if (!conversion.toStandardOutput && !lockProduct(conversion.productPath, ProductLockKind::Writing, lock)) {
+        if (busy) *busy = true;
+        else reportProductFailure(conversion);
+        return false;
+    }
+    const bool done = convertHoldingTheLock(conversion, busy);
+    unlockProduct(lock);
     return done;
 }
