@@ -17,6 +17,7 @@ enum class ProductLockKind { Writing, Watching };
 struct ProductLock {
     std::intptr_t handle = -1;  // -1: nothing held
     std::u16string path;        // the lock's file
+    ProductLockKind kind = ProductLockKind::Writing;
 };
 
 // Takes the product's lock of that kind without waiting. False, with the

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "toolkit/fs/interrupt_cleanup_posix.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -31,6 +32,10 @@ std::string lockFileOf(const std::u16string& productPath, ProductLockKind kind) 
     const std::size_t slash = target.rfind('/');
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
     return target.substr(0, nameAt) + productLockName(std::string_view(target).substr(nameAt), kind, NAME_MAX);
+}
+
+CleanupSlot cleanupSlot(ProductLockKind kind) {
+    return kind == ProductLockKind::Writing ? CleanupSlot::WritingLock : CleanupSlot::WatchingLock;
 }
 
 void closeKeepingErrno(int fd) {
@@ -73,6 +78,8 @@ bool lockProduct(const std::u16string& productPath, ProductLockKind kind, Produc
         if (lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
             lock.handle = fd;
             lock.path = textFromUtf8(path);
+            lock.kind = kind;
+            removeOnInterrupt(cleanupSlot(kind), path);
             return true;
         }
         close(fd);
@@ -85,6 +92,7 @@ void unlockProduct(ProductLock& lock) {
     if (lock.handle < 0) return;
     const int reason = errno;
     unlink(utf8FromText(lock.path).c_str());
+    keepOnInterrupt(cleanupSlot(lock.kind));
     close(static_cast<int>(lock.handle));
     lock = ProductLock{};
     errno = reason;
