@@ -31,8 +31,9 @@ bool interruptsBlocked = false;
 std::vector<WatchedFile> watched;
 
 constexpr std::uint32_t changeMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_MODIFY | IN_ATTRIB;
-// A lock's holder removes its file, or, killed, only closes it.
-constexpr std::uint32_t releaseMask = changeMask | IN_DELETE | IN_MOVED_FROM | IN_CLOSE_NOWRITE;
+// A lock's holder removes its file, or, killed, only closes it. (Not a
+// close without writing: every reader of a product would wake the watch.)
+constexpr std::uint32_t releaseMask = changeMask | IN_DELETE | IN_MOVED_FROM;
 
 // Reads what inotify has; true when a watched file changed.
 bool takeEvents(std::vector<bool>& changed) {
