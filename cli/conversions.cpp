@@ -11,6 +11,7 @@
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/product_file.h"
+#include "toolkit/fs/product_lock.h"
 #include "toolkit/fs/product_stream.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
@@ -54,7 +55,7 @@ void resetConverterState() {
 
 // The page goes to a temporary file beside the product, under the product's
 // lock, and takes the product's place only once complete.
-bool writeBesideAndReplace(const Conversion& conversion) {
+bool writeBesideAndReplace(const Conversion& conversion, bool* busy) {
     const std::u16string_view conflict = productConflict(conversion.productPath);
     if (!conflict.empty()) {
         reportError(conflict);
@@ -62,7 +63,9 @@ bool writeBesideAndReplace(const Conversion& conversion) {
     }
     ProductReplacement replacement;
     if (!beginProductReplacement(conversion.productPath, replacement)) {
-        reportProductFailure(conversion);
+        // The product itself is held, by a writer that takes no name lock.
+        if (busy && productLockBusy(lastSystemError())) *busy = true;
+        else reportProductFailure(conversion);
         return false;
     }
     if (!replacement.temporary.empty()) job.productPath = replacement.temporary;
@@ -183,9 +186,7 @@ bool inputsReady(const Conversion& conversion) {
     return true;
 }
 
-}  // namespace
-
-bool runConversion(const Conversion& conversion) {
+bool convertHoldingTheLock(const Conversion& conversion, bool* busy) {
     if (!inputsReady(conversion)) return false;
     job = commonSettings;
     job.sourcePath = conversion.sourcePath;
@@ -202,7 +203,7 @@ bool runConversion(const Conversion& conversion) {
     const auto started = std::chrono::steady_clock::now();
     const long long pagesBefore = pageTitlesWritten;
     const bool throughStream = conversion.toStandardOutput || conversion.toStream;
-    const bool done = throughStream ? writeThroughStream(conversion) : writeBesideAndReplace(conversion);
+    const bool done = throughStream ? writeThroughStream(conversion) : writeBesideAndReplace(conversion, busy);
     const std::int64_t size =
         throughStream ? text_file::boundBytesWritten(ProductFile) : fileSize(conversion.productPath);
     text_file::unbindStandardStreams();
@@ -219,5 +220,22 @@ bool runConversion(const Conversion& conversion) {
         line += u", " + secondsText(seconds) + u" s";
         reportCliMessage(line);
     }
+    return done;
+}
+
+}  // namespace
+
+bool runConversion(const Conversion& conversion, bool* busy) {
+    if (busy) *busy = false;
+    // The first step: a run that another writer holds off reads nothing.
+    ProductLock lock;
+    if (!conversion.toStandardOutput && !conversion.toStream &&
+        !lockProduct(conversion.productPath, ProductLockKind::Writing, lock)) {
+        if (busy) *busy = true;
+        else reportProductFailure(conversion);
+        return false;
+    }
+    const bool done = convertHoldingTheLock(conversion, busy);
+    unlockProduct(lock);
     return done;
 }

@@ -46,13 +46,16 @@ int refuseUnwritableProducts(std::vector<Conversion>& conversions);
 // "Cannot make product file: NAME (the system's reason)".
 void reportProductFailure(const Conversion& conversion);
 
-// Runs one conversion as a fresh program would. A product file is written
-// beside its place under the product's lock and put there once complete
-// (toolkit/fs/product_file.h), so that nobody reads half a page and a failed
-// run leaves the old product as it was. Standard output and a product that
-// names a stream get their first byte only once the template and the source
-// are open. True on success; every failure has been reported.
-bool runConversion(const Conversion& conversion);
+// Runs one conversion as a fresh program would. It first takes the product's
+// lock (toolkit/fs/product_lock.h), so that a run that another writer holds
+// off reads nothing; the page is written beside its place and put there once
+// complete (toolkit/fs/product_file.h), so that nobody reads half a page and
+// a failed run leaves the old product as it was. Standard output and a
+// product that names a stream take no lock and get their first byte only
+// once the template and the source are open. True on success; every failure
+// has been reported, except, given `busy`, a product that another process
+// holds: `*busy` then says so, for a watcher that waits.
+bool runConversion(const Conversion& conversion, bool* busy = nullptr);
 
 // Converts every one, then again whenever its source or the template
 // changes, until an interrupt. Returns the exit status.

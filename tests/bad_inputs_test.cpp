@@ -32,6 +32,7 @@
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/fs/product_file.h"
+#include "toolkit/fs/product_lock.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
@@ -546,6 +547,49 @@ TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
         abandonProductReplacement(replacement);
         EXPECT_FALSE(fileExists(dead));
         EXPECT_EQ(readBytes(live), "in use");
+    }
+}
+
+// The product's lock, for a product that is not there yet as for one that
+// is: while it is held, a second taker of the same product is refused, a
+// taker of another product is not; once let go, its file is gone. A name too
+// long for "." NAME ".pagesmith-lock" still gets a lock of its own.
+TEST(ProductLock, OneHolderPerProductNewOrOld) {
+    const std::string longStem(250, 'n');
+    struct Case {
+        const char* name;
+        std::string first, second;  // products in the folder; "link" is a symbolic link to "real.htm"
+        ProductLockKind secondKind;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"a new product", "new.htm", "new.htm", ProductLockKind::Writing, true},
+        {"an existing product", "old.htm", "old.htm", ProductLockKind::Writing, true},
+        {"a watcher's lock is not a writer's", "new.htm", "new.htm", ProductLockKind::Watching, false},
+        {"two long names that begin alike", longStem + "a.htm", longStem + "b.htm", ProductLockKind::Writing, false},
+        {"a long name held twice", longStem + "a.htm", longStem + "a.htm", ProductLockKind::Writing, true},
+#ifndef _WIN32
+        {"a symbolic link and its target", "link", "real.htm", ProductLockKind::Writing, true},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        writeBytes(dir.path(u"old.htm"), "old");
+#ifndef _WIN32
+        writeBytes(dir.path(u"real.htm"), "old");
+        fs::create_symlink("real.htm", fs::path(dir.path(u"link")));
+#endif
+        ProductLock first, second;
+        EXPECT_TRUE(lockProduct(dir.path(u16(c.first)), ProductLockKind::Writing, first));
+        EXPECT_NE(first.handle, -1);
+        EXPECT_TRUE(fileExists(first.path));
+        EXPECT_EQ(lockProduct(dir.path(u16(c.second)), c.secondKind, second), !c.refused);
+        EXPECT_EQ(c.refused && !productLockBusy(lastSystemError()), false);
+        unlockProduct(second);
+        unlockProduct(first);
+        for (const auto& entry : fs::directory_iterator(fs::path(dir.directory())))
+            EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << entry.path();
     }
 }
 

@@ -31,6 +31,11 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
 // until it ends and waits for its exit.
 ChildResult finishChild(ChildProcess& child, const std::string& standardInput = std::string());
 
+// Reads the child's standard error up to the end of its next line, which
+// `line` gets with its line end; what follows stays for finishChild. False
+// when the child closed it first.
+bool readChildErrorLine(ChildProcess& child, std::string& line);
+
 // The user's interrupt: SIGTERM on POSIX, Ctrl+C on Windows.
 bool interruptChild(ChildProcess& child);
 

@@ -16,6 +16,7 @@ struct ChildProcess {
     int input = -1;
     int output = -1;
     int error = -1;
+    std::string errorAhead;  // read by readChildErrorLine past its line
 };
 
 namespace {
@@ -60,8 +61,23 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
     return child;
 }
 
+bool readChildErrorLine(ChildProcess& child, std::string& line) {
+    std::size_t end;
+    while ((end = child.errorAhead.find('\n')) == std::string::npos) {
+        char buffer[4096];
+        const ssize_t got = child.error < 0 ? 0 : read(child.error, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        child.errorAhead.append(buffer, static_cast<std::size_t>(got));
+    }
+    line = child.errorAhead.substr(0, end + 1);
+    child.errorAhead.erase(0, end + 1);
+    return true;
+}
+
 ChildResult finishChild(ChildProcess& child, const std::string& standardInput) {
     ChildResult result;
+    result.standardError = child.errorAhead;
     std::size_t written = 0;
     if (standardInput.empty()) closeFd(child.input);
     while (child.output >= 0 || child.error >= 0) {

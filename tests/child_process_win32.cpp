@@ -13,6 +13,7 @@ struct ChildProcess {
     HANDLE input = nullptr;
     HANDLE output = nullptr;
     HANDLE error = nullptr;
+    std::string errorAhead;  // read by readChildErrorLine past its line
 };
 
 namespace {
@@ -83,6 +84,19 @@ ChildHandle startChild(const std::u16string& program, const std::vector<std::str
     return child;
 }
 
+bool readChildErrorLine(ChildProcess& child, std::string& line) {
+    std::size_t end;
+    while ((end = child.errorAhead.find('\n')) == std::string::npos) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!child.error || !ReadFile(child.error, buffer, sizeof buffer, &got, nullptr) || got == 0) return false;
+        child.errorAhead.append(buffer, got);
+    }
+    line = child.errorAhead.substr(0, end + 1);
+    child.errorAhead.erase(0, end + 1);
+    return true;
+}
+
 ChildResult finishChild(ChildProcess& child, const std::string& standardInput) {
     ChildResult result;
     // Readers of their own, so that neither pipe fills while the other is read.
@@ -98,6 +112,7 @@ ChildResult finishChild(ChildProcess& child, const std::string& standardInput) {
     closeHandle(child.input);
     outputReader.join();
     errorReader.join();
+    result.standardError.insert(0, child.errorAhead);
     WaitForSingleObject(child.info.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(child.info.hProcess, &code);

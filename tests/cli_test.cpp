@@ -30,6 +30,7 @@
 #include "tests/child_process.h"
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_lock.h"
 #include "toolkit/process/system_error.h"
 #include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
@@ -45,6 +46,7 @@ constexpr char16_t programName[] = u"pagesmith-cli.exe";
 const std::string nullDevice = "NUL";
 constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
 constexpr int deniedReason = 5;                    // ERROR_ACCESS_DENIED
+constexpr int busyReason = ERROR_SHARING_VIOLATION;
 const std::string unwritableProduct = "ro.htm";  // read-only in each row's folder
 const std::string unwritableReason = "{denied}";
 #else
@@ -53,6 +55,7 @@ constexpr char16_t programName[] = u"pagesmith-cli";
 const std::string nullDevice = "/dev/null";
 constexpr int closedReason = EBADF;
 constexpr int deniedReason = EACCES;
+constexpr int busyReason = EWOULDBLOCK;
 const std::string unwritableProduct = "/sys/x.htm";  // refused to root too
 const std::string unwritableReason = "{denied}: the folder cannot take a new file";
 #endif
@@ -148,7 +151,7 @@ std::string missingFileReason() {
 // {missing}: that reason; {/}: the path separator; {usage}: the usage line;
 // {settings}: the settings file beside the program; {closed}: the reason a
 // closed stream gives; {denied}: the reason for a file the user may not
-// write; {s}: a time in seconds.
+// write; {busy}: a lock another process holds; {s}: a time in seconds.
 std::string expand(std::string text) {
     const std::pair<std::string, std::string> names[] = {
         {"{missing}", missingFileReason()},
@@ -157,6 +160,7 @@ std::string expand(std::string text) {
         {"{settings}", utf8FromText(program().settings)},
         {"{closed}", utf8FromText(systemErrorText(closedReason))},
         {"{denied}", utf8FromText(systemErrorText(deniedReason))},
+        {"{busy}", utf8FromText(systemErrorText(busyReason))},
     };
     for (const auto& name : names) {
         for (std::size_t at; (at = text.find(name.first)) != std::string::npos;)
@@ -189,6 +193,8 @@ struct Row {
     const char* environment = nullptr;  // SOURCE_DATE_EPOCH for the row
     Platforms platforms = Both;
     int closedStream = -1;  // the child starts without this stream
+    const char* held = nullptr;  // a product whose lock the test holds meanwhile, as another process
+    ProductLockKind heldAs = ProductLockKind::Writing;
     bool (*prepare)(const Work&) = nullptr;  // false: the row cannot run here, and says why
 };
 
@@ -339,7 +345,8 @@ TEST(CommandLine, Invocations) {
 #ifndef _WIN32
         {"a hard-linked product on a full disk keeps its old page in every link", {"big.txt", "-o", "disk/p.htm"},
          here, "", 1, "", "pagesmith: Cannot make product file: disk/p.htm (No space left on device)\n",
-         {{"disk/p.htm", "old page"}, {"disk/q.htm", "old page"}}, nullptr, PosixOnly, -1, fullDisk},
+         {{"disk/p.htm", "old page"}, {"disk/q.htm", "old page"}}, nullptr, PosixOnly, -1, nullptr,
+         ProductLockKind::Writing, fullDisk},
 #endif
         {"a product name as long as the folder takes", {"notes.txt", "-o", longName}, here, "", 0, "", "",
          {{longName, otherPage.c_str()}}},
@@ -425,6 +432,12 @@ TEST(CommandLine, Invocations) {
          1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " (" + unwritableReason + ")\n"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
+        {"a run that another holds off reads nothing and makes nothing", {"absent.txt", "-o", "new.htm"}, here, "",
+         1, "", "pagesmith: Cannot make product file: new.htm ({busy})\n", {{"new.htm", nullptr}}, nullptr, Both, -1,
+         "new.htm"},
+        {"a second watcher of a product refuses to start", {"-w", "notes.txt"}, here, "", 1, "",
+         "pagesmith: notes.htm: already watched by another process\n", {{"notes.htm", nullptr}}, nullptr, Both, -1,
+         "notes.htm", ProductLockKind::Watching},
     };
     for (const Row& row : rows) {
         if ((row.platforms == PosixOnly && onWindows) || (row.platforms == WindowsOnly && !onWindows)) continue;
@@ -434,6 +447,10 @@ TEST(CommandLine, Invocations) {
         if (row.settings) writeBytes(program().settings, row.settings);
         else fs::remove(fs::path(program().settings));
         setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");
+        ProductLock held;
+        if (row.held) {
+            ASSERT_TRUE(lockProduct(work.path(row.held), row.heldAs, held) && held.handle != -1);
+        }
         // "|sh" LINE: the shell runs LINE, with the program as $0.
         const bool throughShell = !row.arguments.empty() && row.arguments[0] == "|sh";
         ChildHandle child =
@@ -442,6 +459,7 @@ TEST(CommandLine, Invocations) {
                          : startChild(program().path, row.arguments, work.dir.directory(), false, row.closedStream);
         ASSERT_TRUE(child);
         const ChildResult result = finishChild(*child, row.input);
+        unlockProduct(held);
         setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
 
         EXPECT_EQ(result.status, row.status);
@@ -502,7 +520,49 @@ TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
         EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << "left behind";
 }
 
+// A watcher that meets another writer's lock waits for it, then writes the
+// source as it is then: the edit made while it waited is not lost.
+TEST(CommandLine, WatchWaitsForTheLockThenWritesTheSourceAsItIsThen) {
+    Work work;
+    fs::remove(fs::path(program().settings));
+    const std::u16string product = work.path("old.htm");
+    ProductLock lock;
+    ASSERT_TRUE(lockProduct(product, ProductLockKind::Writing, lock));
+    const FileId writer = text_file::openReadWrite(product);
+    ChildHandle child = startChild(program().path, {"-w", "-v", "--template-dir", ".", "notes.txt", "-o", "old.htm"},
+                                   work.dir.directory(), true);
+    ASSERT_TRUE(child);
+    std::string line;
+    ASSERT_TRUE(readChildErrorLine(*child, line) && readChildErrorLine(*child, line));
+    EXPECT_EQ(line, "pagesmith: waiting: old.htm is in use by another process\n");
+    writeBytes(work.path("notes.txt"), "[.Changed]\r\n");
+    text_file::close(writer);
+    unlockProduct(lock);
+    const std::string changed = page("<p><ul><li><h1>Changed</h1>\r\n</li></ul></p>");
+    EXPECT_TRUE(waitForBytes(product, changed)) << "after the lock, waited 10 s: " << escapeBytes(readBytes(product));
+    ASSERT_TRUE(readChildErrorLine(*child, line));
+    EXPECT_TRUE(matchesWithSeconds("pagesmith: wrote old.htm: 1 page, 46 bytes, {s} s\n", line)) << escapeBytes(line);
+}
+
 #ifndef _WIN32
+// Relative names of the source, the template folder and the product work in
+// a working folder deeper than PATH_MAX (which bash reaches step by step).
+TEST(CommandLine, RelativeNamesInAWorkingFolderDeeperThanPathMax) {
+    Work work;
+    fs::remove(fs::path(program().settings));
+    const std::string step(250, 'd');
+    const std::string script = "top=$PWD; for i in $(seq 20); do mkdir " + step + " && cd " + step +
+                               " || exit 9; done; printf '[.A]\\r\\n' >s.txt; printf '<p>[...]</p>' >Other.tpl.txt; "
+                               "\"$0\" --template-dir . -t Other s.txt -o p; status=$?; cat p; cd \"$top\"; rm -rf " +
+                               step + "; exit $status";
+    ChildHandle child = startChild(u"/bin/bash", {"-c", script, utf8FromText(program().path)}, work.dir.directory());
+    ASSERT_TRUE(child);
+    const ChildResult result = finishChild(*child);
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(escapeBytes(result.standardOutput), escapeBytes(page("<p><ul><li><h1>A</h1>\r\n</li></ul></p>")));
+}
+
 // A FIFO put in a watched source's place is skipped and its page kept: the
 // other source is still rebuilt after it, and SIGTERM still ends the watch.
 TEST(CommandLine, WatchSkipsASourceThatBecomesAFifo) {

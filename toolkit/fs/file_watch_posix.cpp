@@ -22,6 +22,7 @@ namespace {
 struct WatchedFile {
     int folder;        // inotify watch descriptor of its folder
     std::string name;  // file name in the folder
+    std::uint32_t mask;
 };
 
 int notifyFd = -1;
@@ -31,6 +32,9 @@ bool interruptsBlocked = false;
 std::vector<WatchedFile> watched;
 
 constexpr std::uint32_t changeMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_MODIFY | IN_ATTRIB;
+// A lock's holder removes its file, or, killed, only closes it. (Not a
+// close without writing: every reader of a product would wake the watch.)
+constexpr std::uint32_t releaseMask = changeMask | IN_DELETE | IN_MOVED_FROM;
 
 // Reads what inotify has; true when a watched file changed.
 bool takeEvents(std::vector<bool>& changed) {
@@ -43,10 +47,11 @@ bool takeEvents(std::vector<bool>& changed) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             const bool overflow = (event->mask & IN_Q_OVERFLOW) != 0;
-            if (!overflow && ((event->mask & changeMask) == 0 || event->len == 0)) continue;
+            if (!overflow && ((event->mask & releaseMask) == 0 || event->len == 0)) continue;
             const std::string name = overflow ? std::string() : std::string(event->name);
             for (std::size_t i = 0; i < watched.size(); ++i) {
-                if (overflow || (watched[i].folder == event->wd && watched[i].name == name)) {
+                if (overflow || (watched[i].folder == event->wd && watched[i].name == name &&
+                                 (event->mask & watched[i].mask) != 0)) {
                     changed[i] = true;
                     any = true;
                 }
@@ -57,20 +62,23 @@ bool takeEvents(std::vector<bool>& changed) {
 
 }  // namespace
 
-bool startFileWatch(const std::vector<std::u16string>& paths) {
+bool startFileWatch(const std::vector<std::u16string>& paths, const std::vector<std::u16string>& releases) {
     endFileWatch();
     notifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (notifyFd < 0) return false;
-    for (const std::u16string& path : paths) {
+    // One mask per folder: a folder watched again keeps what it had.
+    const std::uint32_t folderMask = releases.empty() ? changeMask : releaseMask;
+    for (std::size_t i = 0; i < paths.size() + releases.size(); ++i) {
+        const std::u16string& path = i < paths.size() ? paths[i] : releases[i - paths.size()];
         std::string folder = nativeNameFromText(directoryPart(path));
         const std::string name = nativeNameFromText(path).substr(folder.size());
         if (folder.empty()) folder = ".";
-        const int wd = inotify_add_watch(notifyFd, folder.c_str(), changeMask);
+        const int wd = inotify_add_watch(notifyFd, folder.c_str(), folderMask);
         if (wd < 0) {
             endFileWatch();
             return false;
         }
-        watched.push_back(WatchedFile{wd, name});
+        watched.push_back(WatchedFile{wd, name, i < paths.size() ? changeMask : releaseMask});
     }
     sigset_t interrupts;
     sigemptyset(&interrupts);

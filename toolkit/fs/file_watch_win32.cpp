@@ -27,6 +27,7 @@ struct Folder {
 struct WatchedFile {
     std::size_t folder;
     std::u16string name;  // lower case
+    bool release;         // its removal counts too (a lock's file)
 };
 
 std::vector<std::unique_ptr<Folder>> folders;
@@ -59,12 +60,11 @@ bool takeEvents(std::size_t index, std::vector<bool>& changed) {
         const auto* base = reinterpret_cast<const unsigned char*>(folder.buffer.get());
         for (DWORD at = 0;;) {
             const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + at);
-            if (info->Action != FILE_ACTION_REMOVED && info->Action != FILE_ACTION_RENAMED_OLD_NAME) {
-                const std::u16string name =
-                    lowerCase(fromWide(info->FileName, info->FileNameLength / sizeof(WCHAR)));
-                for (std::size_t i = 0; i < watched.size(); ++i) {
-                    if (watched[i].folder == index && watched[i].name == name) changed[i] = any = true;
-                }
+            const bool removed = info->Action == FILE_ACTION_REMOVED || info->Action == FILE_ACTION_RENAMED_OLD_NAME;
+            const std::u16string name = lowerCase(fromWide(info->FileName, info->FileNameLength / sizeof(WCHAR)));
+            for (std::size_t i = 0; i < watched.size(); ++i) {
+                if (watched[i].folder == index && watched[i].name == name && (!removed || watched[i].release))
+                    changed[i] = any = true;
             }
             if (info->NextEntryOffset == 0) break;
             at += info->NextEntryOffset;
@@ -76,9 +76,10 @@ bool takeEvents(std::size_t index, std::vector<bool>& changed) {
 
 }  // namespace
 
-bool startFileWatch(const std::vector<std::u16string>& paths) {
+bool startFileWatch(const std::vector<std::u16string>& paths, const std::vector<std::u16string>& releases) {
     endFileWatch();
-    for (const std::u16string& path : paths) {
+    for (std::size_t i = 0; i < paths.size() + releases.size(); ++i) {
+        const std::u16string& path = i < paths.size() ? paths[i] : releases[i - paths.size()];
         const std::u16string folderPath = lowerCase(directoryPart(path));
         const std::u16string name = lowerCase(path).substr(folderPath.size());
         std::size_t index = 0;
@@ -103,7 +104,7 @@ bool startFileWatch(const std::vector<std::u16string>& paths) {
                 return false;
             }
         }
-        watched.push_back(WatchedFile{index, name});
+        watched.push_back(WatchedFile{index, name, i >= paths.size()});
     }
     stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!stopEvent || !SetConsoleCtrlHandler(onConsoleControl, TRUE)) {

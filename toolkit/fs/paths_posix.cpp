@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -43,43 +44,57 @@ bool expandEnvironment(std::u16string_view path, std::u16string& expanded) {
     return true;
 }
 
-bool fullPath(std::u16string_view path, std::u16string& full) {
-    if (path.empty()) return false;
-    std::u16string joined;
-    std::u16string_view absolute = path;
-    if (path.front() != u'/') {
-        std::vector<char> buffer(256);
-        while (!getcwd(buffer.data(), buffer.size())) {
-            if (errno != ERANGE) return false;
-            buffer.resize(buffer.size() * 2);
-        }
-        joined = textFromNativeName(buffer.data());
-        joined += u'/';
-        joined.append(path);
-        absolute = joined;
-    }
+namespace {
 
-    // Folded step by step into one string: a ".." takes back the last step
-    // written, so no list of steps is kept.
+// Folds "." and ".." steps into one string: a ".." takes back the last step
+// written, so no list of steps is kept. A relative path keeps the ".." steps
+// that lead out of the folder it starts from.
+std::u16string foldSteps(std::u16string_view path) {
+    const bool absolute = path.front() == u'/';
     std::u16string result;
-    result.reserve(absolute.size() + 1);
-    std::u16string_view rest = absolute;
+    result.reserve(path.size() + 1);
+    std::size_t kept = 0;  // a relative path's leading ".." steps, never taken back
+    std::u16string_view rest = path;
     while (!rest.empty()) {
         size_t slash = rest.find(u'/');
         std::u16string_view step = rest.substr(0, slash);
         rest = slash == std::u16string_view::npos ? std::u16string_view() : rest.substr(slash + 1);
         if (step.empty() || step == u".") continue;
-        if (step == u"..") {
+        if (step == u".." && (result.size() > kept || absolute)) {
             size_t last = result.rfind(u'/');
-            result.resize(last == std::u16string::npos ? 0 : last);
+            result.resize(last == std::u16string::npos || last < kept ? kept : last);
             continue;
         }
-        result += u'/';
+        if (absolute || !result.empty()) result += u'/';
         result.append(step);
+        if (step == u"..") kept = result.size();
     }
     // Like the Windows call: a trailing separator stays, the root is "/".
-    if (result.empty() || absolute.back() == u'/') result += u'/';
-    full = std::move(result);
+    if (result.empty()) result = absolute ? u"/" : u".";
+    if (path.back() == u'/' && result.back() != u'/') result += u'/';
+    return result;
+}
+
+}  // namespace
+
+bool fullPath(std::u16string_view path, std::u16string& full) {
+    if (path.empty()) return false;
+    if (path.front() == u'/') {
+        full = foldSteps(path);
+        return true;
+    }
+    std::vector<char> buffer(256);
+    while (!getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE) return false;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::u16string joined = textFromNativeName(buffer.data());
+    joined += u'/';
+    joined.append(path);
+    full = foldSteps(joined);
+    // In a working folder deeper than the system opens by its full name, a
+    // relative name is the one that opens: it stays relative, folded.
+    if (nativeNameFromText(full).size() >= PATH_MAX) full = foldSteps(path);
     return true;
 }
 

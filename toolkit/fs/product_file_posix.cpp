@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 
+#include "toolkit/fs/interrupt_cleanup_posix.h"
 #include "toolkit/fs/product_attributes_posix.h"
 #include "toolkit/fs/product_file_names.h"
 #include "toolkit/process/system_error.h"
@@ -27,39 +28,9 @@
 
 namespace {
 
-constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
-char pendingTemporary[PATH_MAX];
-struct sigaction previousActions[3];
-bool handlersInstalled = false;
+void guardTemporary(const std::string& path) { removeOnInterrupt(CleanupSlot::Temporary, path); }
 
-void removePendingAndEnd(int signal) {
-    unlink(pendingTemporary);
-    ::signal(signal, SIG_DFL);
-    raise(signal);
-}
-
-// Only signals that would end the process as they stand: a handler of
-// somebody else's, or an ignored signal, is left alone.
-void guardTemporary(const std::string& path) {
-    if (path.size() >= sizeof pendingTemporary) return;
-    std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
-    struct sigaction action {};
-    action.sa_handler = removePendingAndEnd;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) {
-        sigaction(cleanedSignals[i], nullptr, &previousActions[i]);
-        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &action, nullptr);
-    }
-    handlersInstalled = true;
-}
-
-void unguardTemporary() {
-    if (!handlersInstalled) return;
-    for (int i = 0; i < 3; ++i) {
-        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &previousActions[i], nullptr);
-    }
-    handlersInstalled = false;
-}
+void unguardTemporary() { keepOnInterrupt(CleanupSlot::Temporary); }
 
 // Where a chain of symbolic links that leads nowhere yet would create the file.
 std::string danglingLinkTarget(std::string path) {
