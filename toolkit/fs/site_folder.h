@@ -2,6 +2,7 @@
 // removes. Each returns false with the system's reason in lastSystemError.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 bool makeFolder(const std::u16string& path);
@@ -13,3 +14,16 @@ bool renamePath(const std::u16string& from, const std::u16string& to);
 // A number unique to this process among running ones, for names of
 // temporary files and folders.
 unsigned long processNumber();
+
+// Files as bytes, for what is no text (a zip): a handle, or -1 with the
+// system's reason in lastSystemError.
+namespace byte_file {
+std::intptr_t openRead(const std::u16string& path);
+// Empties an existing file.
+std::intptr_t create(const std::u16string& path);
+// The bytes read, 0 at the end, -1 on a failure.
+long read(std::intptr_t file, void* bytes, long count);
+bool write(std::intptr_t file, const void* bytes, long count);
+// False when the file's last bytes could not be written.
+bool close(std::intptr_t file);
+}  // namespace byte_file

@@ -1,9 +1,11 @@
 #include "toolkit/fs/site_folder.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -40,3 +42,34 @@ bool renamePath(const std::u16string& from, const std::u16string& to) {
 }
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
+
+namespace byte_file {
+
+std::intptr_t openRead(const std::u16string& path) { return ::open(utf8FromText(path).c_str(), O_RDONLY | O_CLOEXEC); }
+
+std::intptr_t create(const std::u16string& path) {
+    return ::open(utf8FromText(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+long read(std::intptr_t file, void* bytes, long count) {
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(file), bytes, static_cast<std::size_t>(count));
+        if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+}
+
+bool write(std::intptr_t file, const void* bytes, long count) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t put = ::write(static_cast<int>(file), at, static_cast<std::size_t>(count));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        at += put;
+        count -= static_cast<long>(put);
+    }
+    return true;
+}
+
+bool close(std::intptr_t file) { return ::close(static_cast<int>(file)) == 0; }
+
+}  // namespace byte_file

@@ -39,3 +39,38 @@ bool renamePath(const std::u16string& from, const std::u16string& to) {
 }
 
 unsigned long processNumber() { return GetCurrentProcessId(); }
+
+namespace byte_file {
+
+namespace {
+
+std::intptr_t handleValue(HANDLE handle) {
+    return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(handle);
+}
+
+HANDLE handleOf(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
+
+}  // namespace
+
+std::intptr_t openRead(const std::u16string& path) {
+    return handleValue(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::intptr_t create(const std::u16string& path) {
+    return handleValue(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+long read(std::intptr_t file, void* bytes, long count) {
+    DWORD got = 0;
+    if (!ReadFile(handleOf(file), bytes, static_cast<DWORD>(count), &got, nullptr)) return -1;
+    return static_cast<long>(got);
+}
+
+bool write(std::intptr_t file, const void* bytes, long count) {
+    DWORD put = 0;
+    return WriteFile(handleOf(file), bytes, static_cast<DWORD>(count), &put, nullptr) && put == static_cast<DWORD>(count);
+}
+
+bool close(std::intptr_t file) { return CloseHandle(handleOf(file)) != 0; }
+
+}  // namespace byte_file
