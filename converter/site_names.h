@@ -9,7 +9,7 @@
 // "index-" and the name stay within 80.
 std::u16string pageFileName(long long number, std::u16string_view title);
 
-// The title as text: tags written in it ("<b>") left out.
+// The title as text: tags written in it ("<b>") and blanks around it left out.
 std::u16string plainTitle(std::u16string_view title);
 
 // The UTF-8 size of `text`.

@@ -17,16 +17,17 @@ constexpr FileId BranchFile{5};
 constexpr std::u16string_view contentsWaitingName = u".contents.tmp";
 
 // Writes the template's lines before its first marker into the page file,
-// with `title` as the browser title (empty: the single page's), and the
+// with "TITLE – TITLE FOR BROWSER" as the browser title (no title: the
+// single page's, for index.htm), and the
 // text before the marker. With `keepState` the converter's program-wide
 // state is as before, so that a page's template leaves no trace on the
 // notes. Returns false when the template has no marker or cannot be read
 // (not reported).
-bool writeTemplateHead(std::u16string_view title, bool keepState);
+bool writeTemplateHead(const std::u16string* title, bool keepState);
 
 // The template from its first marker on: the text after the marker, then
 // the lines below (later markers left empty).
-void writeTemplateTail(std::u16string_view title, bool keepState);
+void writeTemplateTail(const std::u16string* title, bool keepState);
 
 // One entry of the contents: a page title, its level and where it is.
 struct ContentsEntry {

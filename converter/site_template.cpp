@@ -32,20 +32,19 @@ struct SavedState {
 
 // "PAGE – TITLE FOR BROWSER", the template's own title standing in for an
 // empty one; the single page's rule for index.htm (`title` empty).
-void putTitle(std::u16string& line, std::u16string_view title) {
-    if (title.empty() && job.browserTitle.empty()) return;
+void putTitle(std::u16string& line, const std::u16string* title) {
+    if (title == nullptr && job.browserTitle.empty()) return;
     const std::size_t open = findFolded(line, u"<title>", 0);
     if (open == std::u16string::npos) return;
     const std::size_t close = findFolded(line, u"</title>", open);
     if (close == std::u16string::npos) return;
     const std::size_t start = open + 7;
     std::u16string text;
-    if (title.empty()) {
-        text = job.browserTitle;
+    const std::u16string browserTitle = job.browserTitle.empty() ? line.substr(start, close - start) : job.browserTitle;
+    if (title == nullptr || title->empty()) {
+        text = browserTitle;
     } else {
-        text.assign(title);
-        text += u" \u2013 ";
-        text += job.browserTitle.empty() ? line.substr(start, close - start) : job.browserTitle;
+        text = *title + u" \u2013 " + browserTitle;
     }
     line.replace(start, close - start, text);
 }
@@ -70,7 +69,7 @@ std::u16string markerText() { return job.tagStartSymbol + u"..." + job.tagEndSym
 
 }  // namespace
 
-bool writeTemplateHead(std::u16string_view title, bool keepState) {
+bool writeTemplateHead(const std::u16string* title, bool keepState) {
     if (text_file::openRead(job.templatePath, SiteTemplateFile) == FileId::none) return false;
     const std::u16string marker = markerText();
     const TextEncoding encoding = text_file::detectEncoding(SiteTemplateFile);
@@ -97,7 +96,7 @@ bool writeTemplateHead(std::u16string_view title, bool keepState) {
     return markerMet && !readFailed;
 }
 
-void writeTemplateTail(std::u16string_view title, bool keepState) {
+void writeTemplateTail(const std::u16string* title, bool keepState) {
     if (text_file::openRead(job.templatePath, SiteTemplateFile) == FileId::none) return;
     const std::u16string marker = markerText();
     const std::size_t markerLength = marker.size();

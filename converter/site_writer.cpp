@@ -29,6 +29,7 @@ struct Page {
     int level = 0;
     std::u16string name;
     std::u16string title;
+    std::u16string browserTitle;  // the title as text
 };
 
 class SiteRun final : public PageSplit {
@@ -44,11 +45,11 @@ public:
         text_file::writeString(ProductFile, u"<!--/notes-->"sv);
         if (innermostClosed) text_file::writeString(ProductFile, u"</ul>"sv);
         for (int i = innermostClosed ? 1 : 0; i < openLists; ++i) text_file::writeString(ProductFile, u"</li></ul>"sv);
-        Page page{level, pageFileName(++pages_, title), std::u16string(title)};
+        Page page{level, pageFileName(++pages_, title), std::u16string(title), plainTitle(title)};
         // index.htm is finished at the end, after its contents.
         if (current_.level != 0) {
             writeNavigation(false, &page);
-            writeTemplateTail(plainTitle(current_.title), true);
+            writeTemplateTail(&current_.browserTitle, true);
         }
         closePage();
 
@@ -61,7 +62,7 @@ public:
             return;
         }
         text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
-        if (!writeTemplateHead(plainTitle(title), true)) fail(u"Cannot read template file");
+        if (!writeTemplateHead(&current_.browserTitle, true)) fail(u"Cannot read template file");
         writeNavigation(true, nullptr);
         for (int i = 1; i < openLists; ++i) text_file::writeString(ProductFile, u"<ul><li>"sv);
         if (openLists > 0) text_file::writeString(ProductFile, innermostClosed ? u"<ul>"sv : u"<ul><li>"sv);
@@ -88,7 +89,7 @@ public:
         current_.name = siteIndexName;
         text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
         inSource = 0;
-        if (!writeTemplateHead({}, false)) {
+        if (!writeTemplateHead(nullptr, false)) {
             closePage();
             text_file::close(ContentsFile);
             reportError(text_file::exists(job.templatePath) ? u"'[...]' not found in template" : u"Cannot read template file");
@@ -105,7 +106,7 @@ public:
         const bool indexOpen = current_.level == 0;
         if (!indexOpen) {
             writeNavigation(false, nullptr);
-            writeTemplateTail(plainTitle(current_.title), false);
+            writeTemplateTail(&current_.browserTitle, false);
             closePage();
             // index.htm is finished last, where it stopped.
             const std::u16string index = folder_ + std::u16string(siteIndexName);
@@ -119,7 +120,7 @@ public:
         text_file::close(ContentsFile);
         if (!failed_ && !writeContents(folder_, contentsBytes_, contentsLimit)) fail(u"Cannot write product file");
         writeNavigation(false, firstPage_.name.empty() ? nullptr : &firstPage_);
-        writeTemplateTail({}, !indexOpen);
+        writeTemplateTail(nullptr, !indexOpen);
         closePage();
         removeFile(folder_ + std::u16string(contentsWaitingName));
         return failed_ ? 0 : 1;
