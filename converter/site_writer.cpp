@@ -57,6 +57,7 @@ public:
         previous_ = current_;
         while (!ancestors_.empty() && ancestors_.back().level >= level) ancestors_.pop_back();
         current_ = page;
+        ancestors_.push_back(page);
         if (text_file::create(folder_ + page.name, ProductFile) == FileId::none) {
             fail(u"Cannot make product file");
             return;
@@ -68,7 +69,6 @@ public:
         if (openLists > 0) text_file::writeString(ProductFile, innermostClosed ? u"<ul>"sv : u"<ul><li>"sv);
         text_file::writeString(ProductFile, u"<!--notes-->"sv);
         addEntry(level, page.name, title);
-        ancestors_.push_back(page);
     }
 
     void deeperTitle(int level, std::u16string_view title) override {
