@@ -13,7 +13,6 @@
 #include "converter/site_names.h"
 #include "converter/site_parts.h"
 #include "converter/source_reader.h"
-#include "toolkit/fs/file_system.h"
 #include "toolkit/fs/site_folder.h"
 #include "toolkit/process/report.h"
 #include "toolkit/text/strings.h"
@@ -46,7 +45,8 @@ public:
         if (innermostClosed) text_file::writeString(ProductFile, u"</ul>"sv);
         for (int i = innermostClosed ? 1 : 0; i < openLists; ++i) text_file::writeString(ProductFile, u"</li></ul>"sv);
         Page page{level, pageFileName(++pages_, title), std::u16string(title), plainTitle(title)};
-        // index.htm is finished at the end, after its contents.
+        // index.htm is finished at the end, after its contents, where it stops now.
+        if (current_.level == 0) indexEnd_ = text_file::position(ProductFile);
         if (current_.level != 0) {
             writeNavigation(false, &page);
             writeTemplateTail(&current_.browserTitle, true);
@@ -109,12 +109,10 @@ public:
             writeTemplateTail(&current_.browserTitle, false);
             closePage();
             // index.htm is finished last, where it stopped.
-            const std::u16string index = folder_ + std::u16string(siteIndexName);
-            const std::int64_t written = fileSize(index);
-            if (written < 0 || text_file::openReadWrite(index, ProductFile) == FileId::none) {
+            if (text_file::openReadWrite(folder_ + std::u16string(siteIndexName), ProductFile) == FileId::none) {
                 fail(u"Cannot write product file");
             }
-            text_file::seek(ProductFile, written);
+            text_file::seek(ProductFile, indexEnd_);
             current_ = Page{};
         }
         text_file::close(ContentsFile);
@@ -159,6 +157,7 @@ private:
     long long pages_ = 0;
     long long titles_ = 0;
     long long contentsBytes_ = 0;
+    std::int64_t indexEnd_ = 0;
     bool failed_ = false;
     Page current_;   // level 0: index.htm
     Page previous_;  // level 0 with a name: index.htm
