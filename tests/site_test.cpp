@@ -132,6 +132,70 @@ TEST(Site, NotesJoinedAreTheSinglePage) {
     setFixedToday(nullptr);
 }
 
+// The href of the first link of `rel` at or after `from`, or "".
+std::string linkOf(const std::string& page, const std::string& rel, std::size_t from = 0) {
+    const std::size_t at = page.find("\" rel=\"" + rel + "\"", from);
+    if (at == std::string::npos) return "";
+    const std::size_t href = page.rfind("<a href=\"", at);
+    return page.substr(href + 9, at - href - 9);
+}
+
+TEST(Site, LinksResolveAndTheWaysThroughHold) {
+    const struct {
+        const char* templateName;
+        int splitLevel;
+    } rows[] = {{"Standard", 1}, {"Navigator", 2}, {"Print", 3}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.templateName);
+        ScratchDir dir;
+        resetConverter();
+        job.templatePath = u16(samples + "templates/" + row.templateName + ".tpl.txt");
+        job.sourcePath = u16(samples + "notes.txt");
+        fs::create_directory(fs::path(dir.nativePath("site")));
+        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+        std::vector<std::string> notes;  // in name order, which is reading order here
+        std::string all;
+        for (const auto& entry : fs::directory_iterator(fs::path(dir.nativePath("site")))) {
+            const std::string name = entry.path().filename().string();
+            if (name != "index.htm") notes.push_back(name);
+        }
+        std::sort(notes.begin(), notes.end());
+        const auto page = [&](const std::string& name) { return readBytes(dir.path(u"site/" + u16(name))); };
+
+        // Every link of the site leads to a file, and an anchor to its id.
+        for (const std::string& name : notes) all += page(name);
+        all += page("index.htm");
+        for (std::size_t at = 0; (at = all.find("href=\"", at)) != std::string::npos; at += 6) {
+            const std::string href = all.substr(at + 6, all.find('"', at + 6) - at - 6);
+            if (href.rfind("http", 0) == 0 || href.rfind("#", 0) == 0) continue;  // the web's, the template's
+            const std::size_t hash = href.find('#');
+            const std::string target = page(href.substr(0, hash));
+            EXPECT_FALSE(target.empty()) << href;
+            if (hash != std::string::npos) {
+                EXPECT_NE(target.find("id=\"" + href.substr(hash + 1) + "\""), std::string::npos) << href;
+            }
+        }
+        // "next" from index.htm visits every note once, in reading order, and
+        // "prev" leads back; "up" climbs to index.htm.
+        std::string before = "index.htm";
+        for (const std::string& name : notes) {
+            EXPECT_EQ(linkOf(page(before), "next"), name);
+            EXPECT_EQ(linkOf(page(name), "prev"), before);
+            before = name;
+            std::string up = name;
+            for (int step = 0; step < row.splitLevel && up != "index.htm"; ++step) up = linkOf(page(up), "up");
+            EXPECT_EQ(up, "index.htm") << name;
+        }
+        EXPECT_EQ(linkOf(page(before), "next"), "");
+        // Every title once, as many as the single page has.
+        std::string notesText = between(page("index.htm"), "<!--notes-->", "<!--/notes-->");
+        for (const std::string& name : notes) notesText += between(page(name), "<!--notes-->", "<!--/notes-->");
+        std::size_t headings = 0;
+        for (std::size_t at = 0; (at = notesText.find("</h1>", at)) != std::string::npos; ++at) ++headings;
+        EXPECT_EQ(headings, 41u);
+    }
+}
+
 TEST(Site, PageFileNames) {
     const struct {
         long long number;
