@@ -56,14 +56,14 @@ private:
 bool openBranch(const std::u16string& folder, const std::u16string& name, const ContentsEntry& top) {
     if (text_file::create(folder + name, BranchFile) == FileId::none) return false;
     text_file::writeByteOrderMark(BranchFile, TextEncoding::Utf8);
-    text_file::writeStrings(BranchFile, {u"<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Contents: "sv, top.title,
-                                         u"</title></head><body>\r\n<nav class=\"pagesmith-site\" aria-label=\"Pages\"><a href=\""sv,
-                                         siteIndexName, u"\" rel=\"up\" accesskey=\"u\">Up: Contents</a></nav>\r\n<nav class=\"pagesmith-contents\" aria-label=\"Contents\">"sv});
+    text_file::writeStrings(BranchFile, {u"<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Contents: "sv, top.title,
+                                         u"</title></head><body>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\""sv,
+                                         siteIndexName, u"\" rel=\"up\" accesskey=\"u\">Up: Contents</a></nav>\r\n<main><nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents: "sv, top.title, u"</h1>"sv});
     return true;
 }
 
 bool closeBranch() {
-    text_file::writeString(BranchFile, u"</nav>\r\n</body></html>\r\n"sv);
+    text_file::writeString(BranchFile, u"</nav></main>\r\n</body></html>\r\n"sv);
     text_file::flush(BranchFile);
     const bool failed = text_file::writeFailed(BranchFile);
     text_file::close(BranchFile);
@@ -75,7 +75,8 @@ bool closeBranch() {
 bool writeContents(const std::u16string& folder, long long contentsBytes, long long limit) {
     if (text_file::openRead(folder + std::u16string(contentsWaitingName), ContentsFile) == FileId::none) return false;
     const bool whole = contentsBytes <= limit;
-    text_file::writeString(ProductFile, u"<nav class=\"pagesmith-contents\" aria-label=\"Contents\">"sv);
+    // The contents are index.htm's heading, as its notes lie in the pages.
+    text_file::writeString(ProductFile, u"<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>"sv);
     Tree index(ProductFile);
     Tree branch(BranchFile);
     bool branchOpen = false;

@@ -174,7 +174,9 @@ void link(std::u16string_view rel, std::u16string_view key, std::u16string_view 
 }
 
 void SiteRun::writeNavigation(bool top, const Page* next) {
-    text_file::writeString(ProductFile, u"\r\n<nav class=\"pagesmith-site\" aria-label=\"Pages\">"sv);
+    // Two navigation landmarks of one page need names of their own.
+    text_file::writeString(ProductFile, top ? u"\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\">"sv
+                                            : u"\r\n<nav class=\"pagesmith-site\" aria-label=\"Previous and next\">"sv);
     const bool atIndex = current_.level == 0;
     if (top) {
         // The breadcrumb: the contents, then every page above this one.
