@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/conversions.h"
+#include "cli/site.h"
 #include "converter/conversion_run.h"
 #include "converter/settings_text.h"
 #include "shell/job_settings_io.h"
@@ -223,6 +224,10 @@ int runCommandLine(const std::vector<std::string>& arguments, bool expandWildcar
     if (sources.empty() && status != 0) return status;
     if (std::count(sources.begin(), sources.end(), u"-") > 1)
         return usageError("standard input (-) can be read only once");
+    if (options.site) {
+        commonSettings = job;
+        return runSite(options, sources);
+    }
 
     const std::optional<std::u16string> output = nameText(options.output);
     if (output && output->empty()) return usageError("the output name is empty");

@@ -31,6 +31,10 @@ const char* const cliHelpText =
     "                           settings file without one is read as ansi\n"
     "      --date YYYY-MM-DD    the day that date tags print (also taken from\n"
     "                           SOURCE_DATE_EPOCH when set)\n"
+    "      --site               make a site of SOURCE: a folder (default: SOURCE\n"
+    "                           without its extension; -o FOLDER) of one page per\n"
+    "                           note with index.htm, or a zip when -o ends in .zip\n"
+    "      --split-level N      pages of levels 1 to N get files of their own (1)\n"
     "      --list-templates     print the template names in the window's list order,\n"
     "                           one a line, and exit\n"
     "  -w, --watch              convert, then convert again whenever a source or the\n"
@@ -95,6 +99,9 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
         app.add_option("--encoding", encodingName)->check(CLI::IsMember(encodingNames, CLI::ignore_case));
     app.add_option("--date", options.date);
     app.add_flag("--list-templates", options.listTemplates);
+    app.add_flag("--site", options.site);
+    std::string splitLevel;
+    CLI::Option* splitLevelOption = app.add_option("--split-level", splitLevel);
     app.add_flag("-w,--watch", options.watch);
     CLI::Option* quietFlag = app.add_flag("-q,--quiet", options.quiet);
     app.add_flag("-v,--verbose", options.verbose)->excludes(quietFlag);
@@ -122,6 +129,13 @@ int parseCliOptions(const std::vector<std::string>& arguments, CliOptions& optio
         std::int32_t value = 0;
         if (!titleRangeFromText(titleRange, value)) return usageError("--title-range wants a decimal number: " + titleRange);
         options.titleRange = value;
+    }
+    if (splitLevelOption->count() > 0) {
+        if (splitLevel.empty() || splitLevel.size() > 9 || splitLevel.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(splitLevel) < 1)
+            return usageError("--split-level wants a level from 1 on: " + splitLevel);
+        if (!options.site) return usageError("--split-level belongs to --site");
+        options.splitLevel = std::stoi(splitLevel);
     }
     if (options.templateDirectory && options.templateDirectory->empty())
         return usageError("the template folder name is empty");

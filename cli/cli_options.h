@@ -22,6 +22,8 @@ struct CliOptions {
     std::optional<std::int32_t> pageSeparator;
     std::optional<TextEncoding> encoding;  // of sources without a mark
     std::optional<std::string> date;      // YYYY-MM-DD
+    bool site = false;
+    std::optional<int> splitLevel;       // 1 or more
     bool listTemplates = false;
     bool watch = false;
     bool quiet = false;

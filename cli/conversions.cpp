@@ -151,6 +151,8 @@ std::u16string secondsText(double seconds) {
 
 void installCliErrorSink() { setErrorSink(reportNamingTheFile); }
 
+void runningConversion(const Conversion* conversion) { running = conversion; }
+
 void reportProductFailure(const Conversion& conversion) {
     const std::u16string reason = productFailureReason();
     reportCliMessage(u"Cannot make product file: " + conversion.productName + (reason.empty() ? u"" : u" (" + reason + u")"));

@@ -43,6 +43,9 @@ int refuseClashingProducts(std::vector<Conversion>& conversions);
 // message a run would give. Returns how many.
 int refuseUnwritableProducts(std::vector<Conversion>& conversions);
 
+// The conversion whose files the converter's messages name (null: none).
+void runningConversion(const Conversion* conversion);
+
 // "Cannot make product file: NAME (the system's reason)".
 void reportProductFailure(const Conversion& conversion);
 

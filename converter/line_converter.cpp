@@ -56,8 +56,8 @@ int titleTag(std::u16string_view tagText) {
     std::size_t symbols = 0;
     while (symbols < tagText.size() && tagText[symbols] == symbol) ++symbols;
     int level = static_cast<int>(std::min<std::size_t>(symbols, 0x7FFFFFFF));
-    nestLevel(level);
     const std::u16string_view title = tagText.substr(symbols);
+    nestLevel(level, title);
 
     // A negative range from the free text field counts as 0: bold titles
     // rather than a heading tag with a negative number.

@@ -3,6 +3,7 @@
 // output, standard error and the files it leaves, exactly. The same rows run
 // natively and under Wine.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -91,7 +92,7 @@ Program& program() {
 struct Work {
     ScratchDir dir;
     Work() {
-        for (const char* folder : {"out", "t", "list"}) fs::create_directory(fs::path(dir.nativePath(folder)));
+        for (const char* folder : {"out", "t", "list", "site"}) fs::create_directory(fs::path(dir.nativePath(folder)));
         const std::pair<const char*, std::string> files[] = {
             {"Standard.tpl.txt", "<title>T</title>\r\n<body>[...]</body>"},
             {"Other.tpl.txt", "<p>[...]</p>"},
@@ -116,6 +117,10 @@ struct Work {
             {"y", "[.Y]"},
             {"y.htm", "keep"},
             {"ro.htm", "old page"},
+            {"site/.pagesmith-site", "made"},
+            {"site/index.htm", "old"},
+            {"site/stale.htm", "stale"},
+            {"site/in.txt", "[.In]"},
         };
         for (const auto& file : files) writeBytes(path(file.first), file.second);
         // A Latin-1 name beside the name a decoder that drops bytes makes of it.
@@ -225,6 +230,26 @@ const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul
 // Pages written through a stream into a file, with what the shell wrote there.
 const std::string framedPage = "header\n" + otherPage + "trailer\n";
 const std::string appendedPage = "old" + otherPage;
+// The site of notes.txt through Other: index.htm, the top-level page, and
+// the second-level page of --split-level 2.
+const std::string siteIndex = page(
+    "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><b>Contents</b></nav>\r\n<!--notes--><!--/notes-->"
+    "<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>\r\n<ul><li><a href=\"0001-a.htm\">A</a>\r\n"
+    "<ul><li><a href=\"0001-a.htm#p2\">B</a></li></ul></li></ul>\r\n</nav>\r\n<nav class=\"pagesmith-site\" "
+    "aria-label=\"Previous and next\"><a href=\"0001-a.htm\" rel=\"next\" accesskey=\"n\">Next: A</a></nav>\r\n</p>");
+const std::string sitePageA = page(
+    "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\"index.htm\" accesskey=\"h\">Contents</a><br>"
+    "<a href=\"index.htm\" rel=\"prev\" accesskey=\"p\">Previous: Contents</a> | <a href=\"index.htm\" rel=\"up\" "
+    "accesskey=\"u\">Up: Contents</a></nav>\r\n<!--notes--><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li>"
+    "<!--/notes--><span id=\"p2\"></span><!--notes--><h1>B</h1>\r\n</li></ul></li></ul><!--/notes-->\r\n"
+    "<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"index.htm\" rel=\"prev\">Previous: Contents</a> | "
+    "<a href=\"index.htm\" rel=\"up\">Up: Contents</a></nav>\r\n</p>");
+const std::string sitePageB = page(
+    "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\"index.htm\" accesskey=\"h\">Contents</a> "
+    "&rsaquo; <a href=\"0001-a.htm\">A</a><br><a href=\"0001-a.htm\" rel=\"prev\" accesskey=\"p\">Previous: A</a> | "
+    "<a href=\"0001-a.htm\" rel=\"up\" accesskey=\"u\">Up: A</a></nav>\r\n<ul><li><!--notes--><ul><li><h1>B</h1>\r\n"
+    "</li></ul></li></ul><!--/notes-->\r\n<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"0001-a.htm\" "
+    "rel=\"prev\">Previous: A</a> | <a href=\"0001-a.htm\" rel=\"up\">Up: A</a></nav>\r\n</p>");
 
 TEST(CommandLine, Invocations) {
     const std::string longName = std::string(251, 'a') + ".htm";
@@ -430,6 +455,28 @@ TEST(CommandLine, Invocations) {
          "pagesmith: Product file must differ from source and template: notes.txt\n"},
         {"--watch with a product it may not write ends at once", {"-w", "notes.txt", "-o", unwritableProduct}, here, "",
          1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " (" + unwritableReason + ")\n"},
+        {"--site writes index.htm and a file per top-level page beside the source", {"--site", "notes.txt"}, here, "",
+         0, "", "",
+         {{"notes/index.htm", siteIndex.c_str()}, {"notes/0001-a.htm", sitePageA.c_str()}, {"notes/.contents.tmp", nullptr}}},
+        {"--split-level 2 gives second-level pages files of their own",
+         {"--site", "notes.txt", "-o", "n2", "--split-level", "2"}, here, "", 0, "", "",
+         {{"n2/0002-b.htm", sitePageB.c_str()}}},
+        {"--site replaces a site Pagesmith made, whole", {"--site", "notes.txt", "-o", "site"}, here, "", 0, "", "",
+         {{"site/index.htm", siteIndex.c_str()}, {"site/stale.htm", nullptr}}},
+        {"a failed site run keeps the old site file for file",
+         {"--template-dir", "t", "-t", "nomark", "--site", "notes.txt", "-o", "site"}, here, "", 1, "",
+         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n",
+         {{"site/index.htm", "old"}, {"site/stale.htm", "stale"}, {"site/0001-a.htm", nullptr}}},
+        {"a folder Pagesmith did not make is refused", {"--site", "notes.txt", "-o", "out"}, here, "", 1, "",
+         "pagesmith: out is not a site made by Pagesmith\n", {{"out/index.htm", nullptr}}},
+        {"a site never replaces the folder holding its source", {"--site", "site/in.txt", "-o", "site"}, here, "", 1, "",
+         "pagesmith: Product file must differ from source and template: site\n", {{"site/index.htm", "old"}}},
+        {"--site makes one site from one source", {"--site", "notes.txt", "more.txt"}, here, "", 2, "",
+         "pagesmith-cli: --site makes one site from one SOURCE file\n{usage}"},
+        {"--split-level belongs to --site", {"--split-level", "2", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: --split-level belongs to --site\n{usage}", {{"notes.htm", nullptr}}},
+        {"--split-level counts from 1", {"--site", "--split-level", "0", "notes.txt"}, here, "", 2, "",
+         "pagesmith-cli: --split-level wants a level from 1 on: 0\n{usage}"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
         {"a run that another holds off reads nothing and makes nothing", {"absent.txt", "-o", "new.htm"}, here, "",
@@ -687,6 +734,71 @@ TEST(CommandLine, PipesAndFifos) {
 }
 
 // The manual page and --help name the same options.
+// The entries of a zip, inflated: name and bytes, in the zip's order.
+std::vector<std::pair<std::string, std::string>> unzipped(const std::string& zip) {
+    const auto number = [&](std::size_t at, int bytes) {
+        unsigned long value = 0;
+        for (int i = bytes; i-- > 0;) value = value << 8 | static_cast<unsigned char>(zip[at + static_cast<std::size_t>(i)]);
+        return static_cast<std::size_t>(value);
+    };
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (zip.size() < 22) return entries;
+    const std::size_t end = zip.size() - 22;
+    std::size_t at = number(end + 16, 4);
+    for (std::size_t n = number(end + 10, 2); n-- > 0;) {
+        const std::string name = zip.substr(at + 46, number(at + 28, 2));
+        const std::size_t local = number(at + 42, 4);
+        const std::size_t data = local + 30 + number(local + 26, 2) + number(local + 28, 2);
+        std::string bytes(number(at + 24, 4), '\0');
+        z_stream stream{};
+        inflateInit2(&stream, -15);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + data));
+        stream.avail_in = static_cast<uInt>(number(at + 20, 4));
+        stream.next_out = reinterpret_cast<Bytef*>(bytes.data());
+        stream.avail_out = static_cast<uInt>(bytes.size());
+        EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END) << name;
+        inflateEnd(&stream);
+        entries.emplace_back(name, bytes);
+        at += 46 + name.size() + number(at + 30, 2) + number(at + 32, 2);
+    }
+    return entries;
+}
+
+TEST(CommandLine, SiteZipHoldsTheFolderFileForFile) {
+    // The zip's checksum pins its bytes: the same on every system.
+    const struct {
+        const char* splitLevel;
+        unsigned long zipChecksum;
+    } rows[] = {{"1", 0xf723d513UL}, {"2", 0xa04fa56bUL}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.splitLevel);
+        Work work;
+        writeBytes(program().settings, here);
+        setEnvironmentVariable("SOURCE_DATE_EPOCH", "86400");
+        for (const char* output : {"n", "n.zip"}) {
+            ChildHandle child = startChild(program().path, {"--site", "notes.txt", "-o", output, "--split-level", row.splitLevel},
+                                           work.dir.directory(), false, -1);
+            ASSERT_TRUE(child);
+            EXPECT_EQ(finishChild(*child, "").status, 0);
+        }
+        setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
+        const std::string zip = readBytes(work.path("n.zip"));
+        EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(zip.data()), static_cast<uInt>(zip.size())), row.zipChecksum);
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(fs::path(work.dir.nativePath("n")))) {
+            const std::string name = entry.path().filename().string();
+            if (name[0] != '.') names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        const auto entries = unzipped(zip);
+        ASSERT_EQ(entries.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(entries[i].first, names[i]);
+            EXPECT_EQ(entries[i].second, readBytes(work.path("n/" + names[i]))) << names[i];
+        }
+    }
+}
+
 TEST(CommandLine, ManualPageAgreesWithHelp) {
     auto optionNames = [](std::string text) {
         // The manual writes a hyphen as "\-".

@@ -1,0 +1,194 @@
+// A site is made in a temporary folder beside its target and takes the
+// target's place only once complete, so that a failed run leaves the old
+// site file for file. Only a folder that Pagesmith made (its marker file
+// inside) is ever replaced.
+#include "cli/site.h"
+
+#include "cli/cli_options.h"
+#include "cli/conversions.h"
+#include "cli/site_zip.h"
+#include "converter/conversion_run.h"
+#include "converter/job_settings.h"
+#include "converter/site_parts.h"
+#include "converter/site_writer.h"
+#include "toolkit/fs/file_kind.h"
+#include "toolkit/fs/file_system.h"
+#include "toolkit/fs/file_watch.h"
+#include "toolkit/fs/paths.h"
+#include "toolkit/fs/site_folder.h"
+#include "toolkit/process/report.h"
+#include "toolkit/process/system_error.h"
+#include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file.h"
+
+namespace {
+
+constexpr std::u16string_view markerName = u".pagesmith-site";
+constexpr FileId MarkerFile{6};
+constexpr int settleMilliseconds = 200;
+
+struct Site {
+    Conversion conversion;  // its product is the site's folder or zip
+    bool zip = false;
+    int splitLevel = 1;
+    ZipTime time;
+};
+
+std::u16string withSeparator(const std::u16string& folder) {
+    return !folder.empty() && (folder.back() == pathSeparator || folder.back() == u'/') ? folder : folder + pathSeparator;
+}
+
+std::u16string fileNameOf(const std::u16string& path) { return path.substr(directoryPart(path).size()); }
+
+// A name beside the target, hidden and unique to this process.
+std::u16string besideTarget(const std::u16string& target, std::u16string_view role) {
+    return directoryPart(target) + u"." + fileNameOf(target) + u".pagesmith-" + std::u16string(role) + u"-" +
+           numberToText(static_cast<std::int64_t>(processNumber()));
+}
+
+bool madeByPagesmith(const std::u16string& folder) { return text_file::exists(withSeparator(folder) + std::u16string(markerName)); }
+
+// No input may lie in the folder that is replaced: replacing it would
+// delete the input.
+bool holdsAnInput(const std::u16string& folder) {
+    const std::u16string prefix = withSeparator(folder);
+    for (const std::u16string* input : {&job.sourcePath, &job.templatePath, &job.settingsPath}) {
+        std::u16string full;
+        if (input->empty() || !fullPath(*input, full)) continue;
+        if (full.size() > prefix.size() && samePath(full.substr(0, prefix.size()), prefix)) return true;
+    }
+    return false;
+}
+
+bool writeMarker(const std::u16string& folder) {
+    if (text_file::create(folder + std::u16string(markerName), MarkerFile) == FileId::none) return false;
+    text_file::writeString(MarkerFile, u"Pagesmith made this site and replaces it whole on the next build.\n");
+    text_file::flush(MarkerFile);
+    const bool failed = text_file::writeFailed(MarkerFile);
+    text_file::close(MarkerFile);
+    return !failed;
+}
+
+void reportSystemFailure(const Site& site) { reportProductFailure(site.conversion); }
+
+// Puts the finished folder in the target's place; the old site is renamed
+// aside first and removed only once the new one stands.
+bool swapIn(const Site& site, const std::u16string& built) {
+    const std::u16string& target = site.conversion.productPath;
+    if (fileKind(target) == FileKind::Missing) return renamePath(built, target);
+    const std::u16string old = besideTarget(target, u"old");
+    if (!renamePath(target, old)) return false;
+    if (!renamePath(built, target)) {
+        // The old site goes back; the failed rename's reason is reported.
+        renamePath(old, target);
+        return false;
+    }
+    removeFolderTree(old);
+    return true;
+}
+
+bool buildSite(const Site& site) {
+    job = commonSettings;
+    job.sourcePath = site.conversion.sourcePath;
+    job.productPath = site.conversion.productPath;
+    job.templatePath = templatePathOf(job);
+    currentLine.clear();
+    inSource = 0;
+    headingWritten = 0;
+    listDepth = 0;
+    const std::u16string& target = site.conversion.productPath;
+    if (isPipeOrDevice(job.templatePath)) {
+        reportCliMessage(u"Cannot read template file: " + job.templatePath + u" (not a regular file)");
+        return false;
+    }
+    if (isPipeOrDevice(job.sourcePath)) {
+        reportCliMessage(u"Cannot read source file: " + site.conversion.sourceName + u" (not a regular file)");
+        return false;
+    }
+    std::u16string_view conflict = productConflict(target);
+    if (conflict.empty() && !site.zip && holdsAnInput(target)) conflict = u"Product file must differ from source and template";
+    if (!conflict.empty()) {
+        reportCliMessage(std::u16string(conflict) + u": " + site.conversion.productName);
+        return false;
+    }
+    if (!site.zip && fileKind(target) != FileKind::Missing && (!isDirectory(target) || !madeByPagesmith(target))) {
+        reportCliMessage(site.conversion.productName + u" is not a site made by Pagesmith");
+        return false;
+    }
+    const std::u16string built = besideTarget(target, u"new");
+    if (!makeFolder(built)) {
+        reportSystemFailure(site);
+        return false;
+    }
+    runningConversion(&site.conversion);
+    bool done = writeMarker(withSeparator(built)) && writeSite(withSeparator(built), site.splitLevel) != 0;
+    runningConversion(nullptr);
+    if (done && site.zip) {
+        done = writeSiteZip(withSeparator(built), target, site.time);
+        if (!done) reportSystemFailure(site);
+    } else if (done && !swapIn(site, built)) {
+        reportSystemFailure(site);
+        done = false;
+    }
+    if (site.zip || !done) removeFolderTree(built);
+    if (done && verboseMessages) reportCliMessage(u"wrote " + site.conversion.productName);
+    return done;
+}
+
+int watchSite(const Site& site) {
+    job = commonSettings;
+    std::u16string templatePath;
+    std::u16string sourcePath;
+    if (!fullPath(templatePathOf(job), templatePath)) templatePath = templatePathOf(job);
+    if (!fullPath(site.conversion.sourcePath, sourcePath)) sourcePath = site.conversion.sourcePath;
+    if (!startFileWatch({templatePath, sourcePath})) {
+        reportCliMessage(u"Cannot watch the folders of the sources and the template");
+        return 1;
+    }
+    if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
+    buildSite(site);
+    std::vector<bool> changed;
+    int status = 0;
+    for (;;) {
+        const WatchEvent event = waitForChanges(settleMilliseconds, changed);
+        if (event == WatchEvent::Stopped) break;
+        if (event == WatchEvent::Failed) {
+            reportCliMessage(u"Watching the files failed");
+            status = 1;
+            break;
+        }
+        if (changed[0] || changed[1]) buildSite(site);
+    }
+    endFileWatch();
+    return status;
+}
+
+}  // namespace
+
+int runSite(const CliOptions& options, const std::vector<std::u16string>& sources) {
+    if (sources.size() != 1 || sources[0] == u"-") return usageError("--site makes one site from one SOURCE file");
+    Site site;
+    site.splitLevel = options.splitLevel.value_or(1);
+    site.conversion.sourceName = sources[0];
+    site.conversion.sourcePath = normalizePath(sources[0]);
+    if (options.output) {
+        site.conversion.productName = textFromUtf8(*options.output);
+    } else {
+        // notes.txt gives notes; a source without an extension gets "-site".
+        const std::u16string extension = extensionPart(sources[0]);
+        site.conversion.productName = extension.empty() ? sources[0] + u"-site"
+                                                        : sources[0].substr(0, sources[0].size() - extension.size() - 1);
+    }
+    if (site.conversion.productName.empty() || site.conversion.productName == u"-")
+        return usageError("--site writes a folder or a zip file, not standard output");
+    site.conversion.productPath = normalizePath(site.conversion.productName);
+    while (site.conversion.productPath.size() > 1 &&
+           (site.conversion.productPath.back() == pathSeparator || site.conversion.productPath.back() == u'/'))
+        site.conversion.productPath.pop_back();
+    site.zip = sameFolded(extensionPart(site.conversion.productPath), u"zip");
+    site.time = siteZipTime(options.date.value_or(""));
+    // The pages read the template again under a number of their own.
+    text_file::setEncodingWithoutMark(SiteTemplateFile, options.encoding.value_or(TextEncoding::Ansi));
+    installCliErrorSink();
+    return options.watch ? watchSite(site) : buildSite(site) ? 0 : 1;
+}

@@ -1,0 +1,124 @@
+// The contents: the page titles as nested lists, read back from the file
+// they waited in, so that no run holds them all.
+#include <string>
+
+#include "converter/conversion_run.h"
+#include "converter/site_parts.h"
+#include "converter/site_writer.h"
+#include "toolkit/text/strings.h"
+
+using namespace std::literals;
+
+namespace {
+
+bool readEntry(ContentsEntry& entry, std::u16string& line) {
+    if (text_file::atEnd(ContentsFile)) return false;
+    text_file::readLine(ContentsFile, line, TextEncoding::Utf8);
+    const std::size_t tab = line.find(u'\t');
+    const std::size_t second = line.find(u'\t', tab + 1);
+    if (tab == std::u16string::npos || second == std::u16string::npos) return false;
+    entry.level = static_cast<int>(textToNumber(std::u16string_view(line).substr(0, tab)));
+    entry.href.assign(line, tab + 1, second - tab - 1);
+    entry.title.assign(line, second + 1);
+    return true;
+}
+
+// The nested lists of one contents file, the page lists' own rule: a title
+// several levels down opens a list for each level passed over.
+class Tree {
+public:
+    explicit Tree(FileId file) : file_(file) {}
+    void add(int level, const ContentsEntry& entry, std::u16string_view branch = {}) {
+        while (level < depth_) {
+            text_file::writeString(file_, u"</li></ul>"sv);
+            --depth_;
+        }
+        if (level == depth_) {
+            text_file::writeString(file_, u"</li>\r\n<li>"sv);
+        } else {
+            for (; depth_ < level; ++depth_) text_file::writeString(file_, u"\r\n<ul><li>"sv);
+        }
+        text_file::writeStrings(file_, {u"<a href=\""sv, entry.href, u"\">"sv, entry.title, u"</a>"sv});
+        if (!branch.empty()) text_file::writeStrings(file_, {u" (<a href=\""sv, branch, u"\">contents</a>)"sv});
+    }
+    void close() {
+        for (; depth_ > 0; --depth_) text_file::writeString(file_, u"</li></ul>"sv);
+        text_file::writeString(file_, u"\r\n"sv);
+    }
+
+private:
+    FileId file_;
+    int depth_ = 0;
+};
+
+// A branch's contents file: a small page of its own, quick to open
+// whatever the template carries.
+bool openBranch(const std::u16string& folder, const std::u16string& name, const ContentsEntry& top) {
+    if (text_file::create(folder + name, BranchFile) == FileId::none) return false;
+    text_file::writeByteOrderMark(BranchFile, TextEncoding::Utf8);
+    text_file::writeStrings(BranchFile, {u"<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Contents: "sv, top.title,
+                                         u"</title></head><body>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\""sv,
+                                         siteIndexName, u"\" rel=\"up\" accesskey=\"u\">Up: Contents</a></nav>\r\n<main><nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents: "sv, top.title, u"</h1>"sv});
+    return true;
+}
+
+bool closeBranch() {
+    text_file::writeString(BranchFile, u"</nav></main>\r\n</body></html>\r\n"sv);
+    text_file::flush(BranchFile);
+    const bool failed = text_file::writeFailed(BranchFile);
+    text_file::close(BranchFile);
+    return !failed;
+}
+
+}  // namespace
+
+bool writeContents(const std::u16string& folder, long long contentsBytes, long long limit) {
+    if (text_file::openRead(folder + std::u16string(contentsWaitingName), ContentsFile) == FileId::none) return false;
+    const bool whole = contentsBytes <= limit;
+    // The contents are index.htm's heading, as its notes lie in the pages.
+    text_file::writeString(ProductFile, u"<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>"sv);
+    Tree index(ProductFile);
+    Tree branch(BranchFile);
+    bool branchOpen = false;
+    bool written = true;
+    std::u16string line;
+    ContentsEntry entry;
+    ContentsEntry next;
+    bool more = readEntry(next, line);
+    while (more) {
+        entry = next;
+        more = readEntry(next, line);
+        if (whole) {
+            index.add(entry.level, entry);
+            continue;
+        }
+        // The upper level in index.htm, each branch below it in a file of
+        // its own; titles above the first top-level one stay in index.htm.
+        if (entry.level <= 1 || !branchOpen) {
+            if (branchOpen) {
+                branch.close();
+                written = closeBranch() && written;
+                branch = Tree(BranchFile);
+                branchOpen = false;
+            }
+            const bool children = entry.level == 1 && more && next.level > 1;
+            const std::u16string branchName = children ? u"index-" + entry.href : std::u16string();
+            index.add(entry.level, entry, branchName);
+            if (children) {
+                branchOpen = openBranch(folder, branchName, entry);
+                written = branchOpen && written;
+                if (branchOpen) branch.add(1, entry);
+            }
+            continue;
+        }
+        branch.add(entry.level, entry);
+    }
+    if (branchOpen) {
+        branch.close();
+        written = closeBranch() && written;
+    }
+    index.close();
+    text_file::writeString(ProductFile, u"</nav>"sv);
+    text_file::close(ContentsFile);
+    return written;
+}

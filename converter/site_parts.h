@@ -1,0 +1,42 @@
+// The site writer's parts, shared by its files: the template around each
+// page, the navigation, the contents.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "toolkit/text_file/text_file.h"
+
+// The template is read again for every page beside the source (file 1) and
+// the page (file 2); the contents wait in a file of their own.
+constexpr FileId SiteTemplateFile{3};
+constexpr FileId ContentsFile{4};
+constexpr FileId BranchFile{5};
+
+// The contents in waiting, inside the site's folder until the end.
+constexpr std::u16string_view contentsWaitingName = u".contents.tmp";
+
+// Writes the template's lines before its first marker into the page file,
+// with "TITLE – TITLE FOR BROWSER" as the browser title (no title: the
+// single page's, for index.htm), and the
+// text before the marker. With `keepState` the converter's program-wide
+// state is as before, so that a page's template leaves no trace on the
+// notes. Returns false when the template has no marker or cannot be read
+// (not reported).
+bool writeTemplateHead(const std::u16string* title, bool keepState);
+
+// The template from its first marker on: the text after the marker, then
+// the lines below (later markers left empty).
+void writeTemplateTail(const std::u16string* title, bool keepState);
+
+// One entry of the contents: a page title, its level and where it is.
+struct ContentsEntry {
+    int level = 0;
+    std::u16string href;   // "0003-beta.htm" or "0003-beta.htm#p7"
+    std::u16string title;  // as written in the page
+};
+
+// The contents tree from the waiting file: into the open page file when it
+// fits `limit` bytes, else its first level there and each branch in
+// "index-" + its page's name beside it. False on a failed write.
+bool writeContents(const std::u16string& folder, long long contentsBytes, long long limit);

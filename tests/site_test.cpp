@@ -1,0 +1,219 @@
+// The site against the single page: the notes of all files in reading order
+// are the single page's body, between the single page's own template head
+// (index.htm's) and tail (the last file's), byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "converter/conversion_run.h"
+#include "converter/job_settings.h"
+#include "converter/site_names.h"
+#include "converter/site_writer.h"
+#include "tests/test_support.h"
+#include "toolkit/dates/date_format.h"
+#include "toolkit/text/strings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string samples = PAGESMITH_SOURCE_DIR "/samples/";
+
+struct SiteRow {
+    const char* behaviour;
+    std::string source;        // a file under the source folder, or the notes themselves
+    std::string templateText;  // a template file under samples/templates, or its text
+    int splitLevel;
+    int pageSeparator;
+    const char* names;  // the page files in reading order; nullptr: not checked
+};
+
+void resetConverter() {
+    clearJobSettings();
+    applyDefaultSettings(job);
+    currentLine.clear();
+    inSource = headingWritten = listDepth = 0;
+}
+
+std::string fileOrText(const std::string& text) {
+    if (text.find(".txt") == text.size() - 4 && text.find('\n') == std::string::npos)
+        return readBytes(u16(PAGESMITH_SOURCE_DIR "/" + text));
+    return text;
+}
+
+std::string between(const std::string& bytes, const std::string& open, const std::string& close) {
+    std::string inside;
+    for (std::size_t at = 0; (at = bytes.find(open, at)) != std::string::npos;) {
+        const std::size_t end = bytes.find(close, at + open.size());
+        inside += bytes.substr(at + open.size(), end - at - open.size());
+        at = end;
+    }
+    return inside;
+}
+
+TEST(Site, NotesJoinedAreTheSinglePage) {
+    const SiteRow rows[] = {
+        {"the sample, one file per top-level page", "samples/notes.txt", "samples/templates/Standard.tpl.txt", 1, 1,
+         "0001-welcome.htm 0002-garden.htm 0003-workshop.htm 0004-kitchen.htm 0005-reading.htm 0006-log.htm "
+         "0007-about-this-export.htm"},
+        {"the sample split at level 2, Navigator", "samples/notes.txt", "samples/templates/Navigator.tpl.txt", 2, 1, nullptr},
+        {"the sample split at level 3, Print", "samples/notes.txt", "samples/templates/Print.tpl.txt", 3, 1, nullptr},
+        {"a level deeper than any page, Plain", "samples/notes.txt", "samples/templates/Plain.tpl.txt", 9, 0, nullptr},
+        {"the edge cases: text before the first page, odd titles, jumps down",
+         "tests/templates/edge-notes.txt", "samples/templates/Standard.tpl.txt", 3, 1,
+         "0001-alpha.htm 0002-beta-gamma.htm 0003-alpha.htm 0004-alpha.htm 0005-page.htm 0006-page.htm "
+         "0007-unicode-strasse-2.htm 0008-alpha-2.htm 0009-a-styled-title.htm 0010-page.htm 0011-deep-jump.htm "
+         "0012-2024-q1-q2.htm"},
+        {"the edge cases at level 1 without separators", "tests/templates/edge-notes.txt",
+         "samples/templates/Standard.tpl.txt", 1, 0, nullptr},
+        {"a page title in the template opens lists before the notes", "[..A]\r\ntext\r\n[.B]\r\n[...C]\r\n",
+         "[.T]<title>x</title>\r\n<p>[...]</p>\r\n[date=yyyy]", 2, 1, "0001-a.htm 0002-b.htm"},
+        {"no page title at all: index.htm alone", "just text\r\n\r\n", "<title>x</title>\r\n[...]\r\n", 1, 1, ""},
+        {"a later marker stays empty in a site, as the notes go once", "[.A]\r\n", "<b>[...]</b>\r\n<i>[...]</i>", 1, 1,
+         "0001-a.htm"},
+    };
+    CalendarDate day{};
+    ASSERT_TRUE(makeCalendarDate(2026, 1, 2, day));
+    setFixedToday(&day);
+    for (const SiteRow& row : rows) {
+        SCOPED_TRACE(row.behaviour);
+        ScratchDir dir;
+        CapturedErrors errors;
+        resetConverter();
+        job.pageSeparator = row.pageSeparator;
+        job.browserTitle = u"Notes";
+        job.templatePath = dir.path(u"t.tpl.txt");
+        job.sourcePath = dir.path(u"notes.txt");
+        job.productPath = dir.path(u"single.htm");
+        writeBytes(job.templatePath, fileOrText(row.templateText));
+        writeBytes(job.sourcePath, fileOrText(row.source));
+        ASSERT_EQ(writeProduct(), 1);
+        const std::string single = readBytes(job.productPath);
+        const bool twoMarkers = row.templateText.find("<i>[...]") != std::string::npos;
+
+        resetConverter();
+        job.pageSeparator = row.pageSeparator;
+        job.browserTitle = u"Notes";
+        job.templatePath = dir.path(u"t.tpl.txt");
+        job.sourcePath = dir.path(u"notes.txt");
+        fs::create_directory(fs::path(dir.nativePath("site")));
+        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+        EXPECT_TRUE(errors.messages.empty());
+
+        std::vector<std::string> pages;
+        for (const auto& entry : fs::directory_iterator(fs::path(dir.nativePath("site")))) {
+            const std::string name = entry.path().filename().string();
+            if (name != "index.htm") pages.push_back(name);
+        }
+        std::sort(pages.begin(), pages.end());
+        std::string names;
+        for (const std::string& name : pages) names += (names.empty() ? "" : " ") + name;
+        if (row.names) {
+            EXPECT_EQ(names, row.names);
+        }
+
+        const std::string index = readBytes(dir.path(u"site/index.htm"));
+        std::string notes = between(index, "<!--notes-->", "<!--/notes-->");
+        std::string last = index;
+        for (const std::string& name : pages) {
+            last = readBytes(dir.path(u"site/" + u16(name)));
+            notes += between(last, "<!--notes-->", "<!--/notes-->");
+        }
+        const std::string head = index.substr(0, index.find("\r\n<nav class=\"pagesmith-site\""));
+        const std::string tail = last.substr(last.rfind("</nav>\r\n") + 8);
+        // With two markers the single page holds the notes twice; a site
+        // holds them once, at the first.
+        EXPECT_EQ(escapeBytes(head + notes + tail),
+                  escapeBytes(twoMarkers ? "\xEF\xBB\xBF<b><ul><li><h1>A</h1>\r\n</li></ul></b><i></i>" : single));
+    }
+    setFixedToday(nullptr);
+}
+
+// The href of the first link of `rel` at or after `from`, or "".
+std::string linkOf(const std::string& page, const std::string& rel, std::size_t from = 0) {
+    const std::size_t at = page.find("\" rel=\"" + rel + "\"", from);
+    if (at == std::string::npos) return "";
+    const std::size_t href = page.rfind("<a href=\"", at);
+    return page.substr(href + 9, at - href - 9);
+}
+
+TEST(Site, LinksResolveAndTheWaysThroughHold) {
+    const struct {
+        const char* templateName;
+        int splitLevel;
+    } rows[] = {{"Standard", 1}, {"Navigator", 2}, {"Print", 3}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.templateName);
+        ScratchDir dir;
+        resetConverter();
+        job.templatePath = u16(samples + "templates/" + row.templateName + ".tpl.txt");
+        job.sourcePath = u16(samples + "notes.txt");
+        fs::create_directory(fs::path(dir.nativePath("site")));
+        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+        std::vector<std::string> notes;  // in name order, which is reading order here
+        std::string all;
+        for (const auto& entry : fs::directory_iterator(fs::path(dir.nativePath("site")))) {
+            const std::string name = entry.path().filename().string();
+            if (name != "index.htm") notes.push_back(name);
+        }
+        std::sort(notes.begin(), notes.end());
+        const auto page = [&](const std::string& name) { return readBytes(dir.path(u"site/" + u16(name))); };
+
+        // Every link of the site leads to a file, and an anchor to its id.
+        for (const std::string& name : notes) all += page(name);
+        all += page("index.htm");
+        for (std::size_t at = 0; (at = all.find("href=\"", at)) != std::string::npos; at += 6) {
+            const std::string href = all.substr(at + 6, all.find('"', at + 6) - at - 6);
+            if (href.rfind("http", 0) == 0 || href.rfind("#", 0) == 0) continue;  // the web's, the template's
+            const std::size_t hash = href.find('#');
+            const std::string target = page(href.substr(0, hash));
+            EXPECT_FALSE(target.empty()) << href;
+            if (hash != std::string::npos) {
+                EXPECT_NE(target.find("id=\"" + href.substr(hash + 1) + "\""), std::string::npos) << href;
+            }
+        }
+        // "next" from index.htm visits every note once, in reading order, and
+        // "prev" leads back; "up" climbs to index.htm.
+        std::string before = "index.htm";
+        for (const std::string& name : notes) {
+            EXPECT_EQ(linkOf(page(before), "next"), name);
+            EXPECT_EQ(linkOf(page(name), "prev"), before);
+            before = name;
+            std::string up = name;
+            for (int step = 0; step < row.splitLevel && up != "index.htm"; ++step) up = linkOf(page(up), "up");
+            EXPECT_EQ(up, "index.htm") << name;
+        }
+        EXPECT_EQ(linkOf(page(before), "next"), "");
+        // Every title once, as many as the single page has.
+        std::string notesText = between(page("index.htm"), "<!--notes-->", "<!--/notes-->");
+        for (const std::string& name : notes) notesText += between(page(name), "<!--notes-->", "<!--/notes-->");
+        std::size_t headings = 0;
+        for (std::size_t at = 0; (at = notesText.find("</h1>", at)) != std::string::npos; ++at) ++headings;
+        EXPECT_EQ(headings, 41u);
+    }
+}
+
+TEST(Site, PageFileNames) {
+    const struct {
+        long long number;
+        std::u16string title;
+        std::string name;
+    } rows[] = {
+        {7, u"Carrot fly log", "0007-carrot-fly-log.htm"},
+        {12345, u"a <i>styled</i> title", "12345-a-styled-title.htm"},
+        {1, u"  \u00DCn\u00EFcode Stra\u00DFe \u0141\u00F3d\u017A  ", "0001-unicode-strasse-lodz.htm"},
+        {2, u"\u65E5\u672C\u8A9E!!", "0002-page.htm"},
+        {3, u"", "0003-page.htm"},
+        {4, std::u16string(100, u'x'), "0004-" + std::string(65, 'x') + ".htm"},
+        {5, std::u16string(64, u'a') + u" bcd", "0005-" + std::string(64, 'a') + ".htm"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(utf8FromText(pageFileName(row.number, row.title)), row.name);
+    }
+}
+
+}  // namespace
