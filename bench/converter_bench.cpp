@@ -13,7 +13,6 @@
 #include "converter/source_reader.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
-#include "toolkit/text_file/text_file_testing.h"
 
 namespace {
 

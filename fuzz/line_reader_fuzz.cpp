@@ -28,7 +28,6 @@
 #include "fuzz/plain_lines.h"
 #include "tests/fast_path_pairs.h"
 #include "toolkit/text_file/text_file.h"
-#include "toolkit/text_file/text_file_testing.h"
 #include "toolkit/text_file/backend/text_file_memory.h"
 
 namespace {

@@ -15,7 +15,6 @@
 #include "tests/test_support.h"
 #include "toolkit/text_file/text_file_buffer.h"
 #include "toolkit/text/strings.h"
-#include "toolkit/text_file/text_file_testing.h"
 
 using namespace text_file;  // the service under test
 

@@ -169,6 +169,16 @@ bool flush(FileId file) {
     return !f->writeFailed;
 }
 
+void seek(FileId file, std::int64_t position) {
+    TextFile* f = lookup(file);
+    if (f) seekTo(*f, position);
+}
+
+std::int64_t position(FileId file) {
+    TextFile* f = lookup(file);
+    return f ? logicalPosition(*f) : -1;
+}
+
 bool truncate(FileId file) {
     TextFile* f = lookup(file);
     if (!f) return false;

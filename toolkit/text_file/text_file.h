@@ -12,8 +12,6 @@
 //
 // The implementation, one concern per file under toolkit/text_file/:
 //   text_file.cpp          the numbered files, their buffers kept for reuse
-//   text_file_testing.*    positions, for the tests, fuzzers and benchmarks
-//                          only (a library of their own)
 //   text_file_buffer.*     the open-file record, the buffer model, the sizes
 //   text_file_marks.cpp    byte-order marks
 //   text_file_streams.*    standard and other bound streams, the encoding
@@ -140,6 +138,12 @@ bool flush(FileId file);
 // Cuts the file at the current position; false when that fails or when a
 // write to the file has failed.
 bool truncate(FileId file);
+// Reading or writing goes on from `position`; what was held for writing is
+// written out first. (A site's index.htm is finished where it stopped.)
+void seek(FileId file, std::int64_t position);
+// Where the next read or write happens, as a caller sees it; -1 for a file
+// that is not open or whose system cannot tell.
+std::int64_t position(FileId file);
 void close(FileId file);
 void closeAllTextFiles();
 
