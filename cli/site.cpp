@@ -120,6 +120,7 @@ bool buildSite(const Site& site) {
         reportSystemFailure(site);
         return false;
     }
+    guardFolder(built);
     runningConversion(&site.conversion);
     bool done = writeMarker(withSeparator(built)) && writeSite(withSeparator(built), site.splitLevel) != 0;
     runningConversion(nullptr);
@@ -131,6 +132,7 @@ bool buildSite(const Site& site) {
         done = false;
     }
     if (site.zip || !done) removeFolderTree(built);
+    unguardFolder();
     if (done && verboseMessages) reportCliMessage(u"wrote " + site.conversion.productName);
     return done;
 }
