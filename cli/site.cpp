@@ -125,8 +125,7 @@ bool buildSite(const Site& site) {
     bool done = writeMarker(withSeparator(built)) && writeSite(withSeparator(built), site.splitLevel) != 0;
     runningConversion(nullptr);
     if (done && site.zip) {
-        done = writeSiteZip(withSeparator(built), target, site.time);
-        if (!done) reportSystemFailure(site);
+        done = writeSiteZip(withSeparator(built), target, site.conversion.productName, site.time);
     } else if (done && !swapIn(site, built)) {
         reportSystemFailure(site);
         done = false;
