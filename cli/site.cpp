@@ -120,17 +120,18 @@ bool buildSite(const Site& site) {
         reportSystemFailure(site);
         return false;
     }
+    guardFolder(built);
     runningConversion(&site.conversion);
     bool done = writeMarker(withSeparator(built)) && writeSite(withSeparator(built), site.splitLevel) != 0;
     runningConversion(nullptr);
     if (done && site.zip) {
-        done = writeSiteZip(withSeparator(built), target, site.time);
-        if (!done) reportSystemFailure(site);
+        done = writeSiteZip(withSeparator(built), target, site.conversion.productName, site.time);
     } else if (done && !swapIn(site, built)) {
         reportSystemFailure(site);
         done = false;
     }
     if (site.zip || !done) removeFolderTree(built);
+    unguardFolder();
     if (done && verboseMessages) reportCliMessage(u"wrote " + site.conversion.productName);
     return done;
 }

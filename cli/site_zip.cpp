@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/conversions.h"
 #include "toolkit/fs/directory_scan.h"
 #include "toolkit/fs/product_file.h"
 #include "toolkit/fs/site_folder.h"
+#include "toolkit/process/system_error.h"
 #include "toolkit/text/strings.h"
 
 namespace {
@@ -162,7 +164,8 @@ ZipTime siteZipTime(const std::string& date) {
     return time;
 }
 
-bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const ZipTime& time) {
+bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const std::u16string& zipName,
+                  const ZipTime& time) {
     std::vector<std::string> names;
     if (examineDirectory(ZipScan, folder, u"*")) {
         while (nextEntry(ZipScan)) {
@@ -172,10 +175,18 @@ bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, c
         finishDirectory(ZipScan);
     }
     std::sort(names.begin(), names.end());
-    if (names.size() > 0xFFFF) return false;
+    // The plain zip format counts entries in 16 bits.
+    if (names.size() > 0xFFFF) {
+        reportCliMessage(u"Cannot make product file: " + zipName + u" (more than 65535 pages for one zip; try a lower --split-level)");
+        return false;
+    }
 
     ProductReplacement replacement;
-    if (!beginProductReplacement(zipPath, replacement)) return false;
+    if (!beginProductReplacement(zipPath, replacement)) {
+        const std::u16string reason = systemErrorText(lastSystemError());
+        reportCliMessage(u"Cannot make product file: " + zipName + (reason.empty() ? u"" : u" (" + reason + u")"));
+        return false;
+    }
     ZipWriter zip;
     zip.dosTime = static_cast<unsigned>((time.hour << 11) | (time.minute << 5) | (time.second / 2));
     zip.dosDate = static_cast<unsigned>(((time.year - 1980) << 9) | (time.month << 5) | time.day);
@@ -188,6 +199,10 @@ bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, c
     done = done && zip.finish();
     if (zip.out >= 0) done = byte_file::close(zip.out) && done;
     if (done && !finishProductReplacement(replacement)) done = false;
-    if (!done) abandonProductReplacement(replacement);
+    if (!done) {
+        const std::u16string reason = systemErrorText(lastSystemError());
+        abandonProductReplacement(replacement);
+        reportCliMessage(u"Cannot make product file: " + zipName + (reason.empty() ? u"" : u" (" + reason + u")"));
+    }
     return done;
 }

@@ -17,5 +17,6 @@ ZipTime siteZipTime(const std::string& date);
 // Writes every file of `folder` (ending in the path separator) but names
 // beginning with "." into `zipPath` in name order, as a temporary file beside
 // it put in its place once complete. The same files and time give the same
-// bytes on every system. False with the system's reason in lastSystemError.
-bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const ZipTime& time);
+// bytes on every system. Reports its failures naming the zip as `zipName`.
+bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const std::u16string& zipName,
+                  const ZipTime& time);

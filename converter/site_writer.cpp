@@ -95,7 +95,7 @@ public:
             reportError(text_file::exists(job.templatePath) ? u"'[...]' not found in template" : u"Cannot read template file");
             return 0;
         }
-        writeNavigation(true, nullptr);
+        // index.htm's way on comes after its contents, which head it.
         text_file::writeString(ProductFile, u"<!--notes-->"sv);
         pageSplit = this;
         const int converted = convertSource();
@@ -180,14 +180,10 @@ void SiteRun::writeNavigation(bool top, const Page* next) {
     const bool atIndex = current_.level == 0;
     if (top) {
         // The breadcrumb: the contents, then every page above this one.
-        if (atIndex) {
-            text_file::writeString(ProductFile, u"<b>Contents</b>"sv);
-        } else {
-            link({}, u"h"sv, siteIndexName, u"Contents"sv, {});
-            for (std::size_t i = 0; i + 1 < ancestors_.size(); ++i) {
-                text_file::writeString(ProductFile, u" &rsaquo; "sv);
-                link({}, {}, ancestors_[i].name, {}, ancestors_[i].title);
-            }
+        link({}, u"h"sv, siteIndexName, u"Contents"sv, {});
+        for (std::size_t i = 0; i + 1 < ancestors_.size(); ++i) {
+            text_file::writeString(ProductFile, u" &rsaquo; "sv);
+            link({}, {}, ancestors_[i].name, {}, ancestors_[i].title);
         }
     }
     if (!atIndex) {

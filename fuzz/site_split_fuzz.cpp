@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (last.empty()) fail("a next link leads nowhere");
         notes += notesOf(last);
     }
-    const std::string head = index.substr(0, index.find("\r\n<nav class=\"pagesmith-site\""));
+    const std::string head = index.substr(0, index.find("<!--notes-->"));
     const std::string tail = last.substr(last.rfind("</nav>\r\n") + 8);
     if (head + notes + tail != single) fail("the site's notes differ from the single page");
     memory_files::clear();

@@ -11,6 +11,14 @@ bool removeFile(const std::u16string& path);
 bool removeFolderTree(const std::u16string& path);
 // Renames a file or folder; `to` must not exist.
 bool renamePath(const std::u16string& from, const std::u16string& to);
+// Until unguardFolder, an interrupt (SIGINT, SIGTERM or SIGHUP left at
+// their default) removes the files of `path`, a folder without subfolders,
+// and the folder before it ends the process, as a temporary product file
+// is removed. Linux only: elsewhere an interrupted build leaves its hidden
+// folder beside the target.
+void guardFolder(const std::u16string& path);
+void unguardFolder();
+
 // A number unique to this process among running ones, for names of
 // temporary files and folders.
 unsigned long processNumber();

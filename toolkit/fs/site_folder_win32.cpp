@@ -28,6 +28,10 @@ bool removeTree(const std::u16string& path) {
 
 }  // namespace
 
+void guardFolder(const std::u16string&) {}
+
+void unguardFolder() {}
+
 bool makeFolder(const std::u16string& path) { return CreateDirectoryW(wide(path), nullptr) != 0; }
 
 bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path)) != 0; }
