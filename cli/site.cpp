@@ -188,8 +188,6 @@ int runSite(const CliOptions& options, const std::vector<std::u16string>& source
         site.conversion.productPath.pop_back();
     site.zip = sameFolded(extensionPart(site.conversion.productPath), u"zip");
     site.time = siteZipTime(options.date.value_or(""));
-    // The pages read the template again under a number of their own.
-    text_file::setEncodingWithoutMark(SiteTemplateFile, options.encoding.value_or(TextEncoding::Ansi));
     installCliErrorSink();
     return options.watch ? watchSite(site) : buildSite(site) ? 0 : 1;
 }
