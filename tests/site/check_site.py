@@ -344,6 +344,30 @@ def walks(sites, script):
     return check
 
 
+def sidebar(site):
+    """Navigator's in-page contents on a note: the pages of that file, in order."""
+    def check(b):
+        for name in site.notes:
+            b.open(os.path.join(site.folder, name))
+            shown = b.js("""return Array.from(document.querySelectorAll('#ps_contents a'), function (a) {
+                              return a.textContent; })""")
+            assert shown == site.files[name].headings, "%s: %s" % (name, shown)
+    return check
+
+
+def site_filter(site, query, count, shown):
+    """Navigator's filter on index.htm: the site's titles that match, with the pages above them."""
+    def check(b):
+        b.fresh(os.path.join(site.folder, "index.htm"))
+        b.find("#ps_filter").send_keys(query)
+        b.wait(lambda: b.find("[role=status]").text == count, "the count %r (saw %r)" % (
+            count, b.find("[role=status]").text))
+        seen = b.js("""return Array.from(document.querySelectorAll('nav.pagesmith-contents a'))
+                         .filter(function (a) { return a.checkVisibility(); }).map(function (a) { return a.textContent; })""")
+        assert seen == shown, seen
+    return check
+
+
 def screenshots(b, site, folder):
     """The README's pictures: index.htm and a note of the sample's site, 1280x900, light."""
     b.viewport(1280, 900)
@@ -351,6 +375,8 @@ def screenshots(b, site, folder):
         b.fresh(os.path.join(site.folder, name))
         time.sleep(0.5)  # the fonts
         b.driver.save_screenshot(os.path.join(folder, shot))
+        subprocess.run(["convert", os.path.join(folder, shot), "-strip", "-dither", "None", "-colors", "64",
+                        "-define", "png:compression-level=9", "PNG8:" + os.path.join(folder, shot)], check=True)
     b.viewport(1280, 800)
 
 
@@ -391,6 +417,9 @@ def main():
          accessible(sample, lambda s: ["index.htm", s.reading_order()[1]])),
         ("axe-core: a branch contents file, light and dark",
          accessible([branched], lambda s: [sorted(f for f in s.files if f.startswith("index-"))[0]])),
+        ("Navigator: a note's in-page contents lists the pages of its file", sidebar(navigator)),
+        ("Navigator: index.htm's filter finds the site's titles, with the pages above them",
+         site_filter(navigator, "carrot", "1 page matches", ["Garden", "Beds", "Bed A: roots", "Carrot fly log"])),
         ("from file:// with script: links lead on, no console error or request", walks(sample, True)),
         ("script off: the navigation is there and leads on, every template", walks(sample + [deep], False)),
     ]
