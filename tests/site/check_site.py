@@ -289,7 +289,8 @@ def accessible(sites, pick):
                  for s in sites for f in pick(s) for dark in (False, True)
                  for rule, where in axe(b, os.path.join(s.folder, f), dark).items()
                  if rule not in single_page_rules(b, s.template)]
-        faults(found, "violations")
+        rules = sorted({v.split(": ")[1].split()[0] for v in found})
+        assert not found, "%d violations (%s), first: %s" % (len(found), ", ".join(rules), found[:2])
     return check
 
 
@@ -413,6 +414,9 @@ def main():
         ("every title once: the notes' titles and the contents are the export's; browser title per file",
          over(titles_once)),
         ("Print and Plain: no script in any file", over(scriptless)),
+        # Until the site mends them: two navigation blocks of one label in every file, index.htm without a
+        # level-one heading (and, in Navigator, two landmarks named "Contents"); branch contents files without
+        # lang, main landmark or heading; Navigator's script that knows only the single page.
         ("axe-core: index.htm and a note, light and dark, every template",
          accessible(sample, lambda s: ["index.htm", s.reading_order()[1]])),
         ("axe-core: a branch contents file, light and dark",
