@@ -6,7 +6,7 @@ import html.parser, os, re, shutil, subprocess, urllib.parse
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 CLI = os.path.join(ROOT, "build", "native", "pagesmith-cli")
-WORK = os.path.join(ROOT, "build", "site-test")
+WORK = os.path.join(ROOT, "build", "site-check")
 TITLE = "Field notes"
 
 
