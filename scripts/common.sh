@@ -2,12 +2,20 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
+# ccache, with its cache in build/, serves every tree built again in the
+# same clone (a second run, a tree configured anew). A clone elsewhere has a
+# cache of its own: the paths in the compilers' command lines differ, so it
+# could not hit anyway, and a second packaging stays a build from nothing.
+export CCACHE_DIR="$ROOT/build/ccache"
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 configure_native() {
-  cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}" "$@" >/dev/null
 }
 
 configure_win32() {
-  cmake -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
 }
 
@@ -27,15 +35,23 @@ configure_web() {
 }
 
 configure_sanitize() {
-  cmake -S "$ROOT" -B "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
+  cmake -S "$ROOT" -B "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug "${LAUNCHER[@]}" \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "$@" >/dev/null
 }
 
-# Builds quietly: progress lines are hidden, warnings and errors are shown, and
-# the build's own status decides (pipefail).
+# build_dir DIR [TARGET...]: builds quietly: progress lines are hidden,
+# warnings and errors are shown, and the build's own status is the
+# function's (the filter never fails, so under pipefail a failed compile or
+# link is what the caller sees).
 build_dir() {
-  cmake --build "$1" --parallel "$JOBS" 2>&1 | { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; }
+  local dir="$1" targets=()
+  shift
+  [ $# -gt 0 ] && targets=(--target "$@")
+  cmake --build "$dir" --parallel "$JOBS" "${targets[@]}" 2>&1 |
+    { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; }
+  local status=("${PIPESTATUS[@]}")
+  [ "${status[0]}" -eq 0 ] || { echo "build failed: $dir${targets[*]:+ (${targets[*]:1})}" >&2; return "${status[0]}"; }
 }
 
 # Wine: a 32-bit prefix of the project's own, no Mono or Gecko installer

@@ -188,7 +188,7 @@ TEST(CommandLine, Invocations) {
                               "BrowserTitle=Stored\r\n";
     const Row rows[] = {
         {"-h is help, not a source", {"-h"}, here, "", 0, cliHelpText, "", {{"-h.htm", nullptr}}},
-        {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli 0.73\n", ""},
+        {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli " PAGESMITH_PROJECT_VERSION "\n", ""},
         {"an unknown option is a usage error", {"-x", "notes.txt"}, here, "", 2, "",
          "pagesmith-cli: The following argument was not expected: -x\n{usage}", {{"notes.htm", nullptr}}},
         {"- reads standard input and writes standard output", {"-"}, here, "[.A]\r\n", 0,
@@ -522,7 +522,7 @@ TEST(CommandLine, ManualPageAgreesWithHelp) {
         std::sort(names.begin(), names.end());
         return names;
     };
-    const std::string manual = readBytes(u16(PAGESMITH_SOURCE_DIR "/docs/pagesmith-cli.1"));
+    const std::string manual = readBytes(u16(PAGESMITH_SOURCE_DIR "/docs/pagesmith-cli.1.in"));
     ASSERT_FALSE(manual.empty());
     EXPECT_EQ(optionNames(manual), optionNames(cliHelpText));
 }
