@@ -48,10 +48,11 @@ build_dir() {
   local dir="$1" targets=()
   shift
   [ $# -gt 0 ] && targets=(--target "$@")
+  local status=0
   cmake --build "$dir" --parallel "$JOBS" "${targets[@]}" 2>&1 |
-    { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; }
-  local status=("${PIPESTATUS[@]}")
-  [ "${status[0]}" -eq 0 ] || { echo "build failed: $dir${targets[*]:+ (${targets[*]:1})}" >&2; return "${status[0]}"; }
+    { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; } || status=$?
+  [ "$status" -eq 0 ] || echo "build failed: ${dir#"$ROOT"/}${targets[*]:+ (${targets[*]:1})}" >&2
+  return "$status"
 }
 
 # Wine: a 32-bit prefix of the project's own, no Mono or Gecko installer
