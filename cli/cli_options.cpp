@@ -9,7 +9,7 @@
 
 const char* const cliVersionText = "pagesmith-cli " PAGESMITH_VERSION_TEXT "\n";
 
-// Kept in step with docs/pagesmith-cli.1.
+// Kept in step with docs/pagesmith-cli.1.in.
 const char* const cliHelpText =
     "usage: pagesmith-cli [OPTIONS] [SOURCE...]\n"
     "Converts notes exports into HTML pages through a template, byte for byte as\n"

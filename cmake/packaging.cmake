@@ -2,7 +2,7 @@
 # builds). Windows: Pagesmith-VERSION-win32.zip with both programs, the
 # templates beside them (the program's own folder is the default template
 # directory), README.txt and the sample export. Linux: the command line in
-# bin/, its man page when there is one and the templates in
+# bin/, its man page and the templates in
 # share/pagesmith/templates, as a .tar.gz and a .deb from the same rules.
 # scripts/package also writes the winget and Scoop manifests of the zip
 # (cmake/write_manifests.cmake, from packaging/) and dist/SHA256SUMS.
@@ -52,10 +52,9 @@ if(WIN32)
 else()
   include(GNUInstallDirs)
   install(TARGETS pagesmith-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  if(EXISTS ${CMAKE_SOURCE_DIR}/docs/pagesmith-cli.1)
-    install(FILES ${CMAKE_SOURCE_DIR}/docs/pagesmith-cli.1
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  # The manual page gets its version header from project().
+  configure_file(${CMAKE_SOURCE_DIR}/docs/pagesmith-cli.1.in ${PAGESMITH_GENERATED}/pagesmith-cli.1 @ONLY)
+  install(FILES ${PAGESMITH_GENERATED}/pagesmith-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${shipped_templates} DESTINATION ${CMAKE_INSTALL_DATADIR}/pagesmith/templates)
 
   set(CPACK_GENERATOR "TGZ;DEB")

@@ -18,7 +18,7 @@ set(PAGESMITH_VERSION_QUAD "${version_MAJOR}.${version_MINOR}.${version_PATCH}.$
 # line's --version.
 set(PAGESMITH_GENERATED ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${PAGESMITH_GENERATED})
-configure_file(${CMAKE_SOURCE_DIR}/shell/pagesmith_version.h.in
+configure_file(${CMAKE_SOURCE_DIR}/program_files/pagesmith_version.h.in
                ${PAGESMITH_GENERATED}/pagesmith_version.h @ONLY)
 include_directories(${PAGESMITH_GENERATED})
 
@@ -49,9 +49,9 @@ set_source_files_properties(${conversion_hot_path} PROPERTIES COMPILE_OPTIONS
 configure_file(${CMAKE_SOURCE_DIR}/shell/pagesmith.manifest.in
                ${PAGESMITH_GENERATED}/pagesmith.manifest @ONLY)
 
-# The icon is drawn in shell/icon/pagesmith.svg and rendered here, at
+# The icon is drawn in program_files/icon/pagesmith.svg and rendered here, at
 # configure time, so that every resource file of every directory finds it.
-set(icon_source ${CMAKE_SOURCE_DIR}/shell/icon/pagesmith.svg)
+set(icon_source ${CMAKE_SOURCE_DIR}/program_files/icon/pagesmith.svg)
 set(icon_file ${PAGESMITH_GENERATED}/pagesmith.ico)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${icon_source})
 if(NOT EXISTS ${icon_file} OR ${icon_source} IS_NEWER_THAN ${icon_file})

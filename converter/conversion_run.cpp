@@ -41,7 +41,7 @@ std::u16string openedAs(const std::u16string& path) {
 int assembleInProduct() {
     text_file::writeByteOrderMark(ProductFile, TextEncoding::Utf8);
     // The shipped programs also throw std::bad_alloc for a text longer than
-    // a string can hold (toolkit/gui/lean_runtime_win32.cpp): memory by another
+    // a string can hold (shell/lean_runtime_win32.cpp): memory by another
     // name.
     try {
         return assembleProduct();

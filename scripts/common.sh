@@ -2,12 +2,20 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
+# ccache, with its cache in build/, serves every tree built again in the
+# same clone (a second run, a tree configured anew). A clone elsewhere has a
+# cache of its own: the paths in the compilers' command lines differ, so it
+# could not hit anyway, and a second packaging stays a build from nothing.
+export CCACHE_DIR="$ROOT/build/ccache"
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 configure_native() {
-  cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake -S "$ROOT" -B "$ROOT/build/native" -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}" "$@" >/dev/null
 }
 
 configure_win32() {
-  cmake -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_BUILD_TYPE=Release "${LAUNCHER[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
 }
 
@@ -26,16 +34,52 @@ configure_web() {
     -DPAGESMITH_WEB_DIR="$ROOT/build/web" "$@" >/dev/null
 }
 
-configure_sanitize() {
-  cmake -S "$ROOT" -B "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "$@" >/dev/null
+# configure_fuzz DIR SANITIZERS [CMAKE ARGS...]: a clang tree with
+# libFuzzer's coverage and the sanitizers named (comma-separated; empty for
+# coverage alone) on every file. It builds the fuzz targets (scripts/fuzz)
+# and, with -DPAGESMITH_TESTS=ON, the test suites from the same objects
+# (configure_sanitize): one sanitizer build serves both. A new tree starts
+# without the tests. No ccache here: it would not see a change of the
+# coverage ignore list, which only the compiler reads.
+configure_fuzz() {
+  local dir="$1" sanitizers="$2" flags
+  shift 2
+  flags="-fsanitize=fuzzer-no-link${sanitizers:+,$sanitizers}"
+  [ -n "$sanitizers" ] && flags="$flags -fno-sanitize-recover=all"
+  [ -f "$dir/CMakeCache.txt" ] || set -- -DPAGESMITH_TESTS=OFF "$@"
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DPAGESMITH_FUZZ=ON -DPAGESMITH_FUZZ_SANITIZERS="$sanitizers" \
+    -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer -fsanitize-coverage-ignorelist=$ROOT/fuzz/untraced.txt" \
+    "$@" >/dev/null || return
+  # CMake does not see the ignore list behind the coverage flag either, so a
+  # changed list would leave objects built by the old one: everything is
+  # built again.
+  if ! cmp -s "$ROOT/fuzz/untraced.txt" "$dir/untraced.txt"; then
+    cmake --build "$dir" --target clean >/dev/null
+    cp "$ROOT/fuzz/untraced.txt" "$dir/untraced.txt"
+  fi
 }
 
-# Builds quietly: progress lines are hidden, warnings and errors are shown, and
-# the build's own status decides (pipefail).
+# The tests under AddressSanitizer and UndefinedBehaviorSanitizer: the fuzz
+# tree with the tests built too.
+SANITIZE_DIR="$ROOT/build/fuzz"
+configure_sanitize() {
+  configure_fuzz "$SANITIZE_DIR" address,undefined -DPAGESMITH_TESTS=ON "$@"
+}
+
+# build_dir DIR [TARGET...]: builds quietly: progress lines are hidden,
+# warnings and errors are shown, and the build's own status is the
+# function's (the filter never fails, so under pipefail a failed compile or
+# link is what the caller sees).
 build_dir() {
-  cmake --build "$1" --parallel "$JOBS" 2>&1 | { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; }
+  local dir="$1" targets=()
+  shift
+  [ $# -gt 0 ] && targets=(--target "$@")
+  local status=0
+  cmake --build "$dir" --parallel "$JOBS" "${targets[@]}" 2>&1 |
+    { grep -v -E '^\[ *[0-9]+%\] |^Consolidate|^-- |^make\[' || true; } || status=$?
+  [ "$status" -eq 0 ] || echo "build failed: ${dir#"$ROOT"/}${targets[*]:+ (${targets[*]:1})}" >&2
+  return "$status"
 }
 
 # Wine: a 32-bit prefix of the project's own, no Mono or Gecko installer

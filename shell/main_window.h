@@ -22,7 +22,9 @@ enum ControlNumber : int {
 };
 
 // The trailing blank is part of the title: a second copy of the program finds
-// the running one by exactly this text.
+// the running one by exactly this text. Its "0.73" is not the program's
+// version (project() in CMakeLists.txt, PAGESMITH_VERSION_TEXT) and must not
+// follow it: copies of every version find each other by this one title.
 inline constexpr char16_t kMainWindowTitle[] = u"Notewell's HTML 0.73 ";
 
 constexpr int kMainWindowWidth = 430;

@@ -257,7 +257,7 @@ TEST(CommandLine, Invocations) {
                               "BrowserTitle=Stored\r\n";
     const Row rows[] = {
         {"-h is help, not a source", {"-h"}, here, "", 0, cliHelpText, "", {{"-h.htm", nullptr}}},
-        {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli 0.73\n", ""},
+        {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli " PAGESMITH_PROJECT_VERSION "\n", ""},
         {"an unknown option is a usage error", {"--bogus", "notes.txt"}, here, "", 2, "",
          "pagesmith-cli: Unknown option: --bogus (see --help)\n{usage}", {{"notes.htm", nullptr}}},
         {"an option given twice is a usage error", {"--date", "2024-01-01", "--date", "2024-01-02", "dated.txt"},
@@ -815,7 +815,7 @@ TEST(CommandLine, ManualPageAgreesWithHelp) {
         std::sort(names.begin(), names.end());
         return names;
     };
-    const std::string manual = readBytes(u16(PAGESMITH_SOURCE_DIR "/docs/pagesmith-cli.1"));
+    const std::string manual = readBytes(u16(PAGESMITH_SOURCE_DIR "/docs/pagesmith-cli.1.in"));
     ASSERT_FALSE(manual.empty());
     EXPECT_EQ(optionNames(manual), optionNames(cliHelpText));
 }

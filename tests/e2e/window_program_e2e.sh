@@ -230,7 +230,17 @@ start_app
 check "fresh start: template list from the program directory" "[Standard]" "$(helper items $TemplateList)"
 check "fresh start: header styles default" "1" "$(helper text $HeaderStyles)"
 check "fresh start: Open it ticked" "1" "$(helper checked $OpenIt)"
-type_into $SourceField "$(win "$WORK/notes.txt")"
+# The keyboard alone: four Tabs from the start go through the template list,
+# Edit and the header styles to the source field.
+keys_here Tab Tab Tab Tab
+if seen="$(helper focus $SourceField 5000)"; then
+  pass "fresh start: four Tabs reach the source field"
+  xdotool type --delay 5 -- "$(win "$WORK/notes.txt")"
+  check_text "fresh start: the source field shows what was typed" $SourceField "$(win "$WORK/notes.txt")"
+else
+  fail "fresh start: four Tabs: waited 5 s for the source field's focus, keys reach [$seen]"
+  type_into $SourceField "$(win "$WORK/notes.txt")"
+fi
 set_field $ProductField "first.pse2e"
 type_into $BrowserTitleField "Field notes"
 keys_to $BrowserTitleField Return

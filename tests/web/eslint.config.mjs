@@ -28,4 +28,9 @@ export default [
     files: ["web/engine/worker.js"],
     languageOptions: {globals: {...globals.worker, createPagesmithModule: "readonly", pagesmithWasm: "readonly"}},
   },
+  {
+    // Filled in when the page is built (make_app_files.py).
+    files: ["web/app/service-worker.js"],
+    languageOptions: {globals: globals.serviceworker},
+  },
 ];

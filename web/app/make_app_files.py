@@ -42,7 +42,7 @@ def worker(template, out, version, files):
         digest.update(name.encode() + b"\0" + open(os.path.join(folder, name), "rb").read())
     text = open(template, encoding="utf-8").read()
     text = text.replace("@CACHE_NAME@", "pagesmith-%s-%s" % (version, digest.hexdigest()[:12]))
-    text = text.replace("@FILES@", json.dumps(files))
+    text = text.replace("[/* @FILES@ */]", json.dumps(files))
     open(out, "w", encoding="utf-8", newline="\n").write(text)
 
 

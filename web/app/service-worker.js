@@ -6,7 +6,7 @@
 'use strict';
 
 const CACHE = '@CACHE_NAME@';
-const FILES = @FILES@;
+const FILES = [/* @FILES@ */];
 
 self.addEventListener('install', (event) => {
   event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(['./', ...FILES])).then(() => self.skipWaiting()));
