@@ -74,6 +74,9 @@ std::u16string markerText() { return job.tagStartSymbol + u"..." + job.tagEndSym
 // included; any other line is kept as read and goes the usual way on every
 // page. A template past the bound is read again for every page instead.
 constexpr std::size_t keptTemplateLimit = 256 * 1024;
+// A run stays below the text files' buffer (as UTF-8), which a longer write
+// would send to the system at once: a page then goes out in one write.
+constexpr std::size_t plainRunLimit = fileBufferSize / 4;
 
 struct KeptLine {
     enum Kind { Plain, Title, Other } kind = Other;
@@ -111,7 +114,8 @@ void readKeptTemplate() {
         const bool title = holdsTitle(line);
         const int m = title ? 0 : findText(line, marker, 1);
         const bool plain = !title && m == 0 && (start.empty() || line.find(start) == std::u16string::npos);
-        if (plain && !t.lines.empty() && t.lines.back().kind == KeptLine::Plain) {
+        if (plain && !t.lines.empty() && t.lines.back().kind == KeptLine::Plain &&
+            t.lines.back().text.size() + line.size() + 2 <= plainRunLimit) {
             t.lines.back().text.append(line).append(u"\r\n");
         } else if (plain) {
             t.lines.push_back({KeptLine::Plain, line + u"\r\n", 0});
