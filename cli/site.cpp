@@ -71,10 +71,12 @@ bool writeMarker(const std::u16string& folder) {
 
 void reportSystemFailure(const Site& site) { reportProductFailure(site.conversion); }
 
-// Puts the finished folder in the target's place; the old site is renamed
-// aside first and removed only once the new one stands.
+// Puts the finished folder in the target's place, its files on disk first
+// so that a crash leaves the old site or the new one; the old site is
+// renamed aside first and removed only once the new one stands.
 bool swapIn(const Site& site, const std::u16string& built) {
     const std::u16string& target = site.conversion.productPath;
+    if (!syncFolder(built)) return false;
     if (fileKind(target) == FileKind::Missing) return renamePath(built, target);
     const std::u16string old = besideTarget(target, u"old");
     if (!renamePath(target, old)) return false;

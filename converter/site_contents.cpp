@@ -54,7 +54,7 @@ private:
 // A branch's contents file: a small page of its own, quick to open
 // whatever the template carries.
 bool openBranch(const std::u16string& folder, const std::u16string& name, const ContentsEntry& top) {
-    if (text_file::create(folder + name, BranchFile) == FileId::none) return false;
+    if (text_file::createNew(folder + name, BranchFile) == FileId::none) return false;
     text_file::writeByteOrderMark(BranchFile, TextEncoding::Utf8);
     text_file::writeStrings(BranchFile, {u"<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Contents: "sv, top.title,
                                          u"</title></head><body>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\""sv,

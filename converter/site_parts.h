@@ -7,8 +7,9 @@
 
 #include "toolkit/text_file/text_file.h"
 
-// The template is read again for every page beside the source (file 1) and
-// the page (file 2); the contents wait in a file of their own.
+// The pages' template is read under file 3 beside the source (file 1) and
+// the page (file 2), once per site as a rule; the contents wait in a file
+// of their own.
 constexpr FileId SiteTemplateFile{3};
 constexpr FileId ContentsFile{4};
 constexpr FileId BranchFile{5};
@@ -21,13 +22,19 @@ constexpr std::u16string_view contentsWaitingName = u".contents.tmp";
 // single page's, for index.htm), and the
 // text before the marker. With `keepState` the converter's program-wide
 // state is as before, so that a page's template leaves no trace on the
-// notes. Returns false when the template has no marker or cannot be read
-// (not reported).
+// notes; such pages' template is then read once and kept (up to a bound)
+// until forgetTemplateLines. Returns false when the template has no marker
+// or cannot be read (not reported).
 bool writeTemplateHead(const std::u16string* title, bool keepState);
 
 // The template from its first marker on: the text after the marker, then
 // the lines below (later markers left empty).
 void writeTemplateTail(const std::u16string* title, bool keepState);
+
+// Forgets the pages' template read for the site before, so that the next
+// site reads it anew (the template may have changed in between), and frees
+// its room.
+void forgetTemplateLines();
 
 // One entry of the contents: a page title, its level and where it is.
 struct ContentsEntry {

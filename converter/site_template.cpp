@@ -3,6 +3,7 @@
 #include "converter/site_parts.h"
 
 #include <string>
+#include <vector>
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
@@ -51,7 +52,7 @@ void putTitle(std::u16string& line, const std::u16string* title) {
 
 // Template lines are converted outside the notes, as the single page
 // converts them; `keepState` undoes what they do to the state.
-void convertTemplateLine(const std::u16string& line, bool keepState) {
+void convertTemplateLine(std::u16string_view line, bool keepState) {
     if (!keepState) {
         currentLine = line;
         convertLine();
@@ -59,7 +60,7 @@ void convertTemplateLine(const std::u16string& line, bool keepState) {
         const SavedState saved;
         inSource = 0;
         pageSplit = nullptr;
-        convertLine(std::u16string_view(line));
+        convertLine(line);
         saved.restore();
     }
     text_file::writeString(ProductFile, u"\r\n"sv);
@@ -67,9 +68,132 @@ void convertTemplateLine(const std::u16string& line, bool keepState) {
 
 std::u16string markerText() { return job.tagStartSymbol + u"..." + job.tagEndSymbol; }
 
+// The pages' template, read once per site. A line without a tag, a marker
+// or the browser title converts to itself outside the notes (no entities
+// there), so a run of such lines is kept as the bytes it gives, line ends
+// included; any other line is kept as read and goes the usual way on every
+// page. A template past the bound is read again for every page instead.
+constexpr std::size_t keptTemplateLimit = 256 * 1024;
+// A run stays below the text files' buffer (as UTF-8), which a longer write
+// would send to the system at once: a page then goes out in one write.
+constexpr std::size_t plainRunLimit = fileBufferSize / 4;
+
+struct KeptLine {
+    enum Kind { Plain, Title, Other } kind = Other;
+    std::u16string text;
+    int marker = 0;  // findText's answer for the line as read
+};
+
+struct KeptTemplate {
+    bool tried = false;
+    bool kept = false;
+    std::vector<KeptLine> lines;
+    std::u16string scratch;  // a title line with the page's title in it
+};
+KeptTemplate keptTemplate;
+
+bool holdsTitle(const std::u16string& line) {
+    const std::size_t open = findFolded(line, u"<title>", 0);
+    return open != std::u16string::npos && findFolded(line, u"</title>", open) != std::u16string::npos;
+}
+
+void readKeptTemplate() {
+    KeptTemplate& t = keptTemplate;
+    t.tried = true;
+    if (text_file::openRead(job.templatePath, SiteTemplateFile) == FileId::none) return;
+    const std::u16string marker = markerText();
+    const std::u16string_view start = job.tagStartSymbol;
+    const TextEncoding encoding = text_file::detectEncoding(SiteTemplateFile);
+    std::u16string line;
+    std::size_t size = 0;
+    bool fits = true;
+    while (fits && !text_file::atEnd(SiteTemplateFile)) {
+        text_file::readLine(SiteTemplateFile, line, encoding);
+        size += line.size() + 2;
+        fits = size <= keptTemplateLimit;
+        const bool title = holdsTitle(line);
+        const int m = title ? 0 : findText(line, marker, 1);
+        const bool plain = !title && m == 0 && (start.empty() || line.find(start) == std::u16string::npos);
+        if (plain && !t.lines.empty() && t.lines.back().kind == KeptLine::Plain &&
+            t.lines.back().text.size() + line.size() + 2 <= plainRunLimit) {
+            t.lines.back().text.append(line).append(u"\r\n");
+        } else if (plain) {
+            t.lines.push_back({KeptLine::Plain, line + u"\r\n", 0});
+        } else {
+            t.lines.push_back({title ? KeptLine::Title : KeptLine::Other, line, m});
+        }
+    }
+    const bool readFailed = text_file::readFailed(SiteTemplateFile);
+    text_file::close(SiteTemplateFile);
+    t.kept = fits && !readFailed;
+    if (!t.kept) std::vector<KeptLine>().swap(t.lines);
+}
+
+bool usesKeptTemplate(bool keepState) {
+    if (!keepState) return false;
+    if (!keptTemplate.tried) readKeptTemplate();
+    return keptTemplate.kept;
+}
+
+// A kept line other than a plain run as the page has it: the line and
+// where its marker is.
+std::u16string_view pageLine(const KeptLine& kept, const std::u16string* title, int& m) {
+    if (kept.kind != KeptLine::Title) {
+        m = kept.marker;
+        return kept.text;
+    }
+    std::u16string& line = keptTemplate.scratch;
+    line = kept.text;
+    putTitle(line, title);
+    m = findText(line, markerText(), 1);
+    return line;
+}
+
+bool writeKeptHead(const std::u16string* title) {
+    for (const KeptLine& kept : keptTemplate.lines) {
+        if (kept.kind == KeptLine::Plain) {
+            text_file::writeString(ProductFile, kept.text);
+            continue;
+        }
+        int m = 0;
+        const std::u16string_view line = pageLine(kept, title, m);
+        if (m == 0) {
+            convertTemplateLine(line, true);
+            continue;
+        }
+        if (m > 1) text_file::writeString(ProductFile, line.substr(0, static_cast<std::size_t>(m - 1)));
+        return true;
+    }
+    return false;
+}
+
+void writeKeptTail(const std::u16string* title) {
+    const std::size_t markerLength = markerText().size();
+    bool markerMet = false;
+    for (const KeptLine& kept : keptTemplate.lines) {
+        if (kept.kind == KeptLine::Plain) {
+            if (markerMet) text_file::writeString(ProductFile, kept.text);
+            continue;
+        }
+        int m = 0;
+        const std::u16string_view line = pageLine(kept, title, m);
+        if (m == 0) {
+            if (markerMet) convertTemplateLine(line, true);
+            continue;
+        }
+        if (markerMet && m > 1) text_file::writeString(ProductFile, line.substr(0, static_cast<std::size_t>(m - 1)));
+        const std::size_t tailStart = static_cast<std::size_t>(m - 1) + markerLength;
+        if (tailStart < line.size()) text_file::writeString(ProductFile, line.substr(tailStart));
+        markerMet = true;
+    }
+}
+
 }  // namespace
 
+void forgetTemplateLines() { keptTemplate = KeptTemplate{}; }
+
 bool writeTemplateHead(const std::u16string* title, bool keepState) {
+    if (usesKeptTemplate(keepState)) return writeKeptHead(title);
     if (text_file::openRead(job.templatePath, SiteTemplateFile) == FileId::none) return false;
     const std::u16string marker = markerText();
     const TextEncoding encoding = text_file::detectEncoding(SiteTemplateFile);
@@ -97,6 +221,10 @@ bool writeTemplateHead(const std::u16string* title, bool keepState) {
 }
 
 void writeTemplateTail(const std::u16string* title, bool keepState) {
+    if (usesKeptTemplate(keepState)) {
+        writeKeptTail(title);
+        return;
+    }
     if (text_file::openRead(job.templatePath, SiteTemplateFile) == FileId::none) return;
     const std::u16string marker = markerText();
     const std::size_t markerLength = marker.size();

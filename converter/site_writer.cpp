@@ -58,7 +58,7 @@ public:
         while (!ancestors_.empty() && ancestors_.back().level >= level) ancestors_.pop_back();
         current_ = page;
         ancestors_.push_back(page);
-        if (text_file::create(folder_ + page.name, ProductFile) == FileId::none) {
+        if (text_file::createNew(folder_ + page.name, ProductFile) == FileId::none) {
             fail(u"Cannot make product file");
             return;
         }
@@ -80,8 +80,8 @@ public:
 
     // The whole run; the state at the end is the single page's.
     int run() {
-        if (text_file::create(folder_ + std::u16string(contentsWaitingName), ContentsFile) == FileId::none ||
-            text_file::create(folder_ + std::u16string(siteIndexName), ProductFile) == FileId::none) {
+        if (text_file::createNew(folder_ + std::u16string(contentsWaitingName), ContentsFile) == FileId::none ||
+            text_file::createNew(folder_ + std::u16string(siteIndexName), ProductFile) == FileId::none) {
             text_file::close(ContentsFile);
             reportError(u"Cannot make product file");
             return 0;
@@ -207,10 +207,14 @@ void SiteRun::writeNavigation(bool top, const Page* next) {
 
 int writeSite(const std::u16string& folder, int splitLevel) {
     SiteRun site(folder, splitLevel);
+    forgetTemplateLines();
     try {
-        return site.run();
+        const int written = site.run();
+        forgetTemplateLines();
+        return written;
     } catch (const std::bad_alloc&) {
     }
+    forgetTemplateLines();
     pageSplit = nullptr;
     for (const FileId file : {TemplateFile, SourceFile, ProductFile, SiteTemplateFile, ContentsFile, BranchFile}) {
         text_file::close(file);

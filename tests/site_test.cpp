@@ -15,6 +15,7 @@
 #include "tests/test_support.h"
 #include "toolkit/dates/date_format.h"
 #include "toolkit/text/strings.h"
+#include "toolkit/text_file/text_file_platform.h"
 
 namespace {
 
@@ -53,6 +54,28 @@ std::string between(const std::string& bytes, const std::string& open, const std
     }
     return inside;
 }
+
+// Counts the opens of one file while it is installed.
+struct CountedOpens {
+    static inline std::u16string path;
+    static inline int opens = 0;
+    static bool open(const std::u16string& name, platform_file::OpenMode mode, platform_file::Handle& handle) {
+        if (name == path) ++opens;
+        return platform_file::systemFiles().open(name, mode, handle);
+    }
+    static platform_file::Backend counting() {
+        platform_file::Backend b = platform_file::systemFiles();
+        b.open = open;
+        return b;
+    }
+    const platform_file::Backend backend = counting();
+    const platform_file::Backend& previous;
+    explicit CountedOpens(const std::u16string& counted) : previous(platform_file::useBackend(backend)) {
+        path = counted;
+        opens = 0;
+    }
+    ~CountedOpens() { platform_file::useBackend(previous); }
+};
 
 TEST(Site, NotesJoinedAreTheSinglePage) {
     const SiteRow rows[] = {
@@ -100,7 +123,13 @@ TEST(Site, NotesJoinedAreTheSinglePage) {
         job.templatePath = dir.path(u"t.tpl.txt");
         job.sourcePath = dir.path(u"notes.txt");
         fs::create_directory(fs::path(dir.nativePath("site")));
-        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+        {
+            // index.htm's head, the pages' template once, the last tail:
+            // never a read per page.
+            const CountedOpens templateOpens(job.templatePath);
+            ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+            EXPECT_LE(CountedOpens::opens, 3);
+        }
         EXPECT_TRUE(errors.messages.empty());
 
         std::vector<std::string> pages;

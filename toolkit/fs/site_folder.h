@@ -9,6 +9,9 @@ bool makeFolder(const std::u16string& path);
 bool removeFile(const std::u16string& path);
 // The folder and everything in it; symbolic links are removed, never followed.
 bool removeFolderTree(const std::u16string& path);
+// Puts the folder's files and their names on disk, so that a folder renamed
+// into place afterwards survives a crash whole.
+bool syncFolder(const std::u16string& path);
 // Renames a file or folder; `to` must not exist.
 bool renamePath(const std::u16string& from, const std::u16string& to);
 // Until unguardFolder, an interrupt (SIGINT, SIGTERM or SIGHUP left at

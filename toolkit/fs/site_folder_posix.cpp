@@ -28,6 +28,13 @@ bool removeTree(const std::string& path) {
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
+        // A site holds tens of thousands of files: each goes by its name in
+        // the open folder, with no lookup of its path or its kind. Links
+        // are removed as names too.
+        if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) {
+            removed = unlinkat(dirfd(folder), entry->d_name, 0) == 0 && removed;
+            continue;
+        }
         removed = removeTree(path + "/" + name) && removed;
     }
     closedir(folder);
@@ -98,6 +105,32 @@ bool makeFolder(const std::u16string& path) { return mkdir(utf8FromText(path).c_
 bool removeFile(const std::u16string& path) { return unlink(utf8FromText(path).c_str()) == 0; }
 
 bool removeFolderTree(const std::u16string& path) { return removeTree(utf8FromText(path)); }
+
+bool syncFolder(const std::u16string& path) {
+    const int folder = open(utf8FromText(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+#ifdef __linux__
+    // One sync of the folder's file system: a sync per file would wait for
+    // a journal commit of its own, tens of thousands of times.
+    bool synced = syncfs(folder) == 0;
+#else
+    bool synced = true;
+    if (DIR* files = fdopendir(dup(folder))) {
+        while (const dirent* entry = readdir(files)) {
+            const int file = openat(folder, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (file < 0) continue;
+            synced = fsync(file) == 0 && synced;
+            close(file);
+        }
+        closedir(files);
+    }
+#endif
+    synced = fsync(folder) == 0 && synced;
+    const int reason = errno;
+    close(folder);
+    errno = reason;
+    return synced;
+}
 
 bool renamePath(const std::u16string& from, const std::u16string& to) {
     return std::rename(utf8FromText(from).c_str(), utf8FromText(to).c_str()) == 0;

@@ -38,6 +38,29 @@ bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path)) != 
 
 bool removeFolderTree(const std::u16string& path) { return removeTree(path); }
 
+bool syncFolder(const std::u16string& path) {
+    // Each file is flushed; the folder's names are the file system's own
+    // journal's to keep.
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(wide(path + u"\\*"), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool synced = true;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        const HANDLE file = CreateFileW(wide(path + u"\\" + fromWide(found.cFileName)), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            synced = false;
+            continue;
+        }
+        synced = FlushFileBuffers(file) != 0 && synced;
+        CloseHandle(file);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return synced;
+}
+
 bool renamePath(const std::u16string& from, const std::u16string& to) {
     return MoveFileExW(wide(from), wide(to), MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -133,6 +133,10 @@ FileId create(const std::u16string& path, FileId id) {
     return openFile(path, id, platform_file::OpenMode::Create);
 }
 
+FileId createNew(const std::u16string& path, FileId id) {
+    return openFile(path, id, platform_file::OpenMode::CreateNew);
+}
+
 FileId openReadWrite(const std::u16string& path, FileId id) {
     return openFile(path, id, platform_file::OpenMode::ReadWrite);
 }

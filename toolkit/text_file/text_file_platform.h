@@ -21,6 +21,7 @@ enum class OpenMode {
     ReadOnly,   // an existing file, read access; other readers may read too
     Create,     // created anew or emptied, read and write access, no sharing
     ReadWrite,  // opened or created, content kept, read and write access, no sharing
+    CreateNew,  // made anew, failing when it exists; read and write access, not locked
 };
 
 // A file as the system knows it, whatever path leads there: the volume and

@@ -55,7 +55,7 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     }
     File& file = files[static_cast<std::size_t>(number)];
     if (!open_files::share(file.sharing, writer)) return false;
-    if (mode == OpenMode::Create) file.bytes.clear();
+    if (mode == OpenMode::Create || mode == OpenMode::CreateNew) file.bytes.clear();
     handle = open_files::add(opened, number, writer);
     return true;
 }

@@ -93,6 +93,13 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     case OpenMode::ReadWrite:
         fd = openLocked(nativePath, O_RDWR | O_CREAT);
         break;
+    case OpenMode::CreateNew:
+        // O_EXCL makes a new regular file or fails: nothing to check, lock
+        // or empty.
+        do {
+            fd = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        break;
     case OpenMode::Create:
         // Emptied only once the lock is held, so that a file open elsewhere
         // is left intact when the create fails.

@@ -109,6 +109,10 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     case OpenMode::ReadWrite:
         h = openHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
         break;
+    case OpenMode::CreateNew:
+        // Small files synced together at the end: no writing back as they grow.
+        h = openHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+        break;
     case OpenMode::Create:
         h = openHandle(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
         // CREATE_ALWAYS refuses hidden and system files; such a file can
