@@ -186,7 +186,7 @@ int runSite(const CliOptions& options, const std::vector<std::u16string>& source
            (site.conversion.productPath.back() == pathSeparator || site.conversion.productPath.back() == u'/'))
         site.conversion.productPath.pop_back();
     site.zip = sameFolded(extensionPart(site.conversion.productPath), u"zip");
-    site.time = siteZipTime(options.date.value_or(""));
+    site.time = zipTimeOf(options.date.value_or(""));
     // The pages read the template again under a number of their own.
     text_file::setEncodingWithoutMark(SiteTemplateFile, options.encoding.value_or(TextEncoding::Ansi));
     installCliErrorSink();
