@@ -30,7 +30,7 @@ constexpr int settleMilliseconds = 200;
 struct Site {
     Conversion conversion;  // its product is the site's folder or zip
     bool zip = false;
-    int splitLevel = 1;
+    int splitLevel = defaultSplitLevel;
     ZipTime time;
 };
 
@@ -168,7 +168,7 @@ int watchSite(const Site& site) {
 int runSite(const CliOptions& options, const std::vector<std::u16string>& sources) {
     if (sources.size() != 1 || sources[0] == u"-") return usageError("--site makes one site from one SOURCE file");
     Site site;
-    site.splitLevel = options.splitLevel.value_or(1);
+    site.splitLevel = options.splitLevel.value_or(defaultSplitLevel);
     site.conversion.sourceName = sources[0];
     site.conversion.sourcePath = normalizePath(sources[0]);
     if (options.output) {

@@ -19,7 +19,26 @@ EM_JS(int, pagesmith_find_file, (const char* path), {
     return -1;
 });
 
-EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].sink ? 1 : 0; });
+// An input is read, the single product written; a file the run makes (a
+// site's: entry.seal) is written, then read back or written on.
+EM_JS(int, pagesmith_file_kind, (int file), {
+    const entry = Module.pagesmithFiles[file];
+    return entry.seal ? 2 : entry.sink ? 1 : 0;
+});
+
+// A file made under the folder the worker lends to the run (Module.
+// pagesmithNewFile), else -1.
+EM_JS(int, pagesmith_new_file, (const char* path), {
+    return Module.pagesmithNewFile ? Module.pagesmithNewFile(UTF8ToString(path)) : -1;
+});
+
+EM_JS(double, pagesmith_file_size, (int file), { return Module.pagesmithFiles[file].blob.size; });
+
+// A made file's written bytes become the Blob it is read from.
+EM_JS(void, pagesmith_seal_file, (int file), {
+    const entry = Module.pagesmithFiles[file];
+    if (entry.seal) entry.seal();
+});
 
 // Bytes of an input into the module's memory: bytes read, 0 at the end, -1
 // when the browser cannot read the file (it changed or went away). Each
@@ -62,9 +81,12 @@ using platform_file::OpenMode;
 
 using open_files::Opened;
 
+enum Kind { Input = 0, Product = 1, Made = 2 };
+
 // A run opens three files: lists searched in order are the quickest.
 std::vector<open_files::Sharing> sharing;
 std::vector<Opened> opened;
+std::vector<std::u16string> made;  // the paths of the files made, in order
 
 int findFile(const std::u16string& path) {
     if (path.empty()) return -1;
@@ -73,24 +95,34 @@ int findFile(const std::u16string& path) {
 
 Opened* openedAt(Handle handle) { return open_files::at(opened, handle); }
 
-// Inputs are read; only the product's sink takes writes, and it takes them
-// in order from its start: the product is written once, front to back.
+// Inputs are read; the product's sink takes writes, in order from its
+// start: the product is written once, front to back. A made file is written
+// the same way, read back once closed, or opened again to be written on
+// from its end.
 bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
-    const int file = findFile(path);
-    if (file < 0) return false;
     const bool writer = mode != OpenMode::ReadOnly;
-    const bool sink = pagesmith_is_sink(file) != 0;
-    if (writer != sink) return false;
+    int file = findFile(path);
+    if (file < 0 && writer) {
+        file = pagesmith_new_file(utf8FromText(path).c_str());
+        if (file >= 0) made.push_back(path);
+    }
+    if (file < 0) return false;
+    const int kind = pagesmith_file_kind(file);
+    if (kind != Made && writer != (kind == Product)) return false;
     if (sharing.size() <= static_cast<std::size_t>(file)) sharing.resize(static_cast<std::size_t>(file) + 1);
     if (!open_files::share(sharing[static_cast<std::size_t>(file)], writer)) return false;
-    if (writer) pagesmith_empty_file(file);
+    if (writer && (kind == Product || mode == OpenMode::Create)) pagesmith_empty_file(file);
     handle = open_files::add(opened, file, writer);
+    if (kind == Made && mode == OpenMode::ReadWrite) {
+        openedAt(handle)->position = static_cast<std::int64_t>(pagesmith_file_size(file));
+    }
     return true;
 }
 
 void closeFile(Handle handle) {
     Opened* o = openedAt(handle);
     if (!o) return;
+    if (o->writer) pagesmith_seal_file(o->file);
     open_files::unshare(sharing[static_cast<std::size_t>(o->file)], o->writer);
     o->file = -1;
 }
@@ -149,5 +181,17 @@ const platform_file::Backend browserBackend{openFile, closeFile, readFile,    wr
 }  // namespace
 
 const platform_file::Backend& backend() { return browserBackend; }
+
+std::vector<std::u16string> madeFilesIn(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    for (const std::u16string& path : made) {
+        if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0) {
+            names.push_back(path.substr(folder.size()));
+        }
+    }
+    return names;
+}
+
+void forgetMadeFiles() { made.clear(); }
 
 }  // namespace browser_files
