@@ -137,8 +137,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_site(const char* templateName, 
     if (!startRun(templateName, browserTitle, titleRange, pageSeparator, encoding, date)) return -1;
     browser_files::forgetMadeFiles();
     const long long pagesBefore = pageTitlesWritten;
-    if (!writeSite(std::u16string(siteFolder), splitLevel)) return -1;
-    if (!zipSite(zipTimeOf(date))) {
+    const bool written = writeSite(std::u16string(siteFolder), splitLevel) != 0;
+    const bool zipped = written && zipSite(zipTimeOf(date));
+    browser_files::forgetMadeFiles();
+    if (!written) return -1;
+    if (!zipped) {
         keepFirstFailure(u"Cannot write product file");
         return -1;
     }

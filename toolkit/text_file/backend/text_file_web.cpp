@@ -3,6 +3,8 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/text/strings.h"
@@ -86,7 +88,9 @@ enum Kind { Input = 0, Product = 1, Made = 2 };
 // A run opens three files: lists searched in order are the quickest.
 std::vector<open_files::Sharing> sharing;
 std::vector<Opened> opened;
-std::vector<std::u16string> made;  // the paths of the files made, in order
+// The paths of the files made, in order, as UTF-8: the smaller in a site
+// of tens of thousands of files.
+std::vector<std::string> made;
 
 int findFile(const std::u16string& path) {
     if (path.empty()) return -1;
@@ -103,8 +107,9 @@ bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
     const bool writer = mode != OpenMode::ReadOnly;
     int file = findFile(path);
     if (file < 0 && writer) {
-        file = pagesmith_new_file(utf8FromText(path).c_str());
-        if (file >= 0) made.push_back(path);
+        std::string utf8 = utf8FromText(path);
+        file = pagesmith_new_file(utf8.c_str());
+        if (file >= 0) made.push_back(std::move(utf8));
     }
     if (file < 0) return false;
     const int kind = pagesmith_file_kind(file);
@@ -183,15 +188,16 @@ const platform_file::Backend browserBackend{openFile, closeFile, readFile,    wr
 const platform_file::Backend& backend() { return browserBackend; }
 
 std::vector<std::u16string> madeFilesIn(const std::u16string& folder) {
+    const std::string prefix = utf8FromText(folder);
     std::vector<std::u16string> names;
-    for (const std::u16string& path : made) {
-        if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0) {
-            names.push_back(path.substr(folder.size()));
+    for (const std::string& path : made) {
+        if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(textFromUtf8(std::string_view(path).substr(prefix.size())));
         }
     }
     return names;
 }
 
-void forgetMadeFiles() { made.clear(); }
+void forgetMadeFiles() { std::vector<std::string>().swap(made); }
 
 }  // namespace browser_files
