@@ -66,7 +66,6 @@ bool ZipWriter::emit(const std::string& bytes) {
 
 // The local header says "sizes follow": they are known only once deflated.
 bool ZipWriter::add(const std::string& name, const Input& in) {
-    if (entries_ == 0xFFFF) return false;
     const unsigned long headerOffset = offset_;
     std::string header;
     put32(header, 0x04034b50);
@@ -128,15 +127,38 @@ bool ZipWriter::add(const std::string& name, const Input& in) {
     return ok;
 }
 
+// Past 65,535 entries (a large export split at level 1) the count is in a
+// zip64 end record, which the classic one points to with 0xFFFF.
 bool ZipWriter::finish() {
     const unsigned long centralStart = offset_;
+    const unsigned long centralSize = static_cast<unsigned long>(central_.size());
     std::string end;
+    if (entries_ > 0xFFFE) {
+        const unsigned long zip64End = centralStart + centralSize;
+        put32(end, 0x06064b50);
+        put32(end, 44);  // the record's size after this field, in 8 bytes
+        put32(end, 0);
+        put16(end, 45);  // made by and needed: zip64
+        put16(end, 45);
+        put32(end, 0);
+        put32(end, 0);
+        for (const unsigned long value : {static_cast<unsigned long>(entries_), static_cast<unsigned long>(entries_), centralSize, centralStart}) {
+            put32(end, value);
+            put32(end, 0);
+        }
+        put32(end, 0x07064b50);
+        put32(end, 0);
+        put32(end, zip64End);
+        put32(end, 0);
+        put32(end, 1);
+    }
+    const unsigned count = entries_ > 0xFFFE ? 0xFFFF : entries_;
     put32(end, 0x06054b50);
     put16(end, 0);
     put16(end, 0);
-    put16(end, entries_);
-    put16(end, entries_);
-    put32(end, static_cast<unsigned long>(central_.size()));
+    put16(end, count);
+    put16(end, count);
+    put32(end, centralSize);
     put32(end, centralStart);
     put16(end, 0);
     return emit(central_) && emit(end);

@@ -35,9 +35,10 @@ public:
     ZipWriter(Output out, const ZipTime& time);
 
     // Deflates one file into the zip under `name`; false on a failure of
-    // either side or past the 65,535 entries a zip holds.
+    // either side.
     bool add(const std::string& name, const Input& in);
-    // The central directory and the end record.
+    // The central directory and the end record (zip64's too past 65,534
+    // entries).
     bool finish();
 
 private:
