@@ -106,6 +106,7 @@ bool zipSite(const ZipTime& time) {
         if (!done) break;
         done = zip.add(name, [in](void* bytes, long count) { return platform_file::read(in, bytes, static_cast<std::int32_t>(count)); });
         platform_file::close(in);
+        browser_files::letGoOf(std::u16string(siteFolder) + textFromUtf8(name));
         if (!done) break;
     }
     done = done && zip.finish();

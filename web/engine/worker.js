@@ -228,38 +228,38 @@ function nameOf(instance, naming, sourceName) {
   return name;
 }
 
-// The site's folder that the run may make files in, and the parts that
-// made files are kept in.
+// The site's folder that the run may make files in.
 const siteFolder = "/site/";
-const madePartBytes = 8 << 20;
 
 // A file the site writer makes: what it writes is copied out of the
-// module's memory and kept in Blobs of up to 8 MB; seal() makes them the
-// Blob it is read from (the contents' list read back, each file into the
-// zip), and writing goes on after them when it is opened again (index.htm,
-// finished last).
+// module's memory, and seal() joins it into the bytes it is read back from
+// (the contents' list; each file into the zip, after which it is let go);
+// opened again to be written on (index.htm, finished last), writing goes on
+// after them. Each browser read costs milliseconds, and a site has tens of
+// thousands of files: so they are kept as bytes, not Blobs.
 function madeFile(path) {
-  const entry = {path, blob: new Blob([]), parts: [], pending: [], pendingBytes: 0};
-  const stage = () => {
-    if (entry.pending.length > 0) entry.parts.push(new Blob(entry.pending));
-    entry.pending = [];
-    entry.pendingBytes = 0;
-  };
+  const entry = {path, size: 0, chunks: [], slice: new Uint8Array(0), sliceAt: 0};
   entry.sink = (bytes) => {
     if (bytes === null) {
-      entry.parts = [];
-      entry.pending = [];
-      entry.pendingBytes = 0;
+      entry.chunks = [];
+      entry.slice = new Uint8Array(0);
+      entry.size = 0;
       return;
     }
-    entry.pending.push(bytes.slice());
-    entry.pendingBytes += bytes.length;
-    if (entry.pendingBytes >= madePartBytes) stage();
+    entry.chunks.push(bytes.slice());
+    entry.size += bytes.length;
   };
   entry.seal = () => {
-    stage();
-    entry.blob = new Blob(entry.parts, {type: "text/html"});
-    entry.slice = null;
+    if (entry.chunks.length === 0) return;
+    const joined = new Uint8Array(entry.size);
+    joined.set(entry.slice, 0);
+    let at = entry.slice.length;
+    for (const chunk of entry.chunks) {
+      joined.set(chunk, at);
+      at += chunk.length;
+    }
+    entry.chunks = [];
+    entry.slice = joined;
   };
   return entry;
 }
@@ -322,28 +322,35 @@ async function convert(instance, request) {
     {path: site ? "/product.zip" : "/product.htm", sink},
   ].concat(templateBlob ? [{path: "/templates/" + templateName + ".tpl.txt", blob: templateBlob}] : []);
   const files = instance.pagesmithFiles;
+  const indexPath = siteFolder + "index.htm";
+  let index = null;  // the site's index.htm, for the preview
+  files.places = new Map(files.map((entry, place) => [entry.path, place]));
   instance.pagesmithNewFile = site ? (path) => {
     if (!path.startsWith(siteFolder)) return -1;
     files.push(madeFile(path));
+    files.places.set(path, files.length - 1);
     return files.length - 1;
   } : null;
+  instance.pagesmithLetGo = (path) => {
+    const entry = files[files.places.get(path)];
+    if (!entry || !entry.seal) return;
+    if (path === indexPath) index = new Blob([entry.slice], {type: "text/html"});
+    entry.slice = new Uint8Array(0);
+  };
 
   const texts = [templateName, settings.title, String(settings.titleRange), settings.encoding, settings.date.trim()]
     .map((text) => utf8OnStack(instance, text));
   let pages;
-  let index = null;  // the site's index.htm, for the preview
   try {
     pages = site
       ? await instance.pagesmithSite(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3], texts[4],
                                      settings.splitLevel)
       : await instance.pagesmithConvert(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3],
                                         texts[4]);
-    const indexEntry = files.find((entry) => entry.path === siteFolder + "index.htm");
-    index = indexEntry ? indexEntry.blob : null;
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
-    instance.pagesmithNewFile = null;
+    instance.pagesmithNewFile = instance.pagesmithLetGo = null;
     readingAhead = null;
     spareBuffers = null;
   }

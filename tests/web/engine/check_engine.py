@@ -230,8 +230,8 @@ def main():
             report(result.get("product") == hashlib.sha256(expected or b"").hexdigest() and
                    reply.get("name") == "large-site.zip" and reply.get("mime") == "application/zip" and
                    0 < heap <= 32 << 20, "a site of 40 MB: the command line's zip, the heap within 32 MB",
-                   "%s, %s bytes, heap %d bytes%s" % (reply.get("name") or reply.get("message"), reply.get("bytes"),
-                                                     heap, problem))
+                   "%s, %s bytes, %s ms, heap %d bytes%s" % (reply.get("name") or reply.get("message"), reply.get("bytes"),
+                                                            reply.get("ms"), heap, problem))
         message = driver.execute_async_script("window.failingWorker().then(arguments[0]);")
         report(message == "Uncaught Error: This browser cannot run the converter: no SIMD",
                "a browser that cannot compile the module: the worker's error says so", message)

@@ -11,10 +11,12 @@
 #include "toolkit/text_file/backend/open_files.h"
 
 // The page's files, by their place in Module.pagesmithFiles; -1 when no
-// entry has the path.
+// entry has the path. A site's run has tens of thousands: then the worker
+// keeps their places by path (files.places).
 EM_JS(int, pagesmith_find_file, (const char* path), {
     const files = Module.pagesmithFiles || [];
     const wanted = UTF8ToString(path);
+    if (files.places) return files.places.has(wanted) ? files.places.get(wanted) : -1;
     for (let i = 0; i < files.length; ++i) {
         if (files[i].path === wanted) return i;
     }
@@ -34,9 +36,9 @@ EM_JS(int, pagesmith_new_file, (const char* path), {
     return Module.pagesmithNewFile ? Module.pagesmithNewFile(UTF8ToString(path)) : -1;
 });
 
-EM_JS(double, pagesmith_file_size, (int file), { return Module.pagesmithFiles[file].blob.size; });
+EM_JS(double, pagesmith_file_size, (int file), { return Module.pagesmithFiles[file].size; });
 
-// A made file's written bytes become the Blob it is read from.
+// A made file's written bytes become the bytes it is read from.
 EM_JS(void, pagesmith_seal_file, (int file), {
     const entry = Module.pagesmithFiles[file];
     if (entry.seal) entry.seal();
@@ -52,7 +54,7 @@ EM_JS(void, pagesmith_seal_file, (int file), {
 // and a File may pass 4 GB.
 EM_JS(int, pagesmith_read_file, (int file, double position, void* bytes, int count), {
     const entry = Module.pagesmithFiles[file];
-    if (position >= entry.blob.size) return 0;
+    if (position >= (entry.seal ? entry.size : entry.blob.size)) return 0;
     const copy = () => {
         if (!entry.slice) return -1;
         const from = position - entry.sliceAt;
@@ -72,6 +74,11 @@ EM_JS(void, pagesmith_write_file, (int file, const void* bytes, int count), {
 });
 
 EM_JS(void, pagesmith_empty_file, (int file), { Module.pagesmithFiles[file].sink(null); });
+
+// The worker lets go of a made file's bytes (Module.pagesmithLetGo).
+EM_JS(void, pagesmith_let_go, (const char* path), {
+    if (Module.pagesmithLetGo) Module.pagesmithLetGo(UTF8ToString(path));
+});
 
 namespace browser_files {
 
@@ -199,5 +206,7 @@ std::vector<std::u16string> madeFilesIn(const std::u16string& folder) {
 }
 
 void forgetMadeFiles() { std::vector<std::string>().swap(made); }
+
+void letGoOf(const std::u16string& path) { pagesmith_let_go(utf8FromText(path).c_str()); }
 
 }  // namespace browser_files

@@ -13,8 +13,9 @@
 // the browser cannot read it) and entry.sliceAt; it returns a promise of
 // that where the module is called so that it may wait suspended, else null.
 // A path that no entry has may be made by a writer: Module.pagesmithNewFile
-// (path) adds {path, blob, sink, seal} for it and returns its place, or -1;
-// seal() makes what sink took the entry's blob, read back from there.
+// (path) adds {path, size, sink, seal} for it and returns its place, or -1;
+// seal() makes what sink took the entry's slice (sliceAt 0), read back from
+// there.
 #pragma once
 
 #include <string>
@@ -30,5 +31,7 @@ const platform_file::Backend& backend();
 // forgetMadeFiles, in the order made.
 std::vector<std::u16string> madeFilesIn(const std::u16string& folder);
 void forgetMadeFiles();
+// Says that a made file will not be read again: its bytes may go.
+void letGoOf(const std::u16string& path);
 
 }  // namespace browser_files
