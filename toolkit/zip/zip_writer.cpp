@@ -83,7 +83,8 @@ bool ZipWriter::add(const std::string& name, const Input& in) {
     bool ok = emit(header);
 
     DeflateStream deflater;
-    std::vector<unsigned char> input(bufferSize);
+    std::vector<unsigned char>& input = input_;
+    input.resize(bufferSize);
     unsigned long size = 0;
     const unsigned long dataStart = offset_;
     const DeflateStream::Output deflated = [this](const unsigned char* bytes, std::size_t count) {

@@ -49,5 +49,6 @@ private:
     unsigned dosTime_ = 0;
     unsigned dosDate_ = 0;
     std::string central_;
+    std::vector<unsigned char> input_;  // one buffer for every entry's reads
     unsigned entries_ = 0;
 };
