@@ -10,7 +10,9 @@
 
 EM_JS(int, pagesmith_deflate_begin, (), {
     Module.pagesmithDeflated = [];
-    Module.pagesmithDeflate = new pako.Deflate({level: 9, windowBits: -15, memLevel: 8, strategy: 0, chunkSize: 65536});
+    // Most of a site's files are small; pako makes a chunk anew for each.
+    // The chunks' size does not change the deflated bytes.
+    Module.pagesmithDeflate = new pako.Deflate({level: 9, windowBits: -15, memLevel: 8, strategy: 0, chunkSize: 16384});
     Module.pagesmithDeflate.onData = (chunk) => Module.pagesmithDeflated.push(chunk);
     return Module.pagesmithDeflate.err === 0 ? 1 : 0;
 });
@@ -64,9 +66,14 @@ std::uint32_t crcUpdate(std::uint32_t crc, const unsigned char* bytes, std::size
 
 }  // namespace
 
+// One buffer for every stream: a site makes tens of thousands, one at a time.
+std::vector<unsigned char>& outputBuffer() {
+    static std::vector<unsigned char> output(outputSize);
+    return output;
+}
+
 struct DeflateStream::State {
     bool started = false;
-    std::vector<unsigned char> output = std::vector<unsigned char>(outputSize);
 };
 
 DeflateStream::DeflateStream() : state_(new State) { state_->started = pagesmith_deflate_begin() != 0; }
@@ -80,8 +87,9 @@ bool DeflateStream::deflate(const unsigned char* bytes, std::size_t count, bool 
     if (!state_->started) return false;
     crc_ = crcUpdate(crc_, bytes, count);
     if (pagesmith_deflate_push(bytes, static_cast<int>(count), last ? 1 : 0) < 0) return false;
-    for (int got; (got = pagesmith_deflate_take(state_->output.data(), outputSize)) > 0;) {
-        if (!out(state_->output.data(), static_cast<std::size_t>(got))) return false;
+    std::vector<unsigned char>& output = outputBuffer();
+    for (int got; (got = pagesmith_deflate_take(output.data(), outputSize)) > 0;) {
+        if (!out(output.data(), static_cast<std::size_t>(got))) return false;
     }
     return true;
 }
