@@ -30,7 +30,7 @@ constexpr int settleMilliseconds = 200;
 struct Site {
     Conversion conversion;  // its product is the site's folder or zip
     bool zip = false;
-    int splitLevel = 1;
+    int splitLevel = defaultSplitLevel;
     ZipTime time;
 };
 
@@ -171,7 +171,7 @@ int watchSite(const Site& site) {
 int runSite(const CliOptions& options, const std::vector<std::u16string>& sources) {
     if (sources.size() != 1 || sources[0] == u"-") return usageError("--site makes one site from one SOURCE file");
     Site site;
-    site.splitLevel = options.splitLevel.value_or(1);
+    site.splitLevel = options.splitLevel.value_or(defaultSplitLevel);
     site.conversion.sourceName = sources[0];
     site.conversion.sourcePath = normalizePath(sources[0]);
     if (options.output) {
@@ -189,7 +189,7 @@ int runSite(const CliOptions& options, const std::vector<std::u16string>& source
            (site.conversion.productPath.back() == pathSeparator || site.conversion.productPath.back() == u'/'))
         site.conversion.productPath.pop_back();
     site.zip = sameFolded(extensionPart(site.conversion.productPath), u"zip");
-    site.time = siteZipTime(options.date.value_or(""));
+    site.time = zipTimeOf(options.date.value_or(""));
     installCliErrorSink();
     return options.watch ? watchSite(site) : buildSite(site) ? 0 : 1;
 }

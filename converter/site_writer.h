@@ -9,6 +9,8 @@
 #include <string_view>
 
 constexpr std::u16string_view siteIndexName = u"index.htm";
+// Files for the pages of levels 1 to this, unless told otherwise.
+constexpr int defaultSplitLevel = 1;
 
 // Writes the site of job.sourcePath through job.templatePath into `folder`,
 // an existing folder (ending in the path separator) that holds none of the

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "converter/conversion_run.h"
@@ -16,6 +17,7 @@
 #include "toolkit/dates/date_format.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file_platform.h"
+#include "toolkit/zip/zip_writer.h"
 
 namespace {
 
@@ -246,3 +248,33 @@ TEST(Site, PageFileNames) {
 }
 
 }  // namespace
+
+// The zip's end for a count of entries: each an empty file "a" (49 bytes
+// with its header and descriptor, 47 in the central directory).
+TEST(SiteZip, EndRecordsForTheEntryCount) {
+    const struct {
+        unsigned entries;
+        const char* endHex;  // the zip's last bytes
+    } rows[] = {
+        {65535,
+         "504b06062c000000000000002d002d000000000000000000ffff000000000000ffff000000000000d1ff2e0000000000cfff3000000000"
+         "00504b060700000000a0ff5f000000000001000000504b050600000000ffffffffd1ff2e00cfff30000000"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.entries);
+        std::string zip;
+        ZipWriter writer([&zip](const void* bytes, long count) {
+            zip.append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
+            return true;
+        }, ZipTime{});
+        for (unsigned i = 0; i < row.entries; ++i) ASSERT_TRUE(writer.add("a", [](void*, long) { return 0L; }));
+        ASSERT_TRUE(writer.finish());
+        std::string tail;
+        static const char digits[] = "0123456789abcdef";
+        for (std::size_t i = zip.size() - std::string_view(row.endHex).size() / 2; i < zip.size(); ++i) {
+            tail += digits[static_cast<unsigned char>(zip[i]) >> 4];
+            tail += digits[static_cast<unsigned char>(zip[i]) & 15];
+        }
+        EXPECT_EQ(tail, row.endHex);
+    }
+}

@@ -14,6 +14,8 @@
   const PREVIEW_LIMIT = 64 * 1024 * 1024;
   // How the encoding names of the engine read in the list.
   const ENCODING_LABELS = {"ansi": "Windows-1252 (ANSI)", "utf-8": "UTF-8", "utf-16le": "UTF-16 LE", "utf-16be": "UTF-16 BE"};
+  // How the products the engine makes read beside "Make:".
+  const MAKE_LABELS = {"page": "one page", "site": "a site (zip)"};
 
   const $ = (id) => document.getElementById(id);
   const form = $("job");
@@ -57,6 +59,7 @@
   let ranWith = null;
   let product = null;
   let productUrl = null;
+  let previewUrl = null;
   const number = new Intl.NumberFormat("en");
 
   // ------------------------------------------------------------ settings
@@ -75,7 +78,15 @@
     const own = template.querySelector("option[value='']");
     for (const name of rules.templates) own.before(new Option(name, name));
     for (const name of rules.encodings) encoding.add(new Option(ENCODING_LABELS[name] || name, name));
+    for (const name of rules.makes) {
+      const label = document.createElement("label");
+      const choice = Object.assign(document.createElement("input"), {type: "radio", name: "make", value: name});
+      label.append(choice, MAKE_LABELS[name] || name);
+      $("make-field").append(label);
+    }
   }
+
+  const makeChoice = (name) => form.querySelector("input[name='make'][value='" + name + "']");
 
   function show(settings) {
     const defaults = rules.defaults;
@@ -89,6 +100,7 @@
     encoding.value = String(s.encoding);
     if (encoding.selectedIndex < 0) encoding.value = defaults.encoding;
     date.value = String(s.date);
+    (makeChoice(String(s.make)) || makeChoice(defaults.make)).checked = true;
     // A kept day or encoding changes every conversion: not hidden away.
     more.open = date.value !== "" || encoding.value !== defaults.encoding;
     showOwnTemplate();
@@ -96,7 +108,7 @@
 
   const current = () => ({
     template: template.value, titleRange: titleRange.value.trim(), separator: separator.checked, title: title.value,
-    encoding: encoding.value, date: date.value.trim(),
+    encoding: encoding.value, date: date.value.trim(), make: form.querySelector("input[name='make']:checked").value,
   });
 
   // Kept, like the window's settings file, after a conversion that succeeded:
@@ -232,8 +244,8 @@
     bringIntoView(progressBox, "nearest");
     say("Converting " + file.name + "…");
     ranWith = current();
-    const {template: chosen, ...settings} = ranWith;
-    const job = {type: "convert", source: file, template: own ? templateFile.files[0] : chosen, settings};
+    const {template: chosen, make, ...settings} = ranWith;
+    const job = {type: "convert", make, source: file, template: own ? templateFile.files[0] : chosen, settings};
     if (workerReady) worker.postMessage(job);
     else queued = job;
   }
@@ -269,10 +281,15 @@
     $("time").textContent = done.ms < 1000 ? Math.round(done.ms) + " ms" : (done.ms / 1000).toFixed(2) + " s";
     // No page title at all is most often an export read in the wrong encoding.
     $("no-title").hidden = done.pages !== 0;
-    const small = done.bytes <= PREVIEW_LIMIT;
+    // A site shows its contents, index.htm.
+    const shown = done.preview || done.blob;
+    const small = shown.size <= PREVIEW_LIMIT;
     preview.hidden = !small;
     $("no-preview").hidden = small;
-    if (small) preview.src = productUrl;
+    if (small) {
+      previewUrl = done.preview ? URL.createObjectURL(done.preview) : productUrl;
+      preview.src = previewUrl;
+    }
     result.hidden = false;
     bringIntoView(result, "start");
     say("Converted: " + done.name + ", " + number.format(done.pages) + " pages, " + number.format(done.bytes) +
@@ -283,7 +300,8 @@
     result.hidden = true;
     preview.removeAttribute("src");
     if (productUrl) URL.revokeObjectURL(productUrl);
-    product = productUrl = null;
+    if (previewUrl && previewUrl !== productUrl) URL.revokeObjectURL(previewUrl);
+    product = productUrl = previewUrl = null;
   }
 
   function save() {

@@ -2,7 +2,7 @@
 """The web page (build/web/index.html, or PAGESMITH_PAGE) from disk in headless Chromium: each row picks or drops
 files and converts with Enter; the download must be the command line's bytes for the same template, settings and
 day, or the converter's message must stand beside its field with nothing to download. usage: check_page.py [WORDS]"""
-import datetime, glob, json, os, socketserver, subprocess, sys, threading, time
+import datetime, glob, json, os, socketserver, subprocess, sys, threading, time, zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -33,15 +33,17 @@ def work(name, data=None, generate=None):
 
 
 def cli(source, s):
-    """The command line's product for SOURCE with the page's settings S."""
+    """The command line's product for SOURCE with the page's settings S: a page, or a site's zip (S's make)."""
     own = s.get("template-file") is not None
-    subprocess.run([CLI, "--settings", work("empty.ini", b""), "--title", s.get("title", ""), "--template-dir",
+    site = s.get("make") == "site"
+    product = os.path.join(WORK, "cli.zip") if site else PRODUCT
+    subprocess.run([CLI] + (["--site"] if site else []) + ["--settings", work("empty.ini", b""), "--title", s.get("title", ""), "--template-dir",
                     WORK if own else os.path.join(ROOT, "samples", "templates"),
                     "--template", "own" if own else s.get("template", "Navigator"),
                     "--title-range", s.get("title-range", "1"), "--encoding", s.get("encoding", "ansi"),
                     "--separator" if s.get("separator", True) else "--no-separator",
-                    "--date", s["date"] or datetime.date.today().isoformat(), source, "-o", PRODUCT], check=True)
-    return open(PRODUCT, "rb").read()
+                    "--date", s["date"] or datetime.date.today().isoformat(), source, "-o", product], check=True)
+    return open(product, "rb").read()
 
 
 class Proxy(socketserver.ThreadingTCPServer):
@@ -83,6 +85,8 @@ class Page(Browser):
         for f in glob.glob(os.path.join(DOWNLOADS, "*")):
             os.remove(f)
         self.fields(s)
+        if "make" in s:
+            self.js("document.querySelector(\"input[name=make][value='\" + arguments[0] + \"']\").click()", s["make"])
         if s.get("template-file") is not None:
             self.find("#template-file").send_keys(work("own.tpl.txt", s["template-file"]))
         if source:
@@ -253,6 +257,14 @@ def product_name(b):
     assert made == [heading], (made, heading)
 
 
+def site_preview(b):
+    row(SAMPLE, {"make": "site"}, "notes-site.zip")(b)
+    shown = b.driver.execute_async_script("""var done = arguments[0];
+        fetch(preview.src).then(function (r) { return r.text(); }).then(done);""")
+    want = zipfile.ZipFile(os.path.join(WORK, "cli.zip")).read("index.htm").decode("utf-8")
+    assert shown == want.lstrip("\ufeff"), (len(shown), len(want))
+
+
 TEXT = open(SAMPLE, "rb").read()[3:].decode("utf-8")
 RANGE = "Number of different header styles must be a whole number of at most 9 digits"
 ROWS = [
@@ -273,6 +285,11 @@ ROWS = [
     ("same bytes: UTF-16 LE without a mark, read as UTF-16 LE through a shipped template",
      row(work("u16-unmarked.txt", TEXT.encode("utf-16-le")), {"encoding": "utf-16le"}, "u16-unmarked.htm",
          cli_source=work("u16-marked.txt", b"\xff\xfe" + TEXT.encode("utf-16-le")))),
+    ("same bytes: a site's zip of the sample", row(SAMPLE, {"make": "site"}, "notes-site.zip")),
+    ("same bytes: a site's zip of the edge-case export through Plain",
+     row(os.path.join(ROOT, "tests", "templates", "edge-notes.txt"), {"make": "site", "template": "Plain"},
+         "edge-notes-site.zip")),
+    ("a site: the preview shows its index.htm", site_preview),
     ("message: no source file", row(None, {}, ("source", "Choose the export first."))),
     ("message: your own template not picked",
      row(SAMPLE, {"template": ""}, ("template-file", "Choose your template file first."))),

@@ -13,11 +13,14 @@
 #include "converter/messages.h"
 #include "converter/page_lists.h"
 #include "converter/settings_text.h"
+#include "converter/site_writer.h"
 #include "toolkit/dates/date_format.h"
 #include "toolkit/process/report.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/backend/text_file_web.h"
 #include "toolkit/text_file/text_file.h"
+#include "toolkit/text_file/text_file_platform.h"
+#include "toolkit/zip/zip_writer.h"
 
 namespace {
 
@@ -25,6 +28,8 @@ namespace {
 constexpr std::u16string_view sourcePath = u"/source";
 constexpr std::u16string_view templateDirectory = u"/templates/";
 constexpr std::u16string_view productPath = u"/product.htm";
+constexpr std::u16string_view siteFolder = u"/site/";
+constexpr std::u16string_view zipPath = u"/product.zip";
 
 // The run's first failure: its id in failureMessages, or the converter's
 // own text where the table has none.
@@ -36,21 +41,17 @@ void keepFirstFailure(std::u16string_view message) {
     failure = known ? std::string(known->id) : utf8FromText(message);
 }
 
-double refuse(std::string_view id) {
+bool refuse(std::string_view id) {
     failure = id;
-    return -1;
+    return false;
 }
 
-}  // namespace
-
-// Converts the worker's source through the template named `templateName`
-// with the fields as typed: `titleRange` and `date` ("" for today) as the
-// command line's --title-range and --date take them, `encoding` one of the
-// encoding names, for a source without a byte-order mark. Returns the pages
-// written, or -1 after a failure that pagesmith_failure names.
-extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateName, const char* browserTitle,
-                                                         const char* titleRange, int pageSeparator,
-                                                         const char* encoding, const char* date) {
+// The run's settings as the command line takes them: the fields as typed,
+// `titleRange` and `date` ("" for today) as --title-range and --date take
+// them, `encoding` one of the encoding names, for a source without a
+// byte-order mark. False after a refusal that pagesmith_failure names.
+bool startRun(const char* templateName, const char* browserTitle, const char* titleRange, int pageSeparator,
+              const char* encoding, const char* date) {
     static const bool started = [] {
         platform_file::useBackend(browser_files::backend());
         setErrorSink(keepFirstFailure);
@@ -88,9 +89,63 @@ extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateNam
     // window reads it.
     text_file::setEncodingWithoutMark(TemplateFile, TextEncoding::Ansi);
     text_file::setEncodingWithoutMark(SourceFile, unmarked);
+    return true;
+}
 
+// The site's files, in the command line's zip order, into the zip.
+bool zipSite(const ZipTime& time) {
+    platform_file::Handle out = 0;
+    if (!platform_file::open(std::u16string(zipPath), platform_file::OpenMode::Create, out)) return false;
+    ZipWriter zip([out](const void* bytes, long count) {
+        return platform_file::write(out, bytes, static_cast<std::int32_t>(count)) == count;
+    }, time);
+    bool done = true;
+    for (const std::string& name : zipEntryNames(browser_files::madeFilesIn(std::u16string(siteFolder)))) {
+        platform_file::Handle in = 0;
+        done = platform_file::open(std::u16string(siteFolder) + textFromUtf8(name), platform_file::OpenMode::ReadOnly, in);
+        if (!done) break;
+        done = zip.add(name, [in](void* bytes, long count) { return platform_file::read(in, bytes, static_cast<std::int32_t>(count)); });
+        platform_file::close(in);
+        browser_files::letGoOf(std::u16string(siteFolder) + textFromUtf8(name));
+        if (!done) break;
+    }
+    done = done && zip.finish();
+    platform_file::close(out);
+    return done;
+}
+
+}  // namespace
+
+// Converts the worker's source through the template named `templateName`
+// with the fields as startRun takes them. Returns the pages written, or -1
+// after a failure that pagesmith_failure names.
+extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateName, const char* browserTitle,
+                                                         const char* titleRange, int pageSeparator,
+                                                         const char* encoding, const char* date) {
+    if (!startRun(templateName, browserTitle, titleRange, pageSeparator, encoding, date)) return -1;
     const long long pagesBefore = pageTitlesWritten;
     if (!writeProduct(true)) return -1;
+    return static_cast<double>(pageTitlesWritten - pagesBefore);
+}
+
+// The same conversion as a site, split at the levels 1 to `splitLevel`, its
+// files made in the worker and written into one zip, entries at the time of
+// `date` or now, as the command line's --site with -o NAME.zip. Returns the
+// pages written, or -1 after a failure that pagesmith_failure names.
+extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_site(const char* templateName, const char* browserTitle,
+                                                      const char* titleRange, int pageSeparator, const char* encoding,
+                                                      const char* date, int splitLevel) {
+    if (!startRun(templateName, browserTitle, titleRange, pageSeparator, encoding, date)) return -1;
+    browser_files::forgetMadeFiles();
+    const long long pagesBefore = pageTitlesWritten;
+    const bool written = writeSite(std::u16string(siteFolder), splitLevel) != 0;
+    const bool zipped = written && zipSite(zipTimeOf(date));
+    browser_files::forgetMadeFiles();
+    if (!written) return -1;
+    if (!zipped) {
+        keepFirstFailure(u"Cannot write product file");
+        return -1;
+    }
     return static_cast<double>(pageTitlesWritten - pagesBefore);
 }
 

@@ -10,6 +10,8 @@
 #include "converter/job_settings.h"
 #include "converter/messages.h"
 #include "converter/settings_text.h"
+#include "converter/site_writer.h"
+#include "toolkit/fs/paths.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 #include "web/engine/shipped_templates.h"
@@ -61,15 +63,16 @@ std::string rulesJson() {
     return "{\"defaults\":{\"template\":" + (shippedTemplateCount ? quoted(shippedTemplates[0].name) : "\"\"") +
            ",\"titleRange\":\"" + std::to_string(defaults.titleRange) + "\",\"separator\":" +
            (defaults.pageSeparator ? "true" : "false") + ",\"title\":" + quoted(defaults.browserTitle) +
-           ",\"encoding\":" + quoted(text_file::namedEncodings[0].name) + ",\"date\":\"\"}" +
-           ",\"templates\":[" + templates + "],\"encodings\":[" + encodings + "],\"messages\":{" + messages + "}}";
+           ",\"encoding\":" + quoted(text_file::namedEncodings[0].name) + ",\"date\":\"\",\"make\":\"page\",\"splitLevel\":" +
+           std::to_string(defaultSplitLevel) + "}" +
+           ",\"makes\":[\"page\",\"site\"],\"templates\":[" + templates + "],\"encodings\":[" + encodings + "],\"messages\":{" + messages + "}}";
 }
 
 }  // namespace
 
 // The rules as JSON: {defaults: {template, titleRange, separator, title,
-// encoding, date}, templates: [name], encodings: [name], messages: {id:
-// {text, field}}}.
+// encoding, date, make, splitLevel}, makes: ["page", "site"], templates:
+// [name], encodings: [name], messages: {id: {text, field}}}.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* pagesmith_rules() {
     static const std::string rules = rulesJson();
     return rules.c_str();
@@ -80,6 +83,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* pagesmith_rules() {
 extern "C" EMSCRIPTEN_KEEPALIVE const char* pagesmith_product_name(const char* sourceName) {
     static std::string name;
     name = utf8FromText(productBesideSource(textFromUtf8(sourceName)));
+    return name.c_str();
+}
+
+// The site's zip for a source's file name: the name of the folder the
+// command line makes for the site beside its source, without the
+// extension, and "-site.zip" (notes.txt -> notes-site.zip).
+extern "C" EMSCRIPTEN_KEEPALIVE const char* pagesmith_site_name(const char* sourceName) {
+    static std::string name;
+    const std::u16string source = textFromUtf8(sourceName);
+    const std::u16string extension = extensionPart(source);
+    name = utf8FromText(extension.empty() ? source : source.substr(0, source.size() - extension.size() - 1)) + "-site.zip";
     return name.c_str();
 }
 

@@ -1,24 +1,26 @@
 #!/usr/bin/env python3
 """Writes pagesmith-engine.js: a classic script that defines
 PagesmithEngine.createWorker(), which starts a Worker from a Blob URL of the
-worker's whole source: the emscripten module's glue, the module's bytes as
-base64 (pagesmithWasm) and worker.js.
+worker's whole source: pako's deflate (the site's zip), the emscripten
+module's glue, the module's bytes as base64 (pagesmithWasm) and worker.js.
 
-usage: make_engine_script.py MODULE.js MODULE.wasm WORKER.js OUTPUT
+usage: make_engine_script.py MODULE.js MODULE.wasm WORKER.js PAKO_DEFLATE.js OUTPUT
 """
 import base64
 import json
 import os
 import sys
 
-module_path, wasm_path, worker_path, output = sys.argv[1:5]
+module_path, wasm_path, worker_path, pako_path, output = sys.argv[1:6]
+with open(pako_path, encoding="utf-8") as f:
+    pako = f.read()
 with open(module_path, encoding="utf-8") as f:
     module = f.read()
 with open(wasm_path, "rb") as f:
     wasm = base64.b64encode(f.read()).decode("ascii")
 with open(worker_path, encoding="utf-8") as f:
     worker = f.read()
-source = module + '\nconst pagesmithWasm = "' + wasm + '";\n' + worker
+source = pako + "\n" + module + '\nconst pagesmithWasm = "' + wasm + '";\n' + worker
 os.makedirs(os.path.dirname(output), exist_ok=True)
 with open(output, "w", encoding="utf-8", newline="\n") as f:
     f.write("""// Pagesmith's converter, compiled to WebAssembly, in a Web Worker. The page

@@ -32,7 +32,7 @@ onmessage = (e) => {
     postMessage(m.part.buffer, [m.part.buffer]);
   }
   if (m.finish) {
-    postMessage(new Blob(parts, {type: "text/html"}));
+    postMessage(new Blob(parts, {type: m.finish}));
     parts = [];
   }
 };`;
@@ -50,9 +50,9 @@ function startCollector() {
       if (!(e.data instanceof ArrayBuffer)) finished(e.data);
       else if (spareBuffers) spareBuffers.push(new Uint8Array(e.data));
     };
-    collector.finish = () => new Promise((resolve) => {
+    collector.finish = (type) => new Promise((resolve) => {
       finished = resolve;
-      collector.postMessage({finish: true});
+      collector.postMessage({finish: type});
     });
   }
   return collector;
@@ -159,6 +159,7 @@ function startModule() {
     starting = createPagesmithModule({print: () => {}, printErr: () => {}, instantiateWasm}).then((instance) => {
       instance.pagesmithConvert = suspending ? WebAssembly.promising(exports.pagesmith_convert)
                                              : exports.pagesmith_convert;
+      instance.pagesmithSite = suspending ? WebAssembly.promising(exports.pagesmith_site) : exports.pagesmith_site;
       instance.pagesmithMemory = exports.memory;
       instance.pagesmithExports = exports;
       rules = JSON.parse(instance.UTF8ToString(exports.pagesmith_rules()));
@@ -220,16 +221,53 @@ function shippedTemplate(instance, name) {
   return bytes && new Blob([bytes]);
 }
 
-function productNameOf(instance, sourceName) {
+function nameOf(instance, naming, sourceName) {
   const at = utf8OnStack(instance, sourceName);
-  const name = instance.UTF8ToString(instance.pagesmithExports.pagesmith_product_name(at));
+  const name = instance.UTF8ToString(naming(at));
   instance._free(at);
   return name;
+}
+
+// The site's folder that the run may make files in.
+const siteFolder = "/site/";
+
+// A file the site writer makes: what it writes is copied out of the
+// module's memory, and seal() joins it into the bytes it is read back from
+// (the contents' list; each file into the zip, after which it is let go);
+// opened again to be written on (index.htm, finished last), writing goes on
+// after them. Each browser read costs milliseconds, and a site has tens of
+// thousands of files: so they are kept as bytes, not Blobs.
+function madeFile(path) {
+  const entry = {path, size: 0, chunks: [], slice: new Uint8Array(0), sliceAt: 0};
+  entry.sink = (bytes) => {
+    if (bytes === null) {
+      entry.chunks = [];
+      entry.slice = new Uint8Array(0);
+      entry.size = 0;
+      return;
+    }
+    entry.chunks.push(bytes.slice());
+    entry.size += bytes.length;
+  };
+  entry.seal = () => {
+    if (entry.chunks.length === 0) return;
+    const joined = new Uint8Array(entry.size);
+    joined.set(entry.slice, 0);
+    let at = entry.slice.length;
+    for (const chunk of entry.chunks) {
+      joined.set(chunk, at);
+      at += chunk.length;
+    }
+    entry.chunks = [];
+    entry.slice = joined;
+  };
+  return entry;
 }
 
 // One conversion; resolves with the one message for the page.
 async function convert(instance, request) {
   const settings = {...rules.defaults, ...request.settings};
+  const site = request.make === "site";
   const source = request.source;
   const own = request.template instanceof Blob;
   const refused = sourceFailure(source) || templateFailure(request.template);
@@ -281,18 +319,38 @@ async function convert(instance, request) {
   const templateBlob = own ? request.template : shippedTemplate(instance, templateName);
   instance.pagesmithFiles = [
     sourceEntry,
-    {path: "/product.htm", sink},
+    {path: site ? "/product.zip" : "/product.htm", sink},
   ].concat(templateBlob ? [{path: "/templates/" + templateName + ".tpl.txt", blob: templateBlob}] : []);
+  const files = instance.pagesmithFiles;
+  const indexPath = siteFolder + "index.htm";
+  let index = null;  // the site's index.htm, for the preview
+  files.places = new Map(files.map((entry, place) => [entry.path, place]));
+  instance.pagesmithNewFile = site ? (path) => {
+    if (!path.startsWith(siteFolder)) return -1;
+    files.push(madeFile(path));
+    files.places.set(path, files.length - 1);
+    return files.length - 1;
+  } : null;
+  instance.pagesmithLetGo = (path) => {
+    const entry = files[files.places.get(path)];
+    if (!entry || !entry.seal) return;
+    if (path === indexPath) index = new Blob([entry.slice], {type: "text/html"});
+    entry.slice = new Uint8Array(0);
+  };
 
   const texts = [templateName, settings.title, String(settings.titleRange), settings.encoding, settings.date.trim()]
     .map((text) => utf8OnStack(instance, text));
   let pages;
   try {
-    pages = await instance.pagesmithConvert(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3],
-                                            texts[4]);
+    pages = site
+      ? await instance.pagesmithSite(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3], texts[4],
+                                     settings.splitLevel)
+      : await instance.pagesmithConvert(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3],
+                                        texts[4]);
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
+    instance.pagesmithNewFile = instance.pagesmithLetGo = null;
     readingAhead = null;
     spareBuffers = null;
   }
@@ -305,9 +363,12 @@ async function convert(instance, request) {
     return failed(id);
   }
   collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
-  return collector.finish().then((blob) => ({type: "done", blob, name: productNameOf(instance, source.name || "source"), pages,
-                                             bytes: blob.size, ms: Math.round(performance.now() - started),
-                                             heapBytes: instance.pagesmithMemory.buffer.byteLength}));
+  const exports = instance.pagesmithExports;
+  const name = nameOf(instance, site ? exports.pagesmith_site_name : exports.pagesmith_product_name,
+                      source.name || "source");
+  const blob = await collector.finish(site ? "application/zip" : "text/html");
+  return Object.assign({type: "done", blob, name, pages, bytes: blob.size, ms: Math.round(performance.now() - started),
+                        heapBytes: instance.pagesmithMemory.buffer.byteLength}, site ? {preview: index} : {});
 }
 
 let queue = Promise.resolve();

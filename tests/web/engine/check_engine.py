@@ -37,9 +37,9 @@ HARNESS = os.path.join(HERE, "harness.html")
 DEFAULTS = {"titleRange": 1, "separator": True, "title": "", "encoding": "ansi", "date": "2026-03-14"}
 
 
-def cli_product(source, template_dir, template, settings, work):
-    out = os.path.join(work, "cli.htm")
-    args = [CLI, "--template-dir", template_dir, "--template", template, "--title-range", str(settings["titleRange"]),
+def cli_product(source, template_dir, template, settings, work, site=False):
+    out = os.path.join(work, "cli.zip" if site else "cli.htm")
+    args = [CLI] + (["--site"] if site else []) + ["--template-dir", template_dir, "--template", template, "--title-range", str(settings["titleRange"]),
             "--separator" if settings["separator"] else "--no-separator", "--encoding", settings["encoding"],
             source, "-o", out]
     if settings["title"]:
@@ -220,6 +220,18 @@ def main():
             report(result["product"] == want and plain.get("product") == want,
                    "40 MB, read ahead and read slice by slice: the command line's bytes",
                    "%d ms read slice by slice%s" % (plain["reply"].get("ms", 0), problem))
+        if "site" in options.only or not options.only:
+            driver.find_element(By.ID, "source").send_keys(files["large.txt"])
+            result = driver.execute_async_script(
+                "window.convert(true, 'Plain', arguments[0], true, false, 'site').then(arguments[1]);", DEFAULTS)
+            expected, problem = cli_product(files["large.txt"], TEMPLATES, "Plain", DEFAULTS, work, site=True)
+            reply = result["reply"]
+            heap = reply.get("heapBytes") or 0
+            report(result.get("product") == hashlib.sha256(expected or b"").hexdigest() and
+                   reply.get("name") == "large-site.zip" and reply.get("mime") == "application/zip" and
+                   0 < heap <= 32 << 20, "a site of 40 MB: the command line's zip, the heap within 32 MB",
+                   "%s, %s bytes, %s ms, heap %d bytes%s" % (reply.get("name") or reply.get("message"), reply.get("bytes"),
+                                                            reply.get("ms"), heap, problem))
         message = driver.execute_async_script("window.failingWorker().then(arguments[0]);")
         report(message == "Uncaught Error: This browser cannot run the converter: no SIMD",
                "a browser that cannot compile the module: the worker's error says so", message)

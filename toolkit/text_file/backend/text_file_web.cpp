@@ -3,23 +3,46 @@
 #include <emscripten.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/backend/open_files.h"
 
 // The page's files, by their place in Module.pagesmithFiles; -1 when no
-// entry has the path.
+// entry has the path. A site's run has tens of thousands: then the worker
+// keeps their places by path (files.places).
 EM_JS(int, pagesmith_find_file, (const char* path), {
     const files = Module.pagesmithFiles || [];
     const wanted = UTF8ToString(path);
+    if (files.places) return files.places.has(wanted) ? files.places.get(wanted) : -1;
     for (let i = 0; i < files.length; ++i) {
         if (files[i].path === wanted) return i;
     }
     return -1;
 });
 
-EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].sink ? 1 : 0; });
+// An input is read, the single product written; a file the run makes (a
+// site's: entry.seal) is written, then read back or written on.
+EM_JS(int, pagesmith_file_kind, (int file), {
+    const entry = Module.pagesmithFiles[file];
+    return entry.seal ? 2 : entry.sink ? 1 : 0;
+});
+
+// A file made under the folder the worker lends to the run (Module.
+// pagesmithNewFile), else -1.
+EM_JS(int, pagesmith_new_file, (const char* path), {
+    return Module.pagesmithNewFile ? Module.pagesmithNewFile(UTF8ToString(path)) : -1;
+});
+
+EM_JS(double, pagesmith_file_size, (int file), { return Module.pagesmithFiles[file].size; });
+
+// A made file's written bytes become the bytes it is read from.
+EM_JS(void, pagesmith_seal_file, (int file), {
+    const entry = Module.pagesmithFiles[file];
+    if (entry.seal) entry.seal();
+});
 
 // Bytes of an input into the module's memory: bytes read, 0 at the end, -1
 // when the browser cannot read the file (it changed or went away). Each
@@ -31,7 +54,7 @@ EM_JS(int, pagesmith_is_sink, (int file), { return Module.pagesmithFiles[file].s
 // and a File may pass 4 GB.
 EM_JS(int, pagesmith_read_file, (int file, double position, void* bytes, int count), {
     const entry = Module.pagesmithFiles[file];
-    if (position >= entry.blob.size) return 0;
+    if (position >= (entry.seal ? entry.size : entry.blob.size)) return 0;
     const copy = () => {
         if (!entry.slice) return -1;
         const from = position - entry.sliceAt;
@@ -52,6 +75,11 @@ EM_JS(void, pagesmith_write_file, (int file, const void* bytes, int count), {
 
 EM_JS(void, pagesmith_empty_file, (int file), { Module.pagesmithFiles[file].sink(null); });
 
+// The worker lets go of a made file's bytes (Module.pagesmithLetGo).
+EM_JS(void, pagesmith_let_go, (const char* path), {
+    if (Module.pagesmithLetGo) Module.pagesmithLetGo(UTF8ToString(path));
+});
+
 namespace browser_files {
 
 namespace {
@@ -62,9 +90,14 @@ using platform_file::OpenMode;
 
 using open_files::Opened;
 
+enum Kind { Input = 0, Product = 1, Made = 2 };
+
 // A run opens three files: lists searched in order are the quickest.
 std::vector<open_files::Sharing> sharing;
 std::vector<Opened> opened;
+// The paths of the files made, in order, as UTF-8: the smaller in a site
+// of tens of thousands of files.
+std::vector<std::string> made;
 
 int findFile(const std::u16string& path) {
     if (path.empty()) return -1;
@@ -73,24 +106,35 @@ int findFile(const std::u16string& path) {
 
 Opened* openedAt(Handle handle) { return open_files::at(opened, handle); }
 
-// Inputs are read; only the product's sink takes writes, and it takes them
-// in order from its start: the product is written once, front to back.
+// Inputs are read; the product's sink takes writes, in order from its
+// start: the product is written once, front to back. A made file is written
+// the same way, read back once closed, or opened again to be written on
+// from its end.
 bool openFile(const std::u16string& path, OpenMode mode, Handle& handle) {
-    const int file = findFile(path);
-    if (file < 0) return false;
     const bool writer = mode != OpenMode::ReadOnly;
-    const bool sink = pagesmith_is_sink(file) != 0;
-    if (writer != sink) return false;
+    int file = findFile(path);
+    if (file < 0 && writer) {
+        std::string utf8 = utf8FromText(path);
+        file = pagesmith_new_file(utf8.c_str());
+        if (file >= 0) made.push_back(std::move(utf8));
+    }
+    if (file < 0) return false;
+    const int kind = pagesmith_file_kind(file);
+    if (kind != Made && writer != (kind == Product)) return false;
     if (sharing.size() <= static_cast<std::size_t>(file)) sharing.resize(static_cast<std::size_t>(file) + 1);
     if (!open_files::share(sharing[static_cast<std::size_t>(file)], writer)) return false;
-    if (writer) pagesmith_empty_file(file);
+    if (writer && (kind == Product || mode == OpenMode::Create)) pagesmith_empty_file(file);
     handle = open_files::add(opened, file, writer);
+    if (kind == Made && mode == OpenMode::ReadWrite) {
+        openedAt(handle)->position = static_cast<std::int64_t>(pagesmith_file_size(file));
+    }
     return true;
 }
 
 void closeFile(Handle handle) {
     Opened* o = openedAt(handle);
     if (!o) return;
+    if (o->writer) pagesmith_seal_file(o->file);
     open_files::unshare(sharing[static_cast<std::size_t>(o->file)], o->writer);
     o->file = -1;
 }
@@ -149,5 +193,20 @@ const platform_file::Backend browserBackend{openFile, closeFile, readFile,    wr
 }  // namespace
 
 const platform_file::Backend& backend() { return browserBackend; }
+
+std::vector<std::u16string> madeFilesIn(const std::u16string& folder) {
+    const std::string prefix = utf8FromText(folder);
+    std::vector<std::u16string> names;
+    for (const std::string& path : made) {
+        if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(textFromUtf8(std::string_view(path).substr(prefix.size())));
+        }
+    }
+    return names;
+}
+
+void forgetMadeFiles() { std::vector<std::string>().swap(made); }
+
+void letGoOf(const std::u16string& path) { pagesmith_let_go(utf8FromText(path).c_str()); }
 
 }  // namespace browser_files

@@ -12,12 +12,26 @@
 // of an input that holds `position` in entry.slice (a Uint8Array, null when
 // the browser cannot read it) and entry.sliceAt; it returns a promise of
 // that where the module is called so that it may wait suspended, else null.
+// A path that no entry has may be made by a writer: Module.pagesmithNewFile
+// (path) adds {path, size, sink, seal} for it and returns its place, or -1;
+// seal() makes what sink took the entry's slice (sliceAt 0), read back from
+// there.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "toolkit/text_file/text_file_platform.h"
 
 namespace browser_files {
 
 const platform_file::Backend& backend();
+
+// The names of the files made in `folder` (ending in "/") since
+// forgetMadeFiles, in the order made.
+std::vector<std::u16string> madeFilesIn(const std::u16string& folder);
+void forgetMadeFiles();
+// Says that a made file will not be read again: its bytes may go.
+void letGoOf(const std::u16string& path);
 
 }  // namespace browser_files

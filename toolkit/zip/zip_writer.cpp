@@ -1,0 +1,166 @@
+#include "toolkit/zip/zip_writer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "toolkit/text/strings.h"
+#include "toolkit/zip/deflate_stream.h"
+
+namespace {
+
+constexpr long bufferSize = 64 * 1024;
+
+void put16(std::string& out, unsigned value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void put32(std::string& out, unsigned long value) {
+    put16(out, static_cast<unsigned>(value & 0xFFFF));
+    put16(out, static_cast<unsigned>((value >> 16) & 0xFFFF));
+}
+
+}  // namespace
+
+ZipTime zipTimeOf(const std::string& date) {
+    ZipTime time;
+    if (date.size() == 10) {
+        time.year = std::atoi(date.substr(0, 4).c_str());
+        time.month = std::atoi(date.substr(5, 2).c_str());
+        time.day = std::atoi(date.substr(8, 2).c_str());
+    } else {
+        std::time_t now = std::time(nullptr);
+        const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+        const bool fixed = epoch != nullptr && *epoch != '\0';
+        if (fixed) now = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
+        // A fixed moment is the same everywhere; the run's is the user's clock.
+        const std::tm* parts = fixed ? std::gmtime(&now) : std::localtime(&now);
+        if (parts == nullptr) return time;
+        time = ZipTime{parts->tm_year + 1900, parts->tm_mon + 1, parts->tm_mday, parts->tm_hour, parts->tm_min, parts->tm_sec};
+    }
+    if (time.year < 1980) return ZipTime{};
+    if (time.year > 2107) return ZipTime{2107, 12, 31, 23, 59, 58};
+    return time;
+}
+
+std::vector<std::string> zipEntryNames(const std::vector<std::u16string>& fileNames) {
+    std::vector<std::string> names;
+    for (const std::u16string& name : fileNames) {
+        if (!name.empty() && name[0] != u'.') names.push_back(utf8FromText(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ZipWriter::ZipWriter(Output out, const ZipTime& time)
+    : out_(std::move(out)),
+      dosTime_(static_cast<unsigned>((time.hour << 11) | (time.minute << 5) | (time.second / 2))),
+      dosDate_(static_cast<unsigned>(((time.year - 1980) << 9) | (time.month << 5) | time.day)) {}
+
+bool ZipWriter::emit(const std::string& bytes) {
+    offset_ += static_cast<unsigned long>(bytes.size());
+    return out_(bytes.data(), static_cast<long>(bytes.size()));
+}
+
+// The local header says "sizes follow": they are known only once deflated.
+bool ZipWriter::add(const std::string& name, const Input& in) {
+    const unsigned long headerOffset = offset_;
+    std::string header;
+    put32(header, 0x04034b50);
+    put16(header, 20);      // version needed: deflate
+    put16(header, 0x0808);  // sizes in the descriptor; names in UTF-8
+    put16(header, 8);       // deflate
+    put16(header, dosTime_);
+    put16(header, dosDate_);
+    put32(header, 0);
+    put32(header, 0);
+    put32(header, 0);
+    put16(header, static_cast<unsigned>(name.size()));
+    put16(header, 0);
+    header += name;
+    bool ok = emit(header);
+
+    DeflateStream deflater;
+    std::vector<unsigned char>& input = input_;
+    input.resize(bufferSize);
+    unsigned long size = 0;
+    const unsigned long dataStart = offset_;
+    const DeflateStream::Output deflated = [this](const unsigned char* bytes, std::size_t count) {
+        offset_ += static_cast<unsigned long>(count);
+        return count == 0 || out_(bytes, static_cast<long>(count));
+    };
+    for (bool last = false; ok && !last;) {
+        const long got = in(input.data(), bufferSize);
+        if (got < 0) ok = false;
+        last = got <= 0;
+        size += static_cast<unsigned long>(std::max(got, 0L));
+        ok = ok && deflater.deflate(input.data(), static_cast<std::size_t>(std::max(got, 0L)), last, deflated);
+    }
+    const unsigned long compressed = offset_ - dataStart;
+    std::string descriptor;
+    put32(descriptor, 0x08074b50);
+    put32(descriptor, deflater.crc());
+    put32(descriptor, compressed);
+    put32(descriptor, size);
+    ok = ok && emit(descriptor);
+
+    put32(central_, 0x02014b50);
+    put16(central_, 20);  // made by MS-DOS rules: no system's permissions
+    put16(central_, 20);
+    put16(central_, 0x0808);
+    put16(central_, 8);
+    put16(central_, dosTime_);
+    put16(central_, dosDate_);
+    put32(central_, deflater.crc());
+    put32(central_, compressed);
+    put32(central_, size);
+    put16(central_, static_cast<unsigned>(name.size()));
+    put16(central_, 0);
+    put16(central_, 0);
+    put16(central_, 0);
+    put16(central_, 0);
+    put32(central_, 0);
+    put32(central_, headerOffset);
+    central_ += name;
+    ++entries_;
+    return ok;
+}
+
+// Past 65,535 entries (a large export split at level 1) the count is in a
+// zip64 end record, which the classic one points to with 0xFFFF.
+bool ZipWriter::finish() {
+    const unsigned long centralStart = offset_;
+    const unsigned long centralSize = static_cast<unsigned long>(central_.size());
+    std::string end;
+    if (entries_ > 0xFFFE) {
+        const unsigned long zip64End = centralStart + centralSize;
+        put32(end, 0x06064b50);
+        put32(end, 44);  // the record's size after this field, in 8 bytes
+        put32(end, 0);
+        put16(end, 45);  // made by and needed: zip64
+        put16(end, 45);
+        put32(end, 0);
+        put32(end, 0);
+        for (const unsigned long value : {static_cast<unsigned long>(entries_), static_cast<unsigned long>(entries_), centralSize, centralStart}) {
+            put32(end, value);
+            put32(end, 0);
+        }
+        put32(end, 0x07064b50);
+        put32(end, 0);
+        put32(end, zip64End);
+        put32(end, 0);
+        put32(end, 1);
+    }
+    const unsigned count = entries_ > 0xFFFE ? 0xFFFF : entries_;
+    put32(end, 0x06054b50);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, count);
+    put16(end, count);
+    put32(end, centralSize);
+    put32(end, centralStart);
+    put16(end, 0);
+    return emit(central_) && emit(end);
+}
