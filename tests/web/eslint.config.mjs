@@ -25,7 +25,7 @@ export default [
   },
   {
     // The worker runs after the module's glue and its bytes (make_engine_script.py).
-    files: ["web/engine/worker.js"],
+    files: ["web/engine/worker.js", "web/engine/worker_threads.js"],
     languageOptions: {globals: {...globals.worker, createPagesmithModule: "readonly", pagesmithWasm: "readonly"}},
   },
   {
