@@ -69,17 +69,25 @@ int titleTag(std::u16string_view tagText) {
         // The usual levels have their tags ready.
         static const std::u16string_view opening[] = {u""sv, u"<h1>"sv, u"<h2>"sv, u"<h3>"sv, u"<h4>"sv, u"<h5>"sv, u"<h6>"sv};
         static const std::u16string_view closing[] = {u""sv, u"</h1>"sv, u"</h2>"sv, u"</h3>"sv, u"</h4>"sv, u"</h5>"sv, u"</h6>"sv};
-        if (level <= 6) {
+        if (level <= 6 && pageSplit == nullptr) {
             text_file::writeStrings(ProductFile, {opening[level], title, closing[level]});
+        } else if (level <= 6) {
+            text_file::writeString(ProductFile, opening[level]);
+            pageSplit->insideTitle();
+            text_file::writeStrings(ProductFile, {title, closing[level]});
         } else {
             static std::u16string levelText;
             levelText.clear();
             appendNumberText(levelText, level);
-            text_file::writeStrings(ProductFile, {u"<h"sv, levelText, u">"sv, title, u"</h"sv, levelText, u">"sv});
+            text_file::writeStrings(ProductFile, {u"<h"sv, levelText, u">"sv});
+            if (pageSplit != nullptr) pageSplit->insideTitle();
+            text_file::writeStrings(ProductFile, {title, u"</h"sv, levelText, u">"sv});
         }
         headingWritten = 1;
     } else {
-        text_file::writeStrings(ProductFile, {u"<b>"sv, title, u"</b><br>"sv});
+        text_file::writeString(ProductFile, u"<b>"sv);
+        if (pageSplit != nullptr) pageSplit->insideTitle();
+        text_file::writeStrings(ProductFile, {title, u"</b><br>"sv});
     }
     return 1;
 }

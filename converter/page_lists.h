@@ -21,6 +21,9 @@ struct PageSplit {
     virtual void split(int level, std::u16string_view title, int openLists, bool innermostClosed) = 0;
     // A title that stays in the current file, its list markup written.
     virtual void deeperTitle(int level, std::u16string_view title) = 0;
+    // Inside that title's tag, before its text: where its anchor goes, so
+    // that the list item still starts with the title.
+    virtual void insideTitle() = 0;
 };
 extern PageSplit* pageSplit;
 

@@ -38,8 +38,11 @@ public:
         } else {
             for (; depth_ < level; ++depth_) text_file::writeString(file_, u"\r\n<ul><li>"sv);
         }
-        text_file::writeStrings(file_, {u"<a href=\""sv, entry.href, u"\">"sv, entry.title, u"</a>"sv});
-        if (!branch.empty()) text_file::writeStrings(file_, {u" (<a href=\""sv, branch, u"\">contents</a>)"sv});
+        // An entry starts its item as a page title does in the notes, a
+        // bold line, so that a template's script that folds and filters the
+        // pages does the same with the contents.
+        text_file::writeStrings(file_, {u"<b><a href=\""sv, entry.href, u"\">"sv, entry.title, u"</a></b><br>"sv});
+        if (!branch.empty()) text_file::writeStrings(file_, {u"(<a href=\""sv, branch, u"\">contents</a>)"sv});
     }
     void close() {
         for (; depth_ > 0; --depth_) text_file::writeString(file_, u"</li></ul>"sv);

@@ -72,10 +72,15 @@ public:
     }
 
     void deeperTitle(int level, std::u16string_view title) override {
-        std::u16string anchor = u"p";
-        appendNumberText(anchor, titles_);
-        text_file::writeStrings(ProductFile, {u"<!--/notes--><span id=\""sv, anchor, u"\"></span><!--notes-->"sv});
-        addEntry(level, current_.name + u"#" + anchor, title);
+        anchor_ = u"p";
+        appendNumberText(anchor_, titles_);
+        addEntry(level, current_.name + u"#" + anchor_, title);
+    }
+
+    void insideTitle() override {
+        if (anchor_.empty()) return;
+        text_file::writeStrings(ProductFile, {u"<!--/notes--><span id=\""sv, anchor_, u"\"></span><!--notes-->"sv});
+        anchor_.clear();
     }
 
     // The whole run; the state at the end is the single page's.
@@ -153,6 +158,7 @@ private:
     void writeNavigation(bool top, const Page* next);
 
     std::u16string folder_;
+    std::u16string anchor_;  // the deeper title's, until its tag is open
     int splitLevel_;
     long long pages_ = 0;
     long long titles_ = 0;
