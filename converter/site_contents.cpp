@@ -1,6 +1,7 @@
 // The contents: the page titles as nested lists, read back from the file
 // they waited in, so that no run holds them all.
 #include <string>
+#include <vector>
 
 #include "converter/conversion_run.h"
 #include "converter/site_parts.h"
@@ -73,13 +74,95 @@ bool closeBranch() {
     return !failed;
 }
 
+// Groups of first-level pages, each with its branches, closed at a first-
+// level page once they hold this share of the limit: many small files open
+// quicker than a few at the limit.
+constexpr long long groupShare = 4;
+
+class Groups {
+public:
+    explicit Groups(long long target) : target_(target) {}
+    // Whether `entry` starts a group; the entries are given in order.
+    bool starts(const ContentsEntry& entry) {
+        const bool start = bytes_ < 0 || (entry.level <= 1 && bytes_ >= target_);
+        if (start) bytes_ = 0;
+        bytes_ += contentsEntryBytes(entry.href, entry.title);
+        return start;
+    }
+
+private:
+    long long target_;
+    long long bytes_ = -1;
+};
+
+bool openContents(const std::u16string& folder) {
+    return text_file::openRead(folder + std::u16string(contentsWaitingName), ContentsFile) != FileId::none;
+}
+
+// The groups' last first-level titles, read ahead, so that a group's file
+// can name its span at its top.
+bool groupEnds(const std::u16string& folder, long long target, std::vector<std::u16string>& ends) {
+    if (!openContents(folder)) return false;
+    Groups groups(target);
+    std::u16string line;
+    ContentsEntry entry;
+    while (readEntry(entry, line)) {
+        if (groups.starts(entry)) ends.emplace_back();
+        if (entry.level <= 1 || ends.back().empty()) ends.back() = entry.title;
+    }
+    text_file::close(ContentsFile);
+    return true;
+}
+
+bool writeGroups(const std::u16string& folder, long long target) {
+    std::vector<std::u16string> ends;
+    if (!groupEnds(folder, target, ends) || !openContents(folder)) return false;
+    Tree index(ProductFile);
+    Tree group(BranchFile);
+    Groups groups(target);
+    bool written = true;
+    bool open = false;
+    std::size_t count = 0;
+    ContentsEntry span;
+    std::u16string line;
+    ContentsEntry entry;
+    const auto close = [&] {
+        if (!open) return;
+        group.close();
+        written = closeBranch() && written;
+        index.add(1, span);
+        group = Tree(BranchFile);
+        open = false;
+    };
+    while (readEntry(entry, line)) {
+        if (groups.starts(entry)) {
+            close();
+            span.href = u"index-" + entry.href.substr(0, entry.href.find(u'#'));
+            span.title = entry.title + u" \u2013 " + (count < ends.size() ? ends[count] : entry.title);
+            ++count;
+            open = openBranch(folder, span.href, span);
+            written = open && written;
+        }
+        if (open) group.add(entry.level, entry);
+    }
+    close();
+    index.close();
+    text_file::close(ContentsFile);
+    return written;
+}
+
 }  // namespace
 
-bool writeContents(const std::u16string& folder, long long contentsBytes, long long limit) {
-    if (text_file::openRead(folder + std::u16string(contentsWaitingName), ContentsFile) == FileId::none) return false;
-    const bool whole = contentsBytes <= limit;
+bool writeContents(const std::u16string& folder, const ContentsSize& size) {
+    const bool whole = size.all <= size.limit;
     // The contents are index.htm's heading, as its notes lie in the pages.
     text_file::writeString(ProductFile, u"<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>"sv);
+    if (!whole && size.top > size.limit) {
+        const bool written = writeGroups(folder, size.limit / groupShare);
+        text_file::writeString(ProductFile, u"</nav>"sv);
+        return written;
+    }
+    if (!openContents(folder)) return false;
     Tree index(ProductFile);
     Tree branch(BranchFile);
     bool branchOpen = false;

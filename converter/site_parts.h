@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "converter/site_names.h"
 #include "toolkit/text_file/text_file.h"
 
 // The pages' template is read under file 3 beside the source (file 1) and
@@ -43,7 +44,21 @@ struct ContentsEntry {
     std::u16string title;  // as written in the page
 };
 
+// About what an entry costs in a contents file.
+inline long long contentsEntryBytes(std::u16string_view href, std::u16string_view title) {
+    return static_cast<long long>(utf8Size(href) + utf8Size(title)) + 40;
+}
+
+struct ContentsSize {
+    long long all = 0;       // every entry
+    long long top = 0;       // the first level's, and those before it
+    long long limit = 0;     // what a contents file should stay under
+};
+
 // The contents tree from the waiting file: into the open page file when it
-// fits `limit` bytes, else its first level there and each branch in
-// "index-" + its page's name beside it. False on a failed write.
-bool writeContents(const std::u16string& folder, long long contentsBytes, long long limit);
+// all fits the limit; else, when its first level fits, that level there
+// and each branch in "index-" + its page's name beside it; else the tree in
+// groups of first-level pages with their branches, each group in "index-" +
+// its first page's name, and index.htm a list of the groups. False on a
+// failed write.
+bool writeContents(const std::u16string& folder, const ContentsSize& size);

@@ -21,9 +21,6 @@ using namespace std::literals;
 
 namespace {
 
-// index.htm holds its whole contents up to this size.
-constexpr long long contentsLimit = 2 * 1024 * 1024;
-
 struct Page {
     int level = 0;
     std::u16string name;
@@ -33,7 +30,8 @@ struct Page {
 
 class SiteRun final : public PageSplit {
 public:
-    SiteRun(const std::u16string& folder, int splitLevel) : folder_(folder), splitLevel_(splitLevel) {}
+    SiteRun(const std::u16string& folder, int splitLevel, long long contentsLimit)
+        : folder_(folder), splitLevel_(splitLevel), contentsLimit_(contentsLimit) {}
 
     bool splitsAt(int level) override {
         ++titles_;
@@ -121,7 +119,7 @@ public:
             current_ = Page{};
         }
         text_file::close(ContentsFile);
-        if (!failed_ && !writeContents(folder_, contentsBytes_, contentsLimit)) fail(u"Cannot write product file");
+        if (!failed_ && !writeContents(folder_, {contentsBytes_, topBytes_, contentsLimit_})) fail(u"Cannot write product file");
         writeNavigation(false, firstPage_.name.empty() ? nullptr : &firstPage_);
         writeTemplateTail(nullptr, !indexOpen);
         closePage();
@@ -150,7 +148,11 @@ private:
         line += title;
         line += u"\r\n";
         text_file::writeString(ContentsFile, line);
-        contentsBytes_ += static_cast<long long>(utf8Size(href) + utf8Size(title)) + 40;
+        const long long bytes = contentsEntryBytes(href, title);
+        contentsBytes_ += bytes;
+        // The upper level, and the titles before it, which stay in index.htm.
+        seenTop_ = seenTop_ || level <= 1;
+        if (level <= 1 || !seenTop_) topBytes_ += bytes;
     }
 
     // Before the notes: the path of ancestors and the way back; after them
@@ -162,7 +164,10 @@ private:
     int splitLevel_;
     long long pages_ = 0;
     long long titles_ = 0;
+    long long contentsLimit_;
     long long contentsBytes_ = 0;
+    long long topBytes_ = 0;
+    bool seenTop_ = false;
     std::int64_t indexEnd_ = 0;
     bool failed_ = false;
     Page current_;   // level 0: index.htm
@@ -211,8 +216,8 @@ void SiteRun::writeNavigation(bool top, const Page* next) {
 
 }  // namespace
 
-int writeSite(const std::u16string& folder, int splitLevel) {
-    SiteRun site(folder, splitLevel);
+int writeSite(const std::u16string& folder, int splitLevel, long long contentsLimit) {
+    SiteRun site(folder, splitLevel, contentsLimit);
     forgetTemplateLines();
     try {
         const int written = site.run();

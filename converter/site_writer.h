@@ -17,5 +17,7 @@ constexpr int defaultSplitLevel = 1;
 // names: a file for each page title of a level up to `splitLevel` (deeper
 // pages stay in their parent's file under an anchor of their own), and
 // index.htm with the notes before the first such title and the contents.
-// Reports every failure once; 1 on success, else 0.
-int writeSite(const std::u16string& folder, int splitLevel);
+// No contents file passes about `contentsLimit` bytes where the export
+// allows it (see writeContents). Reports every failure once; 1 on success,
+// else 0.
+int writeSite(const std::u16string& folder, int splitLevel, long long contentsLimit = 2 * 1024 * 1024);

@@ -175,27 +175,50 @@ TEST(Site, LinksResolveAndTheWaysThroughHold) {
     const struct {
         const char* templateName;
         int splitLevel;
-    } rows[] = {{"Standard", 1}, {"Navigator", 2}, {"Print", 3}};
+        long long contentsLimit;
+        const char* contentsFiles;  // index.htm's links to contents files: "(" a branch's, ">" a group's
+    } rows[] = {
+        {"Standard", 1, 2 << 20, ""},
+        {"Navigator", 2, 2 << 20, ""},
+        {"Print", 3, 2 << 20, ""},
+        // Past the limit the first level stays in index.htm, each branch goes to a file.
+        {"Plain", 1, 1500, "(index-0001-welcome.htm (index-0002-garden.htm (index-0003-workshop.htm (index-0004-kitchen.htm "
+                           "(index-0005-reading.htm (index-0006-log.htm "},
+        // The first level alone past it: index.htm lists groups of pages with their branches.
+        {"Standard", 1, 400, ">index-0001-welcome.htm >index-0002-garden.htm >index-0003-workshop.htm >index-0004-kitchen.htm "
+                             ">index-0005-reading.htm >index-0006-log.htm >index-0007-about-this-export.htm "},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.templateName);
+        SCOPED_TRACE(row.contentsLimit);
         ScratchDir dir;
         resetConverter();
         job.templatePath = u16(samples + "templates/" + row.templateName + ".tpl.txt");
         job.sourcePath = u16(samples + "notes.txt");
         fs::create_directory(fs::path(dir.nativePath("site")));
-        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel), 1);
+        ASSERT_EQ(writeSite(dir.path(u"site") + u"/", row.splitLevel, row.contentsLimit), 1);
         std::vector<std::string> notes;  // in name order, which is reading order here
         std::string all;
+        std::string contents;  // what the contents files list
         for (const auto& entry : fs::directory_iterator(fs::path(dir.nativePath("site")))) {
             const std::string name = entry.path().filename().string();
-            if (name != "index.htm") notes.push_back(name);
+            if (name.rfind("index", 0) != 0) notes.push_back(name);
+            if (name.rfind("index-", 0) == 0) contents += readBytes(dir.path(u"site/" + u16(name)));
         }
         std::sort(notes.begin(), notes.end());
         const auto page = [&](const std::string& name) { return readBytes(dir.path(u"site/" + u16(name))); };
+        std::string contentsFiles;
+        const std::string index = page("index.htm");
+        for (std::size_t at = 0; (at = index.find("<a href=\"index-", at)) != std::string::npos; ++at) {
+            contentsFiles += index.substr(at - 1, 1) + index.substr(at + 9, index.find('"', at + 9) - at - 9) + " ";
+        }
+        EXPECT_EQ(contentsFiles, row.contentsFiles);
+        // Each page is listed by the contents files.
+        contents += index;
+        for (const std::string& name : notes) EXPECT_NE(contents.find("<b><a href=\"" + name + "\">"), std::string::npos) << name;
 
         // Every link of the site leads to a file, and an anchor to its id.
         for (const std::string& name : notes) all += page(name);
-        all += page("index.htm");
+        all += contents;
         for (std::size_t at = 0; (at = all.find("href=\"", at)) != std::string::npos; at += 6) {
             const std::string href = all.substr(at + 6, all.find('"', at + 6) - at - 6);
             if (href.rfind("http", 0) == 0 || href.rfind("#", 0) == 0) continue;  // the web's, the template's
