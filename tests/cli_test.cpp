@@ -234,14 +234,14 @@ const std::string appendedPage = "old" + otherPage;
 // the second-level page of --split-level 2.
 const std::string siteIndex = page(
     "<p><!--notes--><!--/notes-->"
-    "<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>\r\n<ul><li><a href=\"0001-a.htm\">A</a>\r\n"
-    "<ul><li><a href=\"0001-a.htm#p2\">B</a></li></ul></li></ul>\r\n</nav>\r\n<nav class=\"pagesmith-site\" "
+    "<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>\r\n<ul><li><b><a href=\"0001-a.htm\">A</a></b><br>\r\n"
+    "<ul><li><b><a href=\"0001-a.htm#p2\">B</a></b><br></li></ul></li></ul>\r\n</nav>\r\n<nav class=\"pagesmith-site\" "
     "aria-label=\"Previous and next\"><a href=\"0001-a.htm\" rel=\"next\" accesskey=\"n\">Next: A</a></nav>\r\n</p>");
 const std::string sitePageA = page(
     "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\"index.htm\" accesskey=\"h\">Contents</a><br>"
     "<a href=\"index.htm\" rel=\"prev\" accesskey=\"p\">Previous: Contents</a> | <a href=\"index.htm\" rel=\"up\" "
     "accesskey=\"u\">Up: Contents</a></nav>\r\n<!--notes--><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li>"
-    "<!--/notes--><span id=\"p2\"></span><!--notes--><h1>B</h1>\r\n</li></ul></li></ul><!--/notes-->\r\n"
+    "<h1><!--/notes--><span id=\"p2\"></span><!--notes-->B</h1>\r\n</li></ul></li></ul><!--/notes-->\r\n"
     "<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"index.htm\" rel=\"prev\">Previous: Contents</a> | "
     "<a href=\"index.htm\" rel=\"up\">Up: Contents</a></nav>\r\n</p>");
 const std::string sitePageB = page(
