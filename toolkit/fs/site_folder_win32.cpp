@@ -82,9 +82,12 @@ void guardFolder(const std::u16string&) {
 
 void unguardFolder() {
     if (guardState == Off) return;
-    SetConsoleCtrlHandler(onInterrupt, FALSE);
     platform_file::useBackend(*unguarded);
-    if (InterlockedExchange(&guardState, Off) == Interrupted) ExitProcess(STATUS_CONTROL_C_EXIT);
+    // The handler is still waiting, and may hold the console's lock, which
+    // removing it (or ExitProcess's clean-up) would wait for: the process
+    // ends at once instead, with the status Ctrl+C gives.
+    if (InterlockedExchange(&guardState, Off) == Interrupted) TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    SetConsoleCtrlHandler(onInterrupt, FALSE);
 }
 
 bool guardInterrupted() { return guardState == Interrupted; }
