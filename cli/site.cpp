@@ -12,9 +12,11 @@
 #include "converter/job_settings.h"
 #include "converter/site_parts.h"
 #include "converter/site_writer.h"
+#include "toolkit/fs/directory_scan.h"
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_file_names.h"
 #include "toolkit/fs/product_lock.h"
 #include "toolkit/fs/site_folder.h"
 #include "toolkit/process/report.h"
@@ -26,6 +28,7 @@ namespace {
 
 constexpr std::u16string_view markerName = u".pagesmith-site";
 constexpr FileId MarkerFile{6};
+constexpr int KilledBuildScan = 3;  // the template list takes 0, the wildcards 1, the zip 2
 
 struct Site {
     Conversion conversion;  // its product is the site's folder or zip
@@ -115,6 +118,26 @@ std::u16string lastingRefusal(const Site& site) {
     return {};
 }
 
+// The hidden folders that builds of this target left when they were killed
+// before they could remove them (their process is gone), as a page's run
+// removes a killed run's temporary file. Under the target's lock no other
+// build of it is under way.
+void removeKilledBuilds(const std::u16string& target) {
+    const std::u16string folder = directoryPart(target);
+    const std::u16string prefix = u"." + fileNameOf(target) + u".pagesmith-new-";
+    std::vector<std::u16string> killed;
+    if (examineDirectory(KilledBuildScan, folder, prefix + u"*")) {
+        while (nextEntry(KilledBuildScan)) {
+            const std::u16string name = entryName(KilledBuildScan);
+            if (entryType(KilledBuildScan) != DirectoryEntry || name.compare(0, prefix.size(), prefix) != 0) continue;
+            const long long process = temporaryFileProcess(std::u16string_view(name).substr(prefix.size()));
+            if (process > 0 && !processRunning(static_cast<unsigned long>(process))) killed.push_back(folder + name);
+        }
+        finishDirectory(KilledBuildScan);
+    }
+    for (const std::u16string& path : killed) removeFolderTree(path);
+}
+
 bool buildHoldingTheLock(const Site& site) {
     prepareJob(site);
     const std::u16string& target = site.conversion.productPath;
@@ -131,6 +154,7 @@ bool buildHoldingTheLock(const Site& site) {
         reportCliMessage(refusal);
         return false;
     }
+    removeKilledBuilds(target);
     const std::u16string built = besideTarget(target, u"new");
     if (!makeFolder(built)) {
         reportSystemFailure(site);

@@ -50,6 +50,13 @@ const std::string sitePageB = page(
     "</li></ul></li></ul><!--/notes-->\r\n<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"0001-a.htm\" "
     "rel=\"prev\">Previous: A</a> | <a href=\"0001-a.htm\" rel=\"up\">Up: A</a></nav>\r\n</p>");
 
+// The hidden folder of a build that was killed: no process has its number.
+bool killedBuild(const Work& work) {
+    fs::create_directory(fs::path(work.path(".site.pagesmith-new-2147483646")));
+    writeBytes(work.path(".site.pagesmith-new-2147483646/index.htm"), "half");
+    return true;
+}
+
 TEST(SiteCommandLine, Invocations) {
     runRows({
         {"--site writes index.htm and a file per top-level page beside the source", {"--site", "notes.txt"}, here, "",
@@ -82,6 +89,9 @@ TEST(SiteCommandLine, Invocations) {
         {"a second watcher of a site refuses to start", {"-w", "--site", "notes.txt", "-o", "site"}, here, "", 1, "",
          "pagesmith: site: already watched by another process\n", {{"site/index.htm", "old"}}, nullptr, Both, -1,
          "site", ProductLockKind::Watching},
+        {"the next build removes the hidden folder of a killed one", {"--site", "notes.txt", "-o", "site"}, here, "",
+         0, "", "", {{"site/index.htm", siteIndex.c_str()}}, nullptr, Both, -1, nullptr, ProductLockKind::Writing,
+         killedBuild},
         {"--watch of a folder Pagesmith did not make ends at once", {"-w", "--site", "notes.txt", "-o", "out"}, here,
          "", 1, "", "pagesmith: out is not a site made by Pagesmith\n", {{"out/index.htm", nullptr}}},
     });

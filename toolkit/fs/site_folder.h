@@ -30,6 +30,8 @@ bool guardInterrupted();
 // A number unique to this process among running ones, for names of
 // temporary files and folders.
 unsigned long processNumber();
+// Whether a process of this machine runs under that number (in doubt, yes).
+bool processRunning(unsigned long number);
 
 // Files as bytes, for what is no text (a zip): a handle, or -1 with the
 // system's reason in lastSystemError.

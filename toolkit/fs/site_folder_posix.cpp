@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +97,10 @@ bool renamePath(const std::u16string& from, const std::u16string& to) {
 }
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
+
+bool processRunning(unsigned long number) {
+    return kill(static_cast<pid_t>(number), 0) == 0 || errno != ESRCH;
+}
 
 namespace byte_file {
 

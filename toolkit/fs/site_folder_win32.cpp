@@ -127,6 +127,15 @@ bool renamePath(const std::u16string& from, const std::u16string& to) {
 
 unsigned long processNumber() { return GetCurrentProcessId(); }
 
+bool processRunning(unsigned long number) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(number));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
 namespace byte_file {
 
 namespace {
