@@ -193,7 +193,7 @@ bool buildSite(const Site& site, bool* busy) {
     return done;
 }
 
-// The watch of a page, with a build of the site as its run; a target that
+// The pages' watch, with a build of the site as its run; a target that
 // no build could replace ends it at once, as a page's does.
 int watchSite(const Site& site) {
     prepareJob(site);

@@ -33,7 +33,8 @@ bool removeTree(const std::u16string& path) {
 // from then on every open, read and write of the text files and of
 // byte_file fails, the build ends as a failed one does, removing its folder,
 // and unguardFolder ends the process with the interrupt's status. Should the
-// build not get there in ten seconds, the system's own handler ends it.
+// build not get there in ten seconds, the system's own handler ends it, and
+// the next build removes the folder.
 enum : LONG { Off, Guarding, Interrupted };
 volatile LONG guardState = Off;
 const platform_file::Backend* unguarded = nullptr;
@@ -86,7 +87,8 @@ void unguardFolder() {
     // The handler is still waiting, and may hold the console's lock, which
     // removing it (or ExitProcess's clean-up) would wait for: the process
     // ends at once instead, with the status Ctrl+C gives.
-    if (InterlockedExchange(&guardState, Off) == Interrupted) TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    if (InterlockedExchange(&guardState, Off) == Interrupted)
+        TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     SetConsoleCtrlHandler(onInterrupt, FALSE);
 }
 
