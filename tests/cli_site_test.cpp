@@ -128,7 +128,7 @@ TEST(SiteCommandLine, AnInterruptedBuildLeavesTheOldSiteAndNothingHidden) {
     Work work;
     writeBytes(program().settings, here);
     std::string notes;
-    for (int i = 0; i < 20000; ++i) notes += "[.Page " + std::to_string(i) + "]\r\ntext\r\n";
+    for (int i = 0; i < 50000; ++i) notes += "[.Page " + std::to_string(i) + "]\r\ntext\r\n";
     writeBytes(work.path("notes.txt"), notes);
     ChildHandle child = startChild(program().path, {"--site", "notes.txt", "-o", "site"}, work.dir.directory(), true);
     ASSERT_TRUE(child);
