@@ -13,6 +13,7 @@
 #include "toolkit/fs/product_file.h"
 #include "toolkit/fs/product_lock.h"
 #include "toolkit/fs/product_stream.h"
+#include "toolkit/fs/site_folder.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/standard_streams.h"
@@ -159,6 +160,8 @@ void reportProductFailure(const Conversion& conversion) {
 }
 
 void reportCliMessage(const std::u16string& message) {
+    // The failures of a build that an interrupt is ending are its doing.
+    if (guardInterrupted()) return;
     writeStandardError("pagesmith: " + shownText(nativeNameFromText(message)) + "\n");
 }
 

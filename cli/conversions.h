@@ -1,6 +1,7 @@
 // One conversion of the command line, and running it once or on every change.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,13 @@ void reportProductFailure(const Conversion& conversion);
 // holds: `*busy` then says so, for a watcher that waits.
 bool runConversion(const Conversion& conversion, bool* busy = nullptr);
 
+// How a watch runs one of its conversions, as runConversion does: true on
+// success; a product that another process holds is not reported but said
+// in `*busy`, and waited for.
+using ConversionRunner = std::function<bool(const Conversion& conversion, bool* busy)>;
+
 // Converts every one, then again whenever its source or the template
-// changes, until an interrupt. Returns the exit status.
-int watchConversions(const std::vector<Conversion>& conversions);
+// changes, until an interrupt, holding each product's watching lock all the
+// while. `run` makes a product (a page by default; a site's build for a
+// site). Returns the exit status.
+int watchConversions(const std::vector<Conversion>& conversions, const ConversionRunner& run = runConversion);

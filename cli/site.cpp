@@ -1,7 +1,8 @@
 // A site is made in a temporary folder beside its target and takes the
 // target's place only once complete, so that a failed run leaves the old
 // site file for file. Only a folder that Pagesmith made (its marker file
-// inside) is ever replaced.
+// inside) is ever replaced. A build holds the target's lock as a page's run
+// does, and --watch is the pages' watch with a build as its run.
 #include "cli/site.h"
 
 #include "cli/cli_options.h"
@@ -11,10 +12,12 @@
 #include "converter/job_settings.h"
 #include "converter/site_parts.h"
 #include "converter/site_writer.h"
+#include "toolkit/fs/directory_scan.h"
 #include "toolkit/fs/file_kind.h"
 #include "toolkit/fs/file_system.h"
-#include "toolkit/fs/file_watch.h"
 #include "toolkit/fs/paths.h"
+#include "toolkit/fs/product_file_names.h"
+#include "toolkit/fs/product_lock.h"
 #include "toolkit/fs/site_folder.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/system_error.h"
@@ -25,13 +28,14 @@ namespace {
 
 constexpr std::u16string_view markerName = u".pagesmith-site";
 constexpr FileId MarkerFile{6};
-constexpr int settleMilliseconds = 200;
+constexpr int KilledBuildScan = 3;  // the template list takes 0, the wildcards 1, the zip 2
 
 struct Site {
     Conversion conversion;  // its product is the site's folder or zip
     bool zip = false;
     int splitLevel = defaultSplitLevel;
     ZipTime time;
+    bool watched = false;
 };
 
 std::u16string withSeparator(const std::u16string& folder) {
@@ -89,7 +93,8 @@ bool swapIn(const Site& site, const std::u16string& built) {
     return true;
 }
 
-bool buildSite(const Site& site) {
+// Sets `job` up for the site as a fresh program would.
+void prepareJob(const Site& site) {
     job = commonSettings;
     job.sourcePath = site.conversion.sourcePath;
     job.productPath = site.conversion.productPath;
@@ -98,6 +103,43 @@ bool buildSite(const Site& site) {
     inSource = 0;
     headingWritten = 0;
     listDepth = 0;
+}
+
+// Why no build may replace the target, for as long as it stays as it is
+// ("" when one may): it is an input, holds one, or is a folder of somebody
+// else's.
+std::u16string lastingRefusal(const Site& site) {
+    const std::u16string& target = site.conversion.productPath;
+    std::u16string_view conflict = productConflict(target);
+    if (conflict.empty() && !site.zip && holdsAnInput(target)) conflict = u"Product file must differ from source and template";
+    if (!conflict.empty()) return std::u16string(conflict) + u": " + site.conversion.productName;
+    if (!site.zip && fileKind(target) != FileKind::Missing && (!isDirectory(target) || !madeByPagesmith(target)))
+        return site.conversion.productName + u" is not a site made by Pagesmith";
+    return {};
+}
+
+// The hidden folders that builds of this target left when they were killed
+// before they could remove them (their process is gone), as a page's run
+// removes a killed run's temporary file. Under the target's lock no other
+// build of it is under way.
+void removeKilledBuilds(const std::u16string& target) {
+    const std::u16string folder = directoryPart(target);
+    const std::u16string prefix = u"." + fileNameOf(target) + u".pagesmith-new-";
+    std::vector<std::u16string> killed;
+    if (examineDirectory(KilledBuildScan, folder, prefix + u"*")) {
+        while (nextEntry(KilledBuildScan)) {
+            const std::u16string name = entryName(KilledBuildScan);
+            if (entryType(KilledBuildScan) != DirectoryEntry || name.compare(0, prefix.size(), prefix) != 0) continue;
+            const long long process = temporaryFileProcess(std::u16string_view(name).substr(prefix.size()));
+            if (process > 0 && !processRunning(static_cast<unsigned long>(process))) killed.push_back(folder + name);
+        }
+        finishDirectory(KilledBuildScan);
+    }
+    for (const std::u16string& path : killed) removeFolderTree(path);
+}
+
+bool buildHoldingTheLock(const Site& site) {
+    prepareJob(site);
     const std::u16string& target = site.conversion.productPath;
     if (isPipeOrDevice(job.templatePath)) {
         reportCliMessage(u"Cannot read template file: " + job.templatePath + u" (not a regular file)");
@@ -107,22 +149,19 @@ bool buildSite(const Site& site) {
         reportCliMessage(u"Cannot read source file: " + site.conversion.sourceName + u" (not a regular file)");
         return false;
     }
-    std::u16string_view conflict = productConflict(target);
-    if (conflict.empty() && !site.zip && holdsAnInput(target)) conflict = u"Product file must differ from source and template";
-    if (!conflict.empty()) {
-        reportCliMessage(std::u16string(conflict) + u": " + site.conversion.productName);
+    const std::u16string refusal = lastingRefusal(site);
+    if (!refusal.empty()) {
+        reportCliMessage(refusal);
         return false;
     }
-    if (!site.zip && fileKind(target) != FileKind::Missing && (!isDirectory(target) || !madeByPagesmith(target))) {
-        reportCliMessage(site.conversion.productName + u" is not a site made by Pagesmith");
-        return false;
-    }
+    removeKilledBuilds(target);
     const std::u16string built = besideTarget(target, u"new");
     if (!makeFolder(built)) {
         reportSystemFailure(site);
         return false;
     }
-    guardFolder(built);
+    // A watch takes the interrupt itself and lets the build end.
+    if (!site.watched) guardFolder(built);
     runningConversion(&site.conversion);
     bool done = writeMarker(withSeparator(built)) && writeSite(withSeparator(built), site.splitLevel) != 0;
     runningConversion(nullptr);
@@ -138,32 +177,33 @@ bool buildSite(const Site& site) {
     return done;
 }
 
+// Under the lock a single page takes, from the first step: a build that
+// another writer holds off reads nothing, and two never swap at once. With
+// `busy`, for a watch, a held lock is not reported but said there.
+bool buildSite(const Site& site, bool* busy) {
+    if (busy) *busy = false;
+    ProductLock lock;
+    if (!lockProduct(site.conversion.productPath, ProductLockKind::Writing, lock)) {
+        if (busy) *busy = true;
+        else reportProductFailure(site.conversion);
+        return false;
+    }
+    const bool done = buildHoldingTheLock(site);
+    unlockProduct(lock);
+    return done;
+}
+
+// The pages' watch, with a build of the site as its run; a target that
+// no build could replace ends it at once, as a page's does.
 int watchSite(const Site& site) {
-    job = commonSettings;
-    std::u16string templatePath;
-    std::u16string sourcePath;
-    if (!fullPath(templatePathOf(job), templatePath)) templatePath = templatePathOf(job);
-    if (!fullPath(site.conversion.sourcePath, sourcePath)) sourcePath = site.conversion.sourcePath;
-    if (!startFileWatch({templatePath, sourcePath})) {
-        reportCliMessage(u"Cannot watch the folders of the sources and the template");
+    prepareJob(site);
+    const std::u16string refusal = lastingRefusal(site);
+    if (!refusal.empty()) {
+        reportCliMessage(refusal);
         return 1;
     }
-    if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
-    buildSite(site);
-    std::vector<bool> changed;
-    int status = 0;
-    for (;;) {
-        const WatchEvent event = waitForChanges(settleMilliseconds, changed);
-        if (event == WatchEvent::Stopped) break;
-        if (event == WatchEvent::Failed) {
-            reportCliMessage(u"Watching the files failed");
-            status = 1;
-            break;
-        }
-        if (changed[0] || changed[1]) buildSite(site);
-    }
-    endFileWatch();
-    return status;
+    return watchConversions({site.conversion},
+                            [&site](const Conversion&, bool* busy) { return buildSite(site, busy); });
 }
 
 }  // namespace
@@ -190,6 +230,7 @@ int runSite(const CliOptions& options, const std::vector<std::u16string>& source
         site.conversion.productPath.pop_back();
     site.zip = sameFolded(extensionPart(site.conversion.productPath), u"zip");
     site.time = zipTimeOf(options.date.value_or(""));
+    site.watched = options.watch;
     installCliErrorSink();
-    return options.watch ? watchSite(site) : buildSite(site) ? 0 : 1;
+    return options.watch ? watchSite(site) : buildSite(site, nullptr) ? 0 : 1;
 }

@@ -25,7 +25,7 @@ struct WatchState {
 
 // A source that is no longer a file (a FIFO put in its place) is reported
 // once and skipped until it is a file again: opening it could wait for ever.
-void convertIfFile(const Conversion& conversion, WatchState& state) {
+void convertIfFile(const Conversion& conversion, const ConversionRunner& run, WatchState& state) {
     if (isPipeOrDevice(conversion.sourcePath)) {
         if (!state.skipped) reportCliMessage(u"Cannot read source file: " + conversion.sourceName + u" (not a regular file)");
         state.skipped = true;
@@ -33,7 +33,7 @@ void convertIfFile(const Conversion& conversion, WatchState& state) {
     }
     state.skipped = false;
     bool busy = false;
-    runConversion(conversion, &busy);
+    run(conversion, &busy);
     if (busy && !state.waiting && verboseMessages)
         reportCliMessage(u"waiting: " + conversion.productName + u" is in use by another process");
     state.waiting = busy;
@@ -56,7 +56,7 @@ bool lockWatchedProducts(const std::vector<Conversion>& conversions, std::vector
     return true;
 }
 
-int watchLocked(const std::vector<Conversion>& conversions) {
+int watchLocked(const std::vector<Conversion>& conversions, const ConversionRunner& run) {
     // The template first, then one entry per source; then, to see another
     // writer let go, each product's lock file and each product.
     job = commonSettings;
@@ -75,7 +75,7 @@ int watchLocked(const std::vector<Conversion>& conversions) {
     }
     if (verboseMessages) reportCliMessage(u"watching; Ctrl+C ends");
     std::vector<WatchState> states(conversions.size());
-    for (std::size_t i = 0; i < conversions.size(); ++i) convertIfFile(conversions[i], states[i]);
+    for (std::size_t i = 0; i < conversions.size(); ++i) convertIfFile(conversions[i], run, states[i]);
 
     std::vector<bool> changed;
     int status = 0;
@@ -90,7 +90,8 @@ int watchLocked(const std::vector<Conversion>& conversions) {
         const std::size_t sources = conversions.size() + 1;
         for (std::size_t i = 0; i < conversions.size(); ++i) {
             const bool released = changed[sources + 2 * i] || changed[sources + 2 * i + 1];
-            if (changed[0] || changed[i + 1] || (states[i].waiting && released)) convertIfFile(conversions[i], states[i]);
+            if (changed[0] || changed[i + 1] || (states[i].waiting && released))
+                convertIfFile(conversions[i], run, states[i]);
         }
     }
     endFileWatch();
@@ -99,9 +100,9 @@ int watchLocked(const std::vector<Conversion>& conversions) {
 
 }  // namespace
 
-int watchConversions(const std::vector<Conversion>& conversions) {
+int watchConversions(const std::vector<Conversion>& conversions, const ConversionRunner& run) {
     std::vector<ProductLock> locks;
-    const int status = lockWatchedProducts(conversions, locks) ? watchLocked(conversions) : 1;
+    const int status = lockWatchedProducts(conversions, locks) ? watchLocked(conversions, run) : 1;
     for (ProductLock& lock : locks) unlockProduct(lock);
     return status;
 }

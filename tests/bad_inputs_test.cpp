@@ -551,9 +551,10 @@ TEST(ProductReplacement, RemovesOnlyADeadProcesssTemporaryFile) {
 }
 
 // The product's lock, for a product that is not there yet as for one that
-// is: while it is held, a second taker of the same product is refused, a
-// taker of another product is not; once let go, its file is gone. A name too
-// long for "." NAME ".pagesmith-lock" still gets a lock of its own.
+// is, a site's folder too: while it is held, a second taker of the same
+// product is refused, a taker of another product is not; once let go, its
+// file is gone. A name too long for "." NAME ".pagesmith-lock" still gets a
+// lock of its own.
 TEST(ProductLock, OneHolderPerProductNewOrOld) {
     const std::string longStem(250, 'n');
     struct Case {
@@ -568,6 +569,7 @@ TEST(ProductLock, OneHolderPerProductNewOrOld) {
         {"a watcher's lock is not a writer's", "new.htm", "new.htm", ProductLockKind::Watching, false},
         {"two long names that begin alike", longStem + "a.htm", longStem + "b.htm", ProductLockKind::Writing, false},
         {"a long name held twice", longStem + "a.htm", longStem + "a.htm", ProductLockKind::Writing, true},
+        {"a site's folder", "site", "site", ProductLockKind::Writing, true},
 #ifndef _WIN32
         {"a symbolic link and its target", "link", "real.htm", ProductLockKind::Writing, true},
 #endif
@@ -576,6 +578,7 @@ TEST(ProductLock, OneHolderPerProductNewOrOld) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         writeBytes(dir.path(u"old.htm"), "old");
+        fs::create_directory(fs::path(dir.path(u"site")));
 #ifndef _WIN32
         writeBytes(dir.path(u"real.htm"), "old");
         fs::create_symlink("real.htm", fs::path(dir.path(u"link")));

@@ -120,12 +120,16 @@ ChildResult finishChild(ChildProcess& child, const std::string& standardInput) {
     return result;
 }
 
+BOOL WINAPI ignoreControlEvent(DWORD) { return TRUE; }
+
 // Control events reach the processes of one console only: the test joins the
-// child's console for the moment, and ignores the event itself.
+// child's console for the moment, and ignores the event itself, through a
+// handler: the flag that SetConsoleCtrlHandler(nullptr, TRUE) sets would
+// pass to every child started later, which would then ignore Ctrl+C.
 bool interruptChild(ChildProcess& child) {
+    static const bool ignoring = SetConsoleCtrlHandler(ignoreControlEvent, TRUE) != 0;
     FreeConsole();
-    if (!AttachConsole(child.info.dwProcessId)) return false;
-    SetConsoleCtrlHandler(nullptr, TRUE);
+    if (!ignoring || !AttachConsole(child.info.dwProcessId)) return false;
     const bool sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
     FreeConsole();
     return sent;

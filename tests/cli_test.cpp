@@ -1,9 +1,7 @@
-// The command line as scripts use it: the real program run with arguments,
-// standard input and the settings file beside it; its exit status, standard
-// output, standard error and the files it leaves, exactly. The same rows run
-// natively and under Wine.
+// The command line as scripts use it, for pages: the rows of cli_rows.h,
+// and the runs that watch, wait and take pipes. (A site's rows are in
+// cli_site_test.cpp.)
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,11 +27,10 @@
 
 #include "cli/cli_options.h"
 #include "tests/child_process.h"
+#include "tests/cli_rows.h"
 #include "tests/test_support.h"
 #include "toolkit/fs/paths.h"
 #include "toolkit/fs/product_lock.h"
-#include "toolkit/process/system_error.h"
-#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -41,167 +38,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using namespace cli_rows;
+
 #ifdef _WIN32
-constexpr bool onWindows = true;
-constexpr char16_t programName[] = u"pagesmith-cli.exe";
 const std::string nullDevice = "NUL";
-constexpr int closedReason = 6;  // ERROR_INVALID_HANDLE
-constexpr int deniedReason = 5;                    // ERROR_ACCESS_DENIED
-constexpr int busyReason = ERROR_SHARING_VIOLATION;
 const std::string unwritableProduct = "ro.htm";  // read-only in each row's folder
 const std::string unwritableReason = "{denied}";
 #else
-constexpr bool onWindows = false;
-constexpr char16_t programName[] = u"pagesmith-cli";
 const std::string nullDevice = "/dev/null";
-constexpr int closedReason = EBADF;
-constexpr int deniedReason = EACCES;
-constexpr int busyReason = EWOULDBLOCK;
 const std::string unwritableProduct = "/sys/x.htm";  // refused to root too
 const std::string unwritableReason = "{denied}: the folder cannot take a new file";
 #endif
-
-const std::string bom = "\xEF\xBB\xBF";
-const std::string usage = "usage: pagesmith-cli [OPTIONS] [SOURCE...]  (--help lists the options)\n";
-// Templates from the current folder; no last template, so the first one
-// (Other) is taken.
-const char* const here = "[Template]\r\nDirectory=.\r\n";
 
 const std::string otherNotes =
     "<p><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul></p>";
 const std::string standardNotes = "<title>T</title>\r\n<body><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br>"
                                   "<ul><li><h1>B</h1>\r\n</li></ul></li></ul></body>";
-
-// A copy of the program in a folder of its own, so that each row decides
-// the settings file beside it.
-struct Program {
-    ScratchDir dir;
-    std::u16string path = dir.path(programName);
-    std::u16string settings = dir.path(u"Pagesmith.ini");
-    Program() {
-        fs::copy_file(fs::path(directoryPart(programFileName()) + programName), fs::path(path));
-    }
-};
-
-Program& program() {
-    static Program copy;
-    return copy;
-}
-
-// The folder a row runs in.
-struct Work {
-    ScratchDir dir;
-    Work() {
-        for (const char* folder : {"out", "t", "list", "site"}) fs::create_directory(fs::path(dir.nativePath(folder)));
-        const std::pair<const char*, std::string> files[] = {
-            {"Standard.tpl.txt", "<title>T</title>\r\n<body>[...]</body>"},
-            {"Other.tpl.txt", "<p>[...]</p>"},
-            {"t/nomark.tpl.txt", "<p>none</p>"},
-            {"t/open.tpl.txt", "[...]\r\n[.Left open]"},
-            {"t/curly.tpl.txt", "<p>{...}</p>\r\n<i>[...]</i>"},
-            {"list/b.tpl.txt", ""},
-            {"list/A.tpl.txt", ""},
-            {"list/c.tpl.txt", ""},
-            {"list/_x.tpl.txt", ""},
-            {"notes.txt", "[.A]\r\ntext\r\n[..B]\r\n"},
-            {"again.txt", "[.A]\r\ntext\r\n[..B]\r\n"},
-            {"notes.md", "md"},
-            {"more.txt", "x"},
-            {"u8.txt", "caf\xC3\xA9"},
-            {"dated.txt", "[date=yyyy-MM-dd]"},
-            {"curly.txt", "{#T}\r\n[b] {i}a<b>\"c\"{/i}\r\n{.x}\r\n"},
-            {"-odd.txt", "odd"},
-            {"caf\xC3\xA9.txt", "x\xE9"},
-            {"img.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0\x1f\xf3\xff", 32)},
-            {"old.htm", "old page"},
-            {"y", "[.Y]"},
-            {"y.htm", "keep"},
-            {"ro.htm", "old page"},
-            {"site/.pagesmith-site", "made"},
-            {"site/index.htm", "old"},
-            {"site/stale.htm", "stale"},
-            {"site/in.txt", "[.In]"},
-        };
-        for (const auto& file : files) writeBytes(path(file.first), file.second);
-        // A Latin-1 name beside the name a decoder that drops bytes makes of it.
-        if (!onWindows) {
-            writeBytes(path("x\xE9.txt"), "[.Latin]");
-            writeBytes(path("x\xEF\xBF\xBD.txt"), "[.Replaced]");
-        }
-        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::remove);
-    }
-    ~Work() {
-#ifndef _WIN32
-        umount2(dir.nativePath("disk").c_str(), MNT_DETACH);  // fullDisk's
-#endif
-        std::error_code ignored;
-        if (onWindows) fs::permissions(fs::path(path("ro.htm")), fs::perms::owner_write, fs::perm_options::add, ignored);
-    }
-    std::u16string path(const std::string& name) const {
-        std::u16string wideName = onWindows ? u16(name) : textFromNativeName(name);
-        for (char16_t& c : wideName) {
-            if (c == u'/') c = pathSeparator;
-        }
-        return dir.path(wideName);
-    }
-};
-
-// The system's words for a missing file, as this platform gives them.
-std::string missingFileReason() {
-    ScratchDir dir;
-    EXPECT_EQ(text_file::openRead(dir.path(u"absent")), FileId::none);
-    return utf8FromText(text_file::lastFailureReason());
-}
-
-// {missing}: that reason; {/}: the path separator; {usage}: the usage line;
-// {settings}: the settings file beside the program; {closed}: the reason a
-// closed stream gives; {denied}: the reason for a file the user may not
-// write; {busy}: a lock another process holds; {s}: a time in seconds.
-std::string expand(std::string text) {
-    const std::pair<std::string, std::string> names[] = {
-        {"{missing}", missingFileReason()},
-        {"{/}", onWindows ? "\\" : "/"},
-        {"{usage}", usage},
-        {"{settings}", utf8FromText(program().settings)},
-        {"{closed}", utf8FromText(systemErrorText(closedReason))},
-        {"{denied}", utf8FromText(systemErrorText(deniedReason))},
-        {"{busy}", utf8FromText(systemErrorText(busyReason))},
-    };
-    for (const auto& name : names) {
-        for (std::size_t at; (at = text.find(name.first)) != std::string::npos;)
-            text.replace(at, name.first.size(), name.second);
-    }
-    return text;
-}
-
-bool matchesWithSeconds(const std::string& expected, const std::string& actual) {
-    const std::size_t hole = expected.find("{s}");
-    if (hole == std::string::npos) return expected == actual;
-    if (actual.compare(0, hole, expected, 0, hole) != 0) return false;
-    std::size_t at = hole;
-    while (at < actual.size() && ((actual[at] >= '0' && actual[at] <= '9') || actual[at] == '.')) ++at;
-    return at > hole && matchesWithSeconds(expected.substr(hole + 3), actual.substr(at));
-}
-
-enum Platforms { Both, PosixOnly, WindowsOnly };
-
-struct Row {
-    const char* behaviour;
-    std::vector<std::string> arguments;
-    const char* settings;  // Pagesmith.ini beside the program; nullptr: none
-    std::string input;
-    int status;
-    std::string output;
-    std::string error;
-    // Files afterwards, relative to the row's folder; nullptr: absent.
-    std::vector<std::pair<std::string, const char*>> files = {};
-    const char* environment = nullptr;  // SOURCE_DATE_EPOCH for the row
-    Platforms platforms = Both;
-    int closedStream = -1;  // the child starts without this stream
-    const char* held = nullptr;  // a product whose lock the test holds meanwhile, as another process
-    ProductLockKind heldAs = ProductLockKind::Writing;
-    bool (*prepare)(const Work&) = nullptr;  // false: the row cannot run here, and says why
-};
 
 #ifndef _WIN32
 // A 200 KB disk of the row's own at "disk", holding "p.htm" with a second
@@ -220,8 +72,6 @@ bool fullDisk(const Work& work) {
 }
 #endif
 
-std::string page(const std::string& body) { return bom + body; }
-
 const std::string otherPage = page(otherNotes);
 const std::string standardPage = page(standardNotes);
 const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li><h1>B</h1>\r\n</li></ul></li></ul>"
@@ -230,32 +80,11 @@ const std::string openPage = page("<ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul
 // Pages written through a stream into a file, with what the shell wrote there.
 const std::string framedPage = "header\n" + otherPage + "trailer\n";
 const std::string appendedPage = "old" + otherPage;
-// The site of notes.txt through Other: index.htm, the top-level page, and
-// the second-level page of --split-level 2.
-const std::string siteIndex = page(
-    "<p><!--notes--><!--/notes-->"
-    "<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>\r\n<ul><li><b><a href=\"0001-a.htm\">A</a></b><br>\r\n"
-    "<ul><li><b><a href=\"0001-a.htm#p2\">B</a></b><br></li></ul></li></ul>\r\n</nav>\r\n<nav class=\"pagesmith-site\" "
-    "aria-label=\"Previous and next\"><a href=\"0001-a.htm\" rel=\"next\" accesskey=\"n\">Next: A</a></nav>\r\n</p>");
-const std::string sitePageA = page(
-    "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\"index.htm\" accesskey=\"h\">Contents</a><br>"
-    "<a href=\"index.htm\" rel=\"prev\" accesskey=\"p\">Previous: Contents</a> | <a href=\"index.htm\" rel=\"up\" "
-    "accesskey=\"u\">Up: Contents</a></nav>\r\n<!--notes--><ul><li><h1>A</h1>\r\ntext<br>\r\n<hr><br><ul><li>"
-    "<h1><!--/notes--><span id=\"p2\"></span><!--notes-->B</h1>\r\n</li></ul></li></ul><!--/notes-->\r\n"
-    "<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"index.htm\" rel=\"prev\">Previous: Contents</a> | "
-    "<a href=\"index.htm\" rel=\"up\">Up: Contents</a></nav>\r\n</p>");
-const std::string sitePageB = page(
-    "<p>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\"index.htm\" accesskey=\"h\">Contents</a> "
-    "&rsaquo; <a href=\"0001-a.htm\">A</a><br><a href=\"0001-a.htm\" rel=\"prev\" accesskey=\"p\">Previous: A</a> | "
-    "<a href=\"0001-a.htm\" rel=\"up\" accesskey=\"u\">Up: A</a></nav>\r\n<ul><li><!--notes--><ul><li><h1>B</h1>\r\n"
-    "</li></ul></li></ul><!--/notes-->\r\n<nav class=\"pagesmith-site\" aria-label=\"Previous and next\"><a href=\"0001-a.htm\" "
-    "rel=\"prev\">Previous: A</a> | <a href=\"0001-a.htm\" rel=\"up\">Up: A</a></nav>\r\n</p>");
-
 TEST(CommandLine, Invocations) {
     const std::string longName = std::string(251, 'a') + ".htm";
     const std::string dated = "[Template]\r\nDirectory=.\r\n[Settings]\r\nTitleRange=2\r\nPageSeparator=0\r\n"
                               "BrowserTitle=Stored\r\n";
-    const Row rows[] = {
+    const std::vector<Row> rows = {
         {"-h is help, not a source", {"-h"}, here, "", 0, cliHelpText, "", {{"-h.htm", nullptr}}},
         {"-V is the version", {"-V"}, here, "", 0, "pagesmith-cli " PAGESMITH_PROJECT_VERSION "\n", ""},
         {"an unknown option is a usage error", {"--bogus", "notes.txt"}, here, "", 2, "",
@@ -455,28 +284,6 @@ TEST(CommandLine, Invocations) {
          "pagesmith: Product file must differ from source and template: notes.txt\n"},
         {"--watch with a product it may not write ends at once", {"-w", "notes.txt", "-o", unwritableProduct}, here, "",
          1, "", "pagesmith: Cannot make product file: " + unwritableProduct + " (" + unwritableReason + ")\n"},
-        {"--site writes index.htm and a file per top-level page beside the source", {"--site", "notes.txt"}, here, "",
-         0, "", "",
-         {{"notes/index.htm", siteIndex.c_str()}, {"notes/0001-a.htm", sitePageA.c_str()}, {"notes/.contents.tmp", nullptr}}},
-        {"--split-level 2 gives second-level pages files of their own",
-         {"--site", "notes.txt", "-o", "n2", "--split-level", "2"}, here, "", 0, "", "",
-         {{"n2/0002-b.htm", sitePageB.c_str()}}},
-        {"--site replaces a site Pagesmith made, whole", {"--site", "notes.txt", "-o", "site"}, here, "", 0, "", "",
-         {{"site/index.htm", siteIndex.c_str()}, {"site/stale.htm", nullptr}}},
-        {"a failed site run keeps the old site file for file",
-         {"--template-dir", "t", "-t", "nomark", "--site", "notes.txt", "-o", "site"}, here, "", 1, "",
-         "pagesmith: '[...]' not found in template: t{/}nomark.tpl.txt\n",
-         {{"site/index.htm", "old"}, {"site/stale.htm", "stale"}, {"site/0001-a.htm", nullptr}}},
-        {"a folder Pagesmith did not make is refused", {"--site", "notes.txt", "-o", "out"}, here, "", 1, "",
-         "pagesmith: out is not a site made by Pagesmith\n", {{"out/index.htm", nullptr}}},
-        {"a site never replaces the folder holding its source", {"--site", "site/in.txt", "-o", "site"}, here, "", 1, "",
-         "pagesmith: Product file must differ from source and template: site\n", {{"site/index.htm", "old"}}},
-        {"--site makes one site from one source", {"--site", "notes.txt", "more.txt"}, here, "", 2, "",
-         "pagesmith-cli: --site makes one site from one SOURCE file\n{usage}"},
-        {"--split-level belongs to --site", {"--split-level", "2", "notes.txt"}, here, "", 2, "",
-         "pagesmith-cli: --split-level belongs to --site\n{usage}", {{"notes.htm", nullptr}}},
-        {"--split-level counts from 1", {"--site", "--split-level", "0", "notes.txt"}, here, "", 2, "",
-         "pagesmith-cli: --split-level wants a level from 1 on: 0\n{usage}"},
         {"--watch needs files", {"-w", "-"}, here, "", 2, "",
          "pagesmith-cli: --watch needs files: standard input and output cannot be watched\n{usage}"},
         {"a run that another holds off reads nothing and makes nothing", {"absent.txt", "-o", "new.htm"}, here, "",
@@ -486,57 +293,7 @@ TEST(CommandLine, Invocations) {
          "pagesmith: notes.htm: already watched by another process\n", {{"notes.htm", nullptr}}, nullptr, Both, -1,
          "notes.htm", ProductLockKind::Watching},
     };
-    for (const Row& row : rows) {
-        if ((row.platforms == PosixOnly && onWindows) || (row.platforms == WindowsOnly && !onWindows)) continue;
-        SCOPED_TRACE(row.behaviour);
-        Work work;
-        if (row.prepare && !row.prepare(work)) continue;
-        if (row.settings) writeBytes(program().settings, row.settings);
-        else fs::remove(fs::path(program().settings));
-        setEnvironmentVariable("SOURCE_DATE_EPOCH", row.environment ? row.environment : "");
-        ProductLock held;
-        if (row.held) {
-            ASSERT_TRUE(lockProduct(work.path(row.held), row.heldAs, held) && held.handle != -1);
-        }
-        // "|sh" LINE: the shell runs LINE, with the program as $0.
-        const bool throughShell = !row.arguments.empty() && row.arguments[0] == "|sh";
-        ChildHandle child =
-            throughShell ? startChild(u"/bin/sh", {"-c", row.arguments[1], utf8FromText(program().path)},
-                                      work.dir.directory())
-                         : startChild(program().path, row.arguments, work.dir.directory(), false, row.closedStream);
-        ASSERT_TRUE(child);
-        const ChildResult result = finishChild(*child, row.input);
-        unlockProduct(held);
-        setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
-
-        EXPECT_EQ(result.status, row.status);
-        EXPECT_EQ(escapeBytes(result.standardOutput), escapeBytes(row.output));
-        const std::string error = expand(row.error);
-        EXPECT_TRUE(matchesWithSeconds(error, result.standardError))
-            << "expected: " << escapeBytes(error) << "\n     got: " << escapeBytes(result.standardError);
-        for (const auto& file : row.files) {
-            const std::u16string path = work.path(file.first);
-            if (!file.second) {
-                EXPECT_FALSE(fileExists(path)) << file.first;
-            } else {
-                EXPECT_EQ(escapeBytes(readBytes(path)), escapeBytes(file.second)) << file.first;
-            }
-        }
-        for (const auto& entry : fs::directory_iterator(fs::path(work.dir.directory())))
-            EXPECT_EQ(entry.path().filename().u8string().find(".pagesmith-"), std::string::npos) << "left behind";
-        // The settings file is only ever read.
-        if (row.settings) EXPECT_EQ(readBytes(program().settings), row.settings);
-        else EXPECT_FALSE(fileExists(program().settings));
-    }
-}
-
-// Waits up to ten seconds for `path` to hold `bytes`.
-bool waitForBytes(const std::u16string& path, const std::string& bytes) {
-    for (int i = 0; i < 500; ++i) {
-        if (readBytes(path) == bytes) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    runRows(rows);
 }
 
 TEST(CommandLine, WatchRebuildsOnChangeAndEndsOnInterrupt) {
@@ -734,71 +491,6 @@ TEST(CommandLine, PipesAndFifos) {
 }
 
 // The manual page and --help name the same options.
-// The entries of a zip, inflated: name and bytes, in the zip's order.
-std::vector<std::pair<std::string, std::string>> unzipped(const std::string& zip) {
-    const auto number = [&](std::size_t at, int bytes) {
-        unsigned long value = 0;
-        for (int i = bytes; i-- > 0;) value = value << 8 | static_cast<unsigned char>(zip[at + static_cast<std::size_t>(i)]);
-        return static_cast<std::size_t>(value);
-    };
-    std::vector<std::pair<std::string, std::string>> entries;
-    if (zip.size() < 22) return entries;
-    const std::size_t end = zip.size() - 22;
-    std::size_t at = number(end + 16, 4);
-    for (std::size_t n = number(end + 10, 2); n-- > 0;) {
-        const std::string name = zip.substr(at + 46, number(at + 28, 2));
-        const std::size_t local = number(at + 42, 4);
-        const std::size_t data = local + 30 + number(local + 26, 2) + number(local + 28, 2);
-        std::string bytes(number(at + 24, 4), '\0');
-        z_stream stream{};
-        inflateInit2(&stream, -15);
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + data));
-        stream.avail_in = static_cast<uInt>(number(at + 20, 4));
-        stream.next_out = reinterpret_cast<Bytef*>(bytes.data());
-        stream.avail_out = static_cast<uInt>(bytes.size());
-        EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END) << name;
-        inflateEnd(&stream);
-        entries.emplace_back(name, bytes);
-        at += 46 + name.size() + number(at + 30, 2) + number(at + 32, 2);
-    }
-    return entries;
-}
-
-TEST(CommandLine, SiteZipHoldsTheFolderFileForFile) {
-    // The zip's checksum pins its bytes: the same on every system.
-    const struct {
-        const char* splitLevel;
-        unsigned long zipChecksum;
-    } rows[] = {{"1", 0x9bc829d1UL}, {"2", 0x324b8147UL}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.splitLevel);
-        Work work;
-        writeBytes(program().settings, here);
-        setEnvironmentVariable("SOURCE_DATE_EPOCH", "86400");
-        for (const char* output : {"n", "n.zip"}) {
-            ChildHandle child = startChild(program().path, {"--site", "notes.txt", "-o", output, "--split-level", row.splitLevel},
-                                           work.dir.directory(), false, -1);
-            ASSERT_TRUE(child);
-            EXPECT_EQ(finishChild(*child, "").status, 0);
-        }
-        setEnvironmentVariable("SOURCE_DATE_EPOCH", "");
-        const std::string zip = readBytes(work.path("n.zip"));
-        EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(zip.data()), static_cast<uInt>(zip.size())), row.zipChecksum);
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(fs::path(work.dir.nativePath("n")))) {
-            const std::string name = entry.path().filename().string();
-            if (name[0] != '.') names.push_back(name);
-        }
-        std::sort(names.begin(), names.end());
-        const auto entries = unzipped(zip);
-        ASSERT_EQ(entries.size(), names.size());
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            EXPECT_EQ(entries[i].first, names[i]);
-            EXPECT_EQ(entries[i].second, readBytes(work.path("n/" + names[i]))) << names[i];
-        }
-    }
-}
-
 TEST(CommandLine, ManualPageAgreesWithHelp) {
     auto optionNames = [](std::string text) {
         // The manual writes a hyphen as "\-".

@@ -22,10 +22,10 @@ struct ProductLock {
 
 // Takes the product's lock of that kind without waiting. False, with the
 // system's reason in lastSystemError, only when another process holds it
-// (productLockBusy). A product that is no regular file (a device, a pipe, a
-// folder), or a folder that cannot take the lock's file, is left to the
-// replacement, which writes it as named or reports the folder's reason: then
-// true, with nothing held.
+// (productLockBusy). A product is a file or a folder (a site's); one that is
+// neither (a device, a pipe), or a folder that cannot take the lock's file,
+// is left to the replacement, which writes it as named or reports the
+// folder's reason: then true, with nothing held.
 bool lockProduct(const std::u16string& productPath, ProductLockKind kind, ProductLock& lock);
 
 // Removes the lock's file and lets the lock go; errors are kept as they were.

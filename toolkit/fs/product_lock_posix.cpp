@@ -62,7 +62,8 @@ int openLockFile(const std::string& path) {
 bool lockProduct(const std::u16string& productPath, ProductLockKind kind, ProductLock& lock) {
     unlockProduct(lock);
     struct stat info {};
-    if (stat(nativeNameFromText(productPath).c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return true;
+    if (stat(nativeNameFromText(productPath).c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        return true;
     const std::string path = lockFileOf(productPath, kind);
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int fd = openLockFile(path);

@@ -13,12 +13,13 @@
 
 namespace {
 
-// Beside the file the product leads to, so that a symbolic link and its
-// target share the lock; a product that is not there yet is taken as named.
+// Beside the file or folder the product leads to, so that a symbolic link
+// and its target share the lock; a product that is not there yet is taken as
+// named.
 std::u16string lockFileOf(const std::u16string& productPath, ProductLockKind kind) {
     std::u16string target = productPath;
     HANDLE product = CreateFileW(wide(productPath), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (product != INVALID_HANDLE_VALUE) {
         wchar_t finalPath[MAX_PATH * 4];
         const DWORD length = GetFinalPathNameByHandleW(product, finalPath, MAX_PATH * 4, FILE_NAME_NORMALIZED);
@@ -44,9 +45,9 @@ bool isDiskFile(const std::u16string& path) {
 bool lockProduct(const std::u16string& productPath, ProductLockKind kind, ProductLock& lock) {
     unlockProduct(lock);
     const DWORD attributes = GetFileAttributesW(wide(productPath));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
     if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND) return true;
-    if (attributes != INVALID_FILE_ATTRIBUTES && !isDiskFile(productPath)) return true;
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !folder && !isDiskFile(productPath)) return true;
     const std::u16string path = lockFileOf(productPath, kind);
     HANDLE file = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);

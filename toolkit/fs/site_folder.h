@@ -14,17 +14,24 @@ bool removeFolderTree(const std::u16string& path);
 bool syncFolder(const std::u16string& path);
 // Renames a file or folder; `to` must not exist.
 bool renamePath(const std::u16string& from, const std::u16string& to);
-// Until unguardFolder, an interrupt (SIGINT, SIGTERM or SIGHUP left at
-// their default) removes the files of `path`, a folder without subfolders,
-// and the folder before it ends the process, as a temporary product file
-// is removed. Linux only: elsewhere an interrupted build leaves its hidden
-// folder beside the target.
+// Until unguardFolder, an interrupt does not leave `path`, a folder without
+// subfolders, behind. Linux: SIGINT, SIGTERM or SIGHUP left at their
+// default remove its files and the folder before they end the process, as a
+// temporary product file is removed. Windows: Ctrl+C, Ctrl+Break or the
+// console's closing make every later file operation fail, so that the build
+// fails and removes the folder itself; unguardFolder then ends the process
+// as the interrupt would have. Guard no folder while a file is open.
 void guardFolder(const std::u16string& path);
 void unguardFolder();
+// Whether an interrupt is ending the guarded build (Windows): its failures
+// are the interrupt's doing, not worth a message.
+bool guardInterrupted();
 
 // A number unique to this process among running ones, for names of
 // temporary files and folders.
 unsigned long processNumber();
+// Whether a process of this machine runs under that number (in doubt, yes).
+bool processRunning(unsigned long number);
 
 // Files as bytes, for what is no text (a zip): a handle, or -1 with the
 // system's reason in lastSystemError.

@@ -2,13 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <signal.h>
-#include <sys/syscall.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -20,6 +18,9 @@
 #include <string>
 
 #include "toolkit/text/strings.h"
+#ifdef __linux__
+#include "toolkit/fs/interrupt_cleanup_posix.h"
+#endif
 
 namespace {
 
@@ -82,50 +83,13 @@ bool removeTree(const std::string& path) {
     return rmdir(path.c_str()) == 0 && removed;
 }
 
-#ifdef __linux__
-constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
-char guardedFolder[PATH_MAX];
-struct sigaction previousActions[3];
-bool guarding = false;
-
-// Only async-signal-safe calls: the folder is read with getdents64 and
-// emptied with unlinkat.
-void removeGuardedAndEnd(int signal) {
-    const int folder = open(guardedFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        alignas(8) char entries[4096];
-        long got;
-        while ((got = syscall(SYS_getdents64, folder, entries, sizeof entries)) > 0) {
-            for (long at = 0; at < got;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(entries + at);
-                const char* name = entry->d_name;
-                if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) unlinkat(folder, name, 0);
-                at += entry->d_reclen;
-            }
-        }
-        close(folder);
-        rmdir(guardedFolder);
-    }
-    ::signal(signal, SIG_DFL);
-    raise(signal);
-}
-#endif
-
 }  // namespace
 
+// Linux: the handler that also removes the product's lock and temporary
+// file (interrupt_cleanup_posix.cpp). The browser's build has no interrupt.
 void guardFolder(const std::u16string& path) {
 #ifdef __linux__
-    const std::string bytes = utf8FromText(path);
-    if (bytes.size() >= sizeof guardedFolder) return;
-    std::memcpy(guardedFolder, bytes.c_str(), bytes.size() + 1);
-    struct sigaction action {};
-    action.sa_handler = removeGuardedAndEnd;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) {
-        sigaction(cleanedSignals[i], nullptr, &previousActions[i]);
-        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &action, nullptr);
-    }
-    guarding = true;
+    removeOnInterrupt(CleanupSlot::Folder, utf8FromText(path));
 #else
     (void)path;
 #endif
@@ -133,13 +97,11 @@ void guardFolder(const std::u16string& path) {
 
 void unguardFolder() {
 #ifdef __linux__
-    if (!guarding) return;
-    for (int i = 0; i < 3; ++i) {
-        if (previousActions[i].sa_handler == SIG_DFL) sigaction(cleanedSignals[i], &previousActions[i], nullptr);
-    }
-    guarding = false;
+    keepOnInterrupt(CleanupSlot::Folder);
 #endif
 }
+
+bool guardInterrupted() { return false; }
 
 bool makeFolder(const std::u16string& path) { return mkdir(utf8FromText(path).c_str(), 0777) == 0; }
 
@@ -178,6 +140,10 @@ bool renamePath(const std::u16string& from, const std::u16string& to) {
 }
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
+
+bool processRunning(unsigned long number) {
+    return kill(static_cast<pid_t>(number), 0) == 0 || errno != ESRCH;
+}
 
 namespace byte_file {
 
