@@ -21,6 +21,7 @@
 #include "toolkit/fs/site_folder.h"
 #include "toolkit/process/report.h"
 #include "toolkit/process/system_error.h"
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file.h"
 
@@ -215,7 +216,7 @@ int runSite(const CliOptions& options, const std::vector<std::u16string>& source
     site.conversion.sourceName = sources[0];
     site.conversion.sourcePath = normalizePath(sources[0]);
     if (options.output) {
-        site.conversion.productName = textFromUtf8(*options.output);
+        site.conversion.productName = textFromNativeName(*options.output);
     } else {
         // notes.txt gives notes; a source without an extension gets "-site".
         const std::u16string extension = extensionPart(sources[0]);

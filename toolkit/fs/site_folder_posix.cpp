@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <string>
 
+#include "toolkit/text/native_names.h"
 #include "toolkit/text/strings.h"
 #ifdef __linux__
 #include "toolkit/fs/interrupt_cleanup_posix.h"
@@ -89,7 +90,7 @@ bool removeTree(const std::string& path) {
 // file (interrupt_cleanup_posix.cpp). The browser's build has no interrupt.
 void guardFolder(const std::u16string& path) {
 #ifdef __linux__
-    removeOnInterrupt(CleanupSlot::Folder, utf8FromText(path));
+    removeOnInterrupt(CleanupSlot::Folder, nativeNameFromText(path));
 #else
     (void)path;
 #endif
@@ -103,14 +104,14 @@ void unguardFolder() {
 
 bool guardInterrupted() { return false; }
 
-bool makeFolder(const std::u16string& path) { return mkdir(utf8FromText(path).c_str(), 0777) == 0; }
+bool makeFolder(const std::u16string& path) { return mkdir(nativeNameFromText(path).c_str(), 0777) == 0; }
 
-bool removeFile(const std::u16string& path) { return unlink(utf8FromText(path).c_str()) == 0; }
+bool removeFile(const std::u16string& path) { return unlink(nativeNameFromText(path).c_str()) == 0; }
 
-bool removeFolderTree(const std::u16string& path) { return removeTree(utf8FromText(path)); }
+bool removeFolderTree(const std::u16string& path) { return removeTree(nativeNameFromText(path)); }
 
 bool syncFolder(const std::u16string& path) {
-    const int folder = open(utf8FromText(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = open(nativeNameFromText(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) return false;
 #ifdef __linux__
     // One sync of the folder's file system: a sync per file would wait for
@@ -136,7 +137,7 @@ bool syncFolder(const std::u16string& path) {
 }
 
 bool renamePath(const std::u16string& from, const std::u16string& to) {
-    return std::rename(utf8FromText(from).c_str(), utf8FromText(to).c_str()) == 0;
+    return std::rename(nativeNameFromText(from).c_str(), nativeNameFromText(to).c_str()) == 0;
 }
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
@@ -147,10 +148,10 @@ bool processRunning(unsigned long number) {
 
 namespace byte_file {
 
-std::intptr_t openRead(const std::u16string& path) { return ::open(utf8FromText(path).c_str(), O_RDONLY | O_CLOEXEC); }
+std::intptr_t openRead(const std::u16string& path) { return ::open(nativeNameFromText(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
 std::intptr_t create(const std::u16string& path) {
-    return ::open(utf8FromText(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return ::open(nativeNameFromText(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
 
 long read(std::intptr_t file, void* bytes, long count) {
