@@ -1,5 +1,6 @@
 // The contents: the page titles as nested lists, read back from the file
 // they waited in, so that no run holds them all.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,11 @@ public:
         if (level == depth_) {
             text_file::writeString(file_, u"</li>\r\n<li>"sv);
         } else {
-            for (; depth_ < level; ++depth_) text_file::writeString(file_, u"\r\n<ul><li>"sv);
+            // The outermost list sits right in the page, where a template
+            // lays out the notes' own: a template that leaves pages out of
+            // view unlaid does the same with the contents.
+            if (depth_ == 0) text_file::writeString(file_, u"\r\n<ul class=\"pagesmith-contents\"><li>"sv);
+            for (depth_ = std::max(depth_, 1); depth_ < level; ++depth_) text_file::writeString(file_, u"\r\n<ul><li>"sv);
         }
         // An entry starts its item as a page title does in the notes, a
         // bold line, so that a template's script that folds and filters the
@@ -62,12 +67,12 @@ bool openBranch(const std::u16string& folder, const std::u16string& name, const 
     text_file::writeByteOrderMark(BranchFile, TextEncoding::Utf8);
     text_file::writeStrings(BranchFile, {u"<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Contents: "sv, top.title,
                                          u"</title></head><body>\r\n<nav class=\"pagesmith-site\" aria-label=\"Path\"><a href=\""sv,
-                                         siteIndexName, u"\" rel=\"up\" accesskey=\"u\">Up: Contents</a></nav>\r\n<main><nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents: "sv, top.title, u"</h1>"sv});
+                                         siteIndexName, u"\" rel=\"up\" accesskey=\"u\">Up: Contents</a></nav>\r\n<main><h1>Contents: "sv, top.title, u"</h1>"sv});
     return true;
 }
 
 bool closeBranch() {
-    text_file::writeString(BranchFile, u"</nav></main>\r\n</body></html>\r\n"sv);
+    text_file::writeString(BranchFile, u"</main>\r\n</body></html>\r\n"sv);
     text_file::flush(BranchFile);
     const bool failed = text_file::writeFailed(BranchFile);
     text_file::close(BranchFile);
@@ -156,12 +161,8 @@ bool writeGroups(const std::u16string& folder, long long target) {
 bool writeContents(const std::u16string& folder, const ContentsSize& size) {
     const bool whole = size.all <= size.limit;
     // The contents are index.htm's heading, as its notes lie in the pages.
-    text_file::writeString(ProductFile, u"<nav class=\"pagesmith-contents\" aria-label=\"All pages\"><h1>Contents</h1>"sv);
-    if (!whole && size.top > size.limit) {
-        const bool written = writeGroups(folder, size.limit / groupShare);
-        text_file::writeString(ProductFile, u"</nav>"sv);
-        return written;
-    }
+    text_file::writeString(ProductFile, u"<h1>Contents</h1>"sv);
+    if (!whole && size.top > size.limit) return writeGroups(folder, size.limit / groupShare);
     if (!openContents(folder)) return false;
     Tree index(ProductFile);
     Tree branch(BranchFile);
@@ -204,7 +205,6 @@ bool writeContents(const std::u16string& folder, const ContentsSize& size) {
         written = closeBranch() && written;
     }
     index.close();
-    text_file::writeString(ProductFile, u"</nav>"sv);
     text_file::close(ContentsFile);
     return written;
 }

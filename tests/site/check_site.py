@@ -90,7 +90,7 @@ def walk(b, site, script):
         if up != "index.htm":
             visible_link(b, 'a[href="index.htm"]').click()
             b.wait(lambda: b.driver.current_url.endswith("/index.htm"), "index.htm")
-        visible_link(b, 'nav.pagesmith-contents a[href="%s"]' % order[-1]).click()
+        visible_link(b, 'ul.pagesmith-contents a[href="%s"]' % order[-1]).click()
         b.wait(lambda: b.driver.current_url.endswith("/" + order[-1]), "the last file")
         shown = b.js("return document.body.innerText")
         assert site.files[order[-1]].headings[0] in shown, "the last note's title is not shown"
@@ -134,7 +134,7 @@ def site_filter(site, query, count, shown):
         b.find("#ps_filter").send_keys(query)
         b.wait(lambda: b.find("[role=status]").text == count, "the count %r (saw %r)" % (
             count, b.find("[role=status]").text))
-        seen = b.js("""return Array.from(document.querySelectorAll('nav.pagesmith-contents b > a:not(.ps-anchor)'))
+        seen = b.js("""return Array.from(document.querySelectorAll('.pagesmith-contents b > a:not(.ps-anchor)'))
                          .filter(function (a) { return a.checkVisibility(); }).map(function (a) { return a.textContent; })""")
         assert seen == shown, seen
     return check

@@ -56,6 +56,7 @@ class Parsed(html.parser.HTMLParser):
         self.in_notes = self.in_title = False
         self.nav = None  # the class of the nav we are in
         self.navs = 0
+        self.lists = 0  # how deep in the contents' lists we are
         self.text = None  # the open link's or heading's text
         self.after_break = False
 
@@ -64,6 +65,8 @@ class Parsed(html.parser.HTMLParser):
         for key in ("id", "name") if tag == "a" else ("id",):
             if a.get(key):
                 self.ids.add(a[key])
+        if tag == "ul" and (self.lists or a.get("class") == "pagesmith-contents"):
+            self.lists += 1
         if tag == "nav":
             self.nav, self.after_break = a.get("class", ""), False
             self.navs += self.nav == "pagesmith-site"
@@ -87,12 +90,14 @@ class Parsed(html.parser.HTMLParser):
             self.text, self.href = "", None
 
     def handle_endtag(self, tag):
+        if tag == "ul" and self.lists:
+            self.lists -= 1
         if tag == "nav":
             self.nav = None
         elif tag == "title":
             self.in_title = False
         elif tag == "a" and self.text is not None and self.href is not None:
-            if self.nav == "pagesmith-contents":
+            if self.lists:
                 self.entries.append((self.text, self.href))
             elif self.crumbs and self.crumbs[-1] is None:
                 self.crumbs[-1] = (self.text, self.href)
