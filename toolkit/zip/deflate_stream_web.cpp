@@ -1,6 +1,7 @@
-// The page's worker carries pako (its dist/pako_deflate.min.js, pinned in
-// tests/web/package.json) before the module's glue; the deflated bytes wait
-// there in pako's chunks until the module takes them.
+// The page's worker carries pako's zlib (its lib/zlib, pinned in
+// web/package.json; make_engine_script.py gives it as pakoZlib) before the
+// module's glue. pako reads and writes the module's memory itself: no bytes
+// are copied on the way.
 #include <emscripten.h>
 
 #include <array>
@@ -8,40 +9,45 @@
 
 #include "toolkit/zip/deflate_stream.h"
 
+// A site has tens of thousands of entries, and a fresh deflate state costs
+// about 300 KB of zeroed arrays: one state serves every stream, reset for
+// each. A fresh state's window is zeros, and the match search may compare up
+// to 258 bytes past the input's end, so the part the last stream filled is
+// zeroed again: the bytes are those of a fresh state. 1 when ready, else 0.
 EM_JS(int, pagesmith_deflate_begin, (), {
-    Module.pagesmithDeflated = [];
-    // Most of a site's files are small; pako makes a chunk anew for each.
-    // The chunks' size does not change the deflated bytes.
-    Module.pagesmithDeflate = new pako.Deflate({level: 9, windowBits: -15, memLevel: 8, strategy: 0, chunkSize: 16384});
-    Module.pagesmithDeflate.onData = (chunk) => Module.pagesmithDeflated.push(chunk);
-    return Module.pagesmithDeflate.err === 0 ? 1 : 0;
-});
-
-// Deflates the bytes; the bytes now ready, or -1 on a failure.
-EM_JS(double, pagesmith_deflate_push, (const void* bytes, int count, int last), {
-    const deflate = Module.pagesmithDeflate;
-    if (!deflate.push(HEAPU8.subarray(bytes, bytes + count), last ? true : false) && deflate.err !== 0) return -1;
-    return Module.pagesmithDeflated.reduce((sum, chunk) => sum + chunk.length, 0);
-});
-
-// Moves up to `count` ready bytes into the module's memory; how many.
-EM_JS(int, pagesmith_deflate_take, (void* bytes, int count), {
-    let taken = 0;
-    const chunks = Module.pagesmithDeflated;
-    while (taken < count && chunks.length > 0) {
-        const chunk = chunks[0];
-        const take = Math.min(count - taken, chunk.length);
-        HEAPU8.set(chunk.subarray(0, take), bytes + taken);
-        taken += take;
-        if (take === chunk.length) chunks.shift();
-        else chunks[0] = chunk.subarray(take);
+    const zlib = pakoZlib.deflate;
+    let stream = Module.pagesmithDeflateStream;
+    if (!stream) {
+        stream = new pakoZlib.ZStream();
+        // Level 9, deflate, raw (window 2^15), memory level 8, default strategy.
+        if (zlib.deflateInit2(stream, 9, 8, -15, 8, 0) !== 0) return 0;
+        Module.pagesmithDeflateStream = stream;
+    } else {
+        const used = Math.min(stream.total_in, stream.state.window.length);
+        if (zlib.deflateReset(stream) !== 0) return 0;
+        stream.state.window.fill(0, 0, used);
     }
-    return taken;
+    return 1;
 });
 
-EM_JS(void, pagesmith_deflate_end, (), {
-    Module.pagesmithDeflate = null;
-    Module.pagesmithDeflated = [];
+// The next bytes to deflate, read from the module's memory.
+EM_JS(void, pagesmith_deflate_input, (const void* bytes, int count), {
+    const stream = Module.pagesmithDeflateStream;
+    stream.input = HEAPU8;
+    stream.next_in = bytes;
+    stream.avail_in = count;
+});
+
+// One round of zlib's deflate into `output` (`finish` as Z_FINISH): the
+// bytes made, or -1 when the state is broken.
+EM_JS(int, pagesmith_deflate_run, (void* output, int size, int finish), {
+    const stream = Module.pagesmithDeflateStream;
+    stream.output = HEAPU8;
+    stream.next_out = output;
+    stream.avail_out = size;
+    // Z_STREAM_ERROR only: a round with nothing to do (Z_BUF_ERROR) is no failure.
+    if (pakoZlib.deflate.deflate(stream, finish ? 4 : 0) === -2) return -1;
+    return size - stream.avail_out;
 });
 
 namespace {
@@ -64,13 +70,13 @@ std::uint32_t crcUpdate(std::uint32_t crc, const unsigned char* bytes, std::size
     return ~crc;
 }
 
-}  // namespace
-
 // One buffer for every stream: a site makes tens of thousands, one at a time.
 std::vector<unsigned char>& outputBuffer() {
     static std::vector<unsigned char> output(outputSize);
     return output;
 }
+
+}  // namespace
 
 struct DeflateStream::State {
     bool started = false;
@@ -78,18 +84,19 @@ struct DeflateStream::State {
 
 DeflateStream::DeflateStream() : state_(new State) { state_->started = pagesmith_deflate_begin() != 0; }
 
-DeflateStream::~DeflateStream() {
-    pagesmith_deflate_end();
-    delete state_;
-}
+DeflateStream::~DeflateStream() { delete state_; }
 
+// zlib's own loop (deflate_stream_zlib.cpp): rounds until one leaves room
+// in the output.
 bool DeflateStream::deflate(const unsigned char* bytes, std::size_t count, bool last, const Output& out) {
     if (!state_->started) return false;
     crc_ = crcUpdate(crc_, bytes, count);
-    if (pagesmith_deflate_push(bytes, static_cast<int>(count), last ? 1 : 0) < 0) return false;
+    pagesmith_deflate_input(bytes, static_cast<int>(count));
     std::vector<unsigned char>& output = outputBuffer();
-    for (int got; (got = pagesmith_deflate_take(output.data(), outputSize)) > 0;) {
-        if (!out(output.data(), static_cast<std::size_t>(got))) return false;
-    }
+    int made = 0;
+    do {
+        made = pagesmith_deflate_run(output.data(), outputSize, last ? 1 : 0);
+        if (made < 0 || !out(output.data(), static_cast<std::size_t>(made))) return false;
+    } while (made == outputSize);
     return true;
 }
