@@ -118,8 +118,9 @@ const siteFolder = "/site/";
 // module's memory, and seal() joins it into the bytes it is read back from
 // (the contents' list; for the zip, each file's deflated bytes, which
 // replace them, after which it is let go); opened again to be written on
-// (index.htm, finished last), writing goes on after them. Each browser read costs milliseconds, and a site has tens of
-// thousands of files: so they are kept as bytes, not Blobs.
+// (index.htm, finished last), writing goes on after them. Each browser
+// read costs milliseconds, and a site has tens of thousands of files: so
+// they are kept as bytes, not Blobs.
 function madeFile(path) {
   const entry = {path, size: 0, chunks: [], slice: new Uint8Array(0), sliceAt: 0};
   entry.sink = (bytes) => {
