@@ -126,6 +126,8 @@ bool ZipWriter::addDeflated(const std::string& name, std::uint32_t crc, unsigned
     return endEntry(name, crc, offset_ - dataStart_, size, ok);
 }
 
+void ZipWriter::reserve(std::size_t entries, std::size_t nameBytes) { central_.reserve(entries * 46 + nameBytes); }
+
 // Past 65,535 entries (a large export split at level 1) the count is in a
 // zip64 end record, which the classic one points to with 0xFFFF.
 bool ZipWriter::finish() {

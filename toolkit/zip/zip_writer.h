@@ -5,6 +5,7 @@
 // nothing is held but one buffer each way and the central directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -42,6 +43,11 @@ public:
     // level 9, window 2^15, memory level 8), `size` bytes with CRC-32 `crc`:
     // `deflated` gives the deflated bytes. The same bytes as add().
     bool addDeflated(const std::string& name, std::uint32_t crc, unsigned long size, const Input& deflated);
+    // Room for the central directory of `entries` entries whose names
+    // take `nameBytes`: a large site's (86,000 files, 7 MB) would
+    // otherwise be copied as it grows, twice its size at once, more than
+    // the web build's fixed heap holds beside the names.
+    void reserve(std::size_t entries, std::size_t nameBytes);
     // The central directory and the end record (zip64's too past 65,534
     // entries).
     bool finish();

@@ -5,8 +5,10 @@
 // the command line's rules (converter/settings_text.h).
 #include <emscripten.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
@@ -112,8 +114,15 @@ bool zipSite(const ZipTime& time) {
     ZipWriter zip([out](const void* bytes, long count) {
         return platform_file::write(out, bytes, static_cast<std::int32_t>(count)) == count;
     }, time);
+    // The names are all the module's memory holds of the site: the list of
+    // the files made goes once they are known.
+    const std::vector<std::string> names = zipEntryNames(browser_files::madeFilesIn(std::u16string(siteFolder)));
+    browser_files::forgetMadeFiles();
+    std::size_t nameBytes = 0;
+    for (const std::string& name : names) nameBytes += name.size();
+    zip.reserve(names.size(), nameBytes);
     bool done = true;
-    for (const std::string& name : zipEntryNames(browser_files::madeFilesIn(std::u16string(siteFolder)))) {
+    for (const std::string& name : names) {
         const std::u16string path = std::u16string(siteFolder) + textFromUtf8(name);
         const std::string utf8 = utf8FromText(path);
         const double crc = pagesmith_deflated_crc(utf8.c_str());
