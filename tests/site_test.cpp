@@ -17,6 +17,7 @@
 #include "toolkit/dates/date_format.h"
 #include "toolkit/text/strings.h"
 #include "toolkit/text_file/text_file_platform.h"
+#include "toolkit/zip/deflate_stream.h"
 #include "toolkit/zip/zip_writer.h"
 
 namespace {
@@ -299,5 +300,47 @@ TEST(SiteZip, EndRecordsForTheEntryCount) {
             tail += digits[static_cast<unsigned char>(zip[i]) & 15];
         }
         EXPECT_EQ(tail, row.endHex);
+    }
+}
+
+// An entry deflated elsewhere in one piece (as the web page's deflaters do)
+// and given to addDeflated makes the bytes add() makes, which deflates it in
+// 64 KB reads.
+TEST(SiteZip, AnEntryDeflatedElsewhereIsTheSameBytes) {
+    std::string large;
+    for (int i = 0; large.size() < 200000; ++i) large += "<li>Page " + std::to_string(i * 7919 % 1000) + " &amp; more</li>\r\n";
+    const std::string rows[] = {"", "<p>one line</p>\r\n", large};
+    for (const std::string& file : rows) {
+        SCOPED_TRACE(file.size());
+        std::string added, given;
+        const auto into = [](std::string& zip) {
+            return [&zip](const void* bytes, long count) {
+                zip.append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
+                return true;
+            };
+        };
+        const auto reader = [](const std::string& bytes) {
+            return [&bytes, at = std::size_t{0}](void* to, long count) mutable {
+                const std::size_t n = std::min(bytes.size() - at, static_cast<std::size_t>(count));
+                std::copy_n(bytes.data() + at, n, static_cast<char*>(to));
+                at += n;
+                return static_cast<long>(n);
+            };
+        };
+        ZipWriter byAdd(into(added), ZipTime{2026, 1, 2});
+        ASSERT_TRUE(byAdd.add("a.htm", reader(file)));
+        ASSERT_TRUE(byAdd.finish());
+
+        DeflateStream deflater;
+        std::string deflated;
+        ASSERT_TRUE(deflater.deflate(reinterpret_cast<const unsigned char*>(file.data()), file.size(), true,
+                                     [&deflated](const unsigned char* bytes, std::size_t count) {
+                                         deflated.append(reinterpret_cast<const char*>(bytes), count);
+                                         return true;
+                                     }));
+        ZipWriter byGiven(into(given), ZipTime{2026, 1, 2});
+        ASSERT_TRUE(byGiven.addDeflated("a.htm", deflater.crc(), file.size(), reader(deflated)));
+        ASSERT_TRUE(byGiven.finish());
+        EXPECT_EQ(given, added);
     }
 }

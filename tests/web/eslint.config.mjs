@@ -24,9 +24,10 @@ export default [
     languageOptions: {globals: {PagesmithEngine: "readonly"}},
   },
   {
-    // The worker runs after the module's glue and its bytes (make_engine_script.py).
-    files: ["web/engine/worker.js", "web/engine/worker_threads.js"],
-    languageOptions: {globals: {...globals.worker, createPagesmithModule: "readonly", pagesmithWasm: "readonly"}},
+    // The worker runs after the module's glue, its bytes and pako's source (make_engine_script.py).
+    files: ["web/engine/worker.js", "web/engine/worker_threads.js", "web/engine/worker_deflaters.js"],
+    languageOptions: {globals: {...globals.worker, createPagesmithModule: "readonly", pagesmithWasm: "readonly",
+                                pakoZlibSource: "readonly"}},
   },
   {
     // Filled in when the page is built (make_app_files.py).

@@ -1,7 +1,8 @@
 // Raw deflate (no zlib wrapper) at level 9, window 2^15, memory level 8, the
 // zip's method 8, with the CRC-32 of the bytes deflated: zlib in the
-// programs (deflate_stream_zlib.cpp), zlib's JavaScript port pako in the web
-// page (deflate_stream_web.cpp). Both give the same bytes for the same input.
+// programs (deflate_stream_zlib.cpp). The web page's worker deflates with
+// zlib's JavaScript port pako in the same way (web/engine/worker_deflaters.js),
+// for the same bytes.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "toolkit/text/strings.h"
-#include "toolkit/zip/deflate_stream.h"
 
 namespace {
 
@@ -65,8 +64,8 @@ bool ZipWriter::emit(const std::string& bytes) {
 }
 
 // The local header says "sizes follow": they are known only once deflated.
-bool ZipWriter::add(const std::string& name, const Input& in) {
-    const unsigned long headerOffset = offset_;
+bool ZipWriter::beginEntry(const std::string& name) {
+    headerOffset_ = offset_;
     std::string header;
     put32(header, 0x04034b50);
     put16(header, 20);      // version needed: deflate
@@ -80,28 +79,17 @@ bool ZipWriter::add(const std::string& name, const Input& in) {
     put16(header, static_cast<unsigned>(name.size()));
     put16(header, 0);
     header += name;
-    bool ok = emit(header);
+    const bool ok = emit(header);
+    dataStart_ = offset_;
+    return ok;
+}
 
-    DeflateStream deflater;
-    std::vector<unsigned char>& input = input_;
-    input.resize(bufferSize);
-    unsigned long size = 0;
-    const unsigned long dataStart = offset_;
-    const DeflateStream::Output deflated = [this](const unsigned char* bytes, std::size_t count) {
-        offset_ += static_cast<unsigned long>(count);
-        return count == 0 || out_(bytes, static_cast<long>(count));
-    };
-    for (bool last = false; ok && !last;) {
-        const long got = in(input.data(), bufferSize);
-        if (got < 0) ok = false;
-        last = got <= 0;
-        size += static_cast<unsigned long>(std::max(got, 0L));
-        ok = ok && deflater.deflate(input.data(), static_cast<std::size_t>(std::max(got, 0L)), last, deflated);
-    }
-    const unsigned long compressed = offset_ - dataStart;
+// A failed entry (`ok` false) gets no descriptor: the zip is given up.
+bool ZipWriter::endEntry(const std::string& name, std::uint32_t crc, unsigned long compressed, unsigned long size,
+                         bool ok) {
     std::string descriptor;
     put32(descriptor, 0x08074b50);
-    put32(descriptor, deflater.crc());
+    put32(descriptor, crc);
     put32(descriptor, compressed);
     put32(descriptor, size);
     ok = ok && emit(descriptor);
@@ -113,7 +101,7 @@ bool ZipWriter::add(const std::string& name, const Input& in) {
     put16(central_, 8);
     put16(central_, dosTime_);
     put16(central_, dosDate_);
-    put32(central_, deflater.crc());
+    put32(central_, crc);
     put32(central_, compressed);
     put32(central_, size);
     put16(central_, static_cast<unsigned>(name.size()));
@@ -122,11 +110,23 @@ bool ZipWriter::add(const std::string& name, const Input& in) {
     put16(central_, 0);
     put16(central_, 0);
     put32(central_, 0);
-    put32(central_, headerOffset);
+    put32(central_, headerOffset_);
     central_ += name;
     ++entries_;
     return ok;
 }
+
+bool ZipWriter::addDeflated(const std::string& name, std::uint32_t crc, unsigned long size, const Input& deflated) {
+    bool ok = beginEntry(name);
+    input_.resize(bufferSize);
+    for (long got = 0; ok && (got = deflated(input_.data(), bufferSize)) != 0;) {
+        offset_ += static_cast<unsigned long>(std::max(got, 0L));
+        ok = got > 0 && out_(input_.data(), got);
+    }
+    return endEntry(name, crc, offset_ - dataStart_, size, ok);
+}
+
+void ZipWriter::reserve(std::size_t entries, std::size_t nameBytes) { central_.reserve(entries * 46 + nameBytes); }
 
 // Past 65,535 entries (a large export split at level 1) the count is in a
 // zip64 end record, which the classic one points to with 0xFFFF.

@@ -5,6 +5,7 @@
 // nothing is held but one buffer each way and the central directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,14 +36,28 @@ public:
     ZipWriter(Output out, const ZipTime& time);
 
     // Deflates one file into the zip under `name`; false on a failure of
-    // either side.
+    // either side. Not in the web build, whose worker deflates the entries
+    // itself, several at a time, and gives them to addDeflated.
     bool add(const std::string& name, const Input& in);
+    // One file under `name` already deflated as add() deflates it (raw,
+    // level 9, window 2^15, memory level 8), `size` bytes with CRC-32 `crc`:
+    // `deflated` gives the deflated bytes. The same bytes as add().
+    bool addDeflated(const std::string& name, std::uint32_t crc, unsigned long size, const Input& deflated);
+    // Room for the central directory of `entries` entries whose names
+    // take `nameBytes`: a large site's (86,000 files, 7 MB) would
+    // otherwise be copied as it grows, twice its size at once, more than
+    // the web build's fixed heap holds beside the names.
+    void reserve(std::size_t entries, std::size_t nameBytes);
     // The central directory and the end record (zip64's too past 65,534
     // entries).
     bool finish();
 
 private:
     bool emit(const std::string& bytes);
+    // The local header, which says "sizes follow", and after the data its
+    // descriptor and central record.
+    bool beginEntry(const std::string& name);
+    bool endEntry(const std::string& name, std::uint32_t crc, unsigned long compressed, unsigned long size, bool ok);
 
     Output out_;
     unsigned long offset_ = 0;
@@ -50,5 +65,7 @@ private:
     unsigned dosDate_ = 0;
     std::string central_;
     std::vector<unsigned char> input_;  // one buffer for every entry's reads
+    unsigned long headerOffset_ = 0;    // the entry's local header
+    unsigned long dataStart_ = 0;       // its data
     unsigned entries_ = 0;
 };

@@ -5,8 +5,10 @@
 // the command line's rules (converter/settings_text.h).
 #include <emscripten.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "converter/conversion_run.h"
 #include "converter/job_settings.h"
@@ -92,6 +94,19 @@ bool startRun(const char* templateName, const char* browserTitle, const char* ti
     return true;
 }
 
+// A made file that the worker deflated (worker_deflaters.js): its CRC-32
+// and its size before deflating, -1 for a file it did not deflate. Reading
+// the file then gives its deflated bytes.
+EM_JS(double, pagesmith_deflated_crc, (const char* path), {
+    const entry = Module.pagesmithFiles[Module.pagesmithFiles.places.get(UTF8ToString(path))];
+    return entry && entry.crc !== undefined ? entry.crc : -1;
+});
+
+EM_JS(double, pagesmith_deflated_size, (const char* path), {
+    const entry = Module.pagesmithFiles[Module.pagesmithFiles.places.get(UTF8ToString(path))];
+    return entry && entry.rawSize !== undefined ? entry.rawSize : -1;
+});
+
 // The site's files, in the command line's zip order, into the zip.
 bool zipSite(const ZipTime& time) {
     platform_file::Handle out = 0;
@@ -99,14 +114,26 @@ bool zipSite(const ZipTime& time) {
     ZipWriter zip([out](const void* bytes, long count) {
         return platform_file::write(out, bytes, static_cast<std::int32_t>(count)) == count;
     }, time);
+    // The names are all the module's memory holds of the site: the list of
+    // the files made goes once they are known.
+    const std::vector<std::string> names = zipEntryNames(browser_files::madeFilesIn(std::u16string(siteFolder)));
+    browser_files::forgetMadeFiles();
+    std::size_t nameBytes = 0;
+    for (const std::string& name : names) nameBytes += name.size();
+    zip.reserve(names.size(), nameBytes);
     bool done = true;
-    for (const std::string& name : zipEntryNames(browser_files::madeFilesIn(std::u16string(siteFolder)))) {
+    for (const std::string& name : names) {
+        const std::u16string path = std::u16string(siteFolder) + textFromUtf8(name);
+        const std::string utf8 = utf8FromText(path);
+        const double crc = pagesmith_deflated_crc(utf8.c_str());
+        const double size = pagesmith_deflated_size(utf8.c_str());
         platform_file::Handle in = 0;
-        done = platform_file::open(std::u16string(siteFolder) + textFromUtf8(name), platform_file::OpenMode::ReadOnly, in);
+        done = crc >= 0 && size >= 0 && platform_file::open(path, platform_file::OpenMode::ReadOnly, in);
         if (!done) break;
-        done = zip.add(name, [in](void* bytes, long count) { return platform_file::read(in, bytes, static_cast<std::int32_t>(count)); });
+        done = zip.addDeflated(name, static_cast<std::uint32_t>(crc), static_cast<unsigned long>(size),
+                               [in](void* bytes, long count) { return platform_file::read(in, bytes, static_cast<std::int32_t>(count)); });
         platform_file::close(in);
-        browser_files::letGoOf(std::u16string(siteFolder) + textFromUtf8(name));
+        browser_files::letGoOf(path);
         if (!done) break;
     }
     done = done && zip.finish();
@@ -129,24 +156,31 @@ extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_convert(const char* templateNam
 }
 
 // The same conversion as a site, split at the levels 1 to `splitLevel`, its
-// files made in the worker and written into one zip, entries at the time of
-// `date` or now, as the command line's --site with -o NAME.zip. Returns the
-// pages written, or -1 after a failure that pagesmith_failure names.
+// files made in the worker, which deflates them for pagesmith_zip_site.
+// Returns the pages written, or -1 after a failure that pagesmith_failure
+// names.
 extern "C" EMSCRIPTEN_KEEPALIVE double pagesmith_site(const char* templateName, const char* browserTitle,
                                                       const char* titleRange, int pageSeparator, const char* encoding,
                                                       const char* date, int splitLevel) {
     if (!startRun(templateName, browserTitle, titleRange, pageSeparator, encoding, date)) return -1;
     browser_files::forgetMadeFiles();
     const long long pagesBefore = pageTitlesWritten;
-    const bool written = writeSite(std::u16string(siteFolder), splitLevel) != 0;
-    const bool zipped = written && zipSite(zipTimeOf(date));
-    browser_files::forgetMadeFiles();
-    if (!written) return -1;
-    if (!zipped) {
-        keepFirstFailure(u"Cannot write product file");
+    if (writeSite(std::u16string(siteFolder), splitLevel) == 0) {
+        browser_files::forgetMadeFiles();
         return -1;
     }
     return static_cast<double>(pageTitlesWritten - pagesBefore);
+}
+
+// The files pagesmith_site made, deflated by the worker, into one zip,
+// entries at the time of `date` (as pagesmith_site took it) or now, as the
+// command line's --site with -o NAME.zip. 1, or 0 after a failure that
+// pagesmith_failure names.
+extern "C" EMSCRIPTEN_KEEPALIVE int pagesmith_zip_site(const char* date) {
+    const bool zipped = zipSite(zipTimeOf(date));
+    browser_files::forgetMadeFiles();
+    if (!zipped) keepFirstFailure(u"Cannot write product file");
+    return zipped ? 1 : 0;
 }
 
 // The last run's failure: an id of failureMessages, or a text of its own.

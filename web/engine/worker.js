@@ -1,9 +1,11 @@
 // The worker around the converter's WebAssembly module (engine.cpp); the
 // messages are those of PROTOCOL.md. It follows the module's glue, which
 // defines createPagesmithModule, the module's bytes as base64
-// (pagesmithWasm) and its own threads (worker_threads.js) in one source.
+// (pagesmithWasm), pako's deflate (pakoZlibSource), its own threads
+// (worker_threads.js) and the site's deflaters (worker_deflaters.js) in one
+// source.
 /* global partBytes, progressEveryMs, suspending, startCollector, spareBuffers:writable, startReader,
-          readAhead, askForSlice, loadSlice */
+          readAhead, askForSlice, loadSlice, deflateMadeFiles */
 "use strict";
 
 function base64Bytes(text) {
@@ -39,6 +41,8 @@ function startModule() {
       instance.pagesmithConvert = suspending ? WebAssembly.promising(exports.pagesmith_convert)
                                              : exports.pagesmith_convert;
       instance.pagesmithSite = suspending ? WebAssembly.promising(exports.pagesmith_site) : exports.pagesmith_site;
+      instance.pagesmithZipSite = suspending ? WebAssembly.promising(exports.pagesmith_zip_site)
+                                             : exports.pagesmith_zip_site;
       instance.pagesmithMemory = exports.memory;
       instance.pagesmithExports = exports;
       rules = JSON.parse(instance.UTF8ToString(exports.pagesmith_rules()));
@@ -112,10 +116,11 @@ const siteFolder = "/site/";
 
 // A file the site writer makes: what it writes is copied out of the
 // module's memory, and seal() joins it into the bytes it is read back from
-// (the contents' list; each file into the zip, after which it is let go);
-// opened again to be written on (index.htm, finished last), writing goes on
-// after them. Each browser read costs milliseconds, and a site has tens of
-// thousands of files: so they are kept as bytes, not Blobs.
+// (the contents' list; for the zip, each file's deflated bytes, which
+// replace them, after which it is let go); opened again to be written on
+// (index.htm, finished last), writing goes on after them. Each browser
+// read costs milliseconds, and a site has tens of thousands of files: so
+// they are kept as bytes, not Blobs.
 function madeFile(path) {
   const entry = {path, size: 0, chunks: [], slice: new Uint8Array(0), sliceAt: 0};
   entry.sink = (bytes) => {
@@ -212,9 +217,16 @@ async function convert(instance, request) {
   } : null;
   instance.pagesmithLetGo = (path) => {
     const entry = files[files.places.get(path)];
-    if (!entry || !entry.seal) return;
-    if (path === indexPath) index = new Blob([entry.slice], {type: "text/html"});
-    entry.slice = new Uint8Array(0);
+    if (entry && entry.seal) entry.slice = new Uint8Array(0);
+  };
+  // The site's files, once made, are deflated by the deflaters, then zipped
+  // in order by the module; index.htm is kept for the preview first.
+  const zipSite = async () => {
+    const made = files.filter((entry) => entry.seal);
+    const indexEntry = files[files.places.get(indexPath)];
+    index = indexEntry ? new Blob([indexEntry.slice], {type: "text/html"}) : null;
+    await deflateMadeFiles(made);
+    return instance.pagesmithZipSite(texts[4]);
   };
 
   const texts = [templateName, settings.title, String(settings.titleRange), settings.encoding, settings.date.trim()]
@@ -226,6 +238,7 @@ async function convert(instance, request) {
                                      settings.splitLevel)
       : await instance.pagesmithConvert(texts[0], texts[1], texts[2], settings.separator ? 1 : 0, texts[3],
                                         texts[4]);
+    if (site && pages >= 0 && !(await zipSite())) pages = -1;
   } finally {
     texts.forEach((at) => instance._free(at));
     instance.pagesmithFiles = [];
