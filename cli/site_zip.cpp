@@ -18,14 +18,19 @@ constexpr int ZipScan = 2;  // the template list takes 0, the wildcards 1
 
 bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const std::u16string& zipName,
                   const ZipTime& time) {
-    std::vector<std::u16string> files;
-    if (examineDirectory(ZipScan, folder, u"*")) {
-        while (nextEntry(ZipScan)) {
-            if (entryType(ZipScan) == FileEntry) files.push_back(entryName(ZipScan));
+    std::vector<std::string> names;
+    {
+        std::vector<std::u16string> files;
+        if (examineDirectory(ZipScan, folder, u"*")) {
+            while (nextEntry(ZipScan)) {
+                if (entryType(ZipScan) == FileEntry) files.push_back(entryName(ZipScan));
+            }
+            finishDirectory(ZipScan);
         }
-        finishDirectory(ZipScan);
-    }
-    const std::vector<std::string> names = zipEntryNames(files);
+        names = zipEntryNames(files);
+    }  // the names once, not twice, beside the central directory
+    std::size_t nameBytes = 0;
+    for (const std::string& name : names) nameBytes += name.size();
     const auto refuse = [&zipName]() {
         const std::u16string reason = systemErrorText(lastSystemError());
         reportCliMessage(u"Cannot make product file: " + zipName + (reason.empty() ? u"" : u" (" + reason + u")"));
@@ -36,6 +41,7 @@ bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, c
     if (!beginProductReplacement(zipPath, replacement)) return refuse();
     const std::intptr_t out = byte_file::create(replacement.temporary.empty() ? zipPath : replacement.temporary);
     ZipWriter zip([out](const void* bytes, long count) { return byte_file::write(out, bytes, count); }, time);
+    zip.reserve(names.size(), nameBytes);
     bool done = out >= 0;
     for (const std::string& name : names) {
         if (!done) break;
