@@ -208,19 +208,32 @@
       progress.value = message.read;
       progressText.textContent = megabytes(message.read) + " of " + megabytes(message.total);
     } else if (message.type === "done") {
+      performance.mark("pagesmith-done");
+      markSteps(message.steps);
       finish();
       showProduct(message);
       store(ranWith);
+      performance.mark("pagesmith-shown");
+      // After the frame that shows the result has been drawn.
+      requestAnimationFrame(() => setTimeout(() => performance.mark("pagesmith-drawn")));
     } else if (message.type === "error") {
       finish();
       fail(message.field, message.message);
     }
   }
 
+  // The steps of a conversion as marks on the page's clock, for timing it
+  // (bench/web): the worker's come as milliseconds since 1970.
+  function markSteps(steps) {
+    for (const [step, at] of Object.entries(steps || {}))
+      performance.mark("pagesmith-worker-" + step, {startTime: at - performance.timeOrigin});
+  }
+
   const megabytes = (bytes) => (bytes / 1048576).toFixed(1) + " MB";
 
   function convert() {
     if (busy || !rules) return;
+    performance.mark("pagesmith-convert");
     clearMessages();
     const file = source.files[0];
     // The window only beeps at an empty source field; here the field says so.

@@ -143,8 +143,13 @@ function madeFile(path) {
   return entry;
 }
 
+// When each step of a run happened, on a clock the page shares: its
+// milliseconds since 1970 (the page turns them into marks on its own clock).
+const stamp = () => performance.timeOrigin + performance.now();
+
 // One conversion; resolves with the one message for the page.
 async function convert(instance, request) {
+  const steps = {received: request.received, started: stamp()};
   const settings = {...rules.defaults, ...request.settings};
   const site = request.make === "site";
   const source = request.source;
@@ -181,6 +186,7 @@ async function convert(instance, request) {
   let lastProgress = 0;
   const sourceEntry = {path: "/source", blob: source, run: ++runs};
   sourceEntry.onRead = (read) => {
+    if (!steps.firstRead) steps.firstRead = stamp();
     const now = performance.now();
     if (request.warmUp || now - lastProgress < progressEveryMs) return;
     lastProgress = now;
@@ -233,6 +239,7 @@ async function convert(instance, request) {
     readAhead(null);
     spareBuffers = null;
   }
+  steps.converted = stamp();
   if (pages < 0) {
     // A file that changed while it was read says so, where the converter
     // only knows that it could not read it.
@@ -242,12 +249,14 @@ async function convert(instance, request) {
     return failed(id);
   }
   collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
+  steps.lastPart = stamp();
   const exports = instance.pagesmithExports;
   const name = nameOf(instance, site ? exports.pagesmith_site_name : exports.pagesmith_product_name,
                       source.name || "source");
   const blob = await collector.finish(site ? "application/zip" : "text/html");
+  steps.blob = stamp();
   return Object.assign({type: "done", blob, name, pages, bytes: blob.size, ms: Math.round(performance.now() - started),
-                        heapBytes: instance.pagesmithMemory.buffer.byteLength}, site ? {preview: index} : {});
+                        heapBytes: instance.pagesmithMemory.buffer.byteLength, steps}, site ? {preview: index} : {});
 }
 
 let queue = Promise.resolve();
@@ -255,6 +264,7 @@ let queue = Promise.resolve();
 onmessage = (event) => {
   const request = event.data;
   if (!request || request.type !== "convert") return;
+  request.received = stamp();
   queue = queue.then(async () => {
     const instance = module || (await startModule());
     let reply;
@@ -267,6 +277,7 @@ onmessage = (event) => {
       module = null;
       reply = failed("notEnoughMemory");
     }
+    if (reply.steps) reply.steps.replied = stamp();
     postMessage(reply);
   });
 };
