@@ -214,8 +214,6 @@
       showProduct(message);
       store(ranWith);
       performance.mark("pagesmith-shown");
-      // After the frame that shows the result has been drawn.
-      requestAnimationFrame(() => setTimeout(() => performance.mark("pagesmith-drawn")));
     } else if (message.type === "error") {
       finish();
       fail(message.field, message.message);
@@ -285,8 +283,7 @@
   // ------------------------------------------------------------ the product
 
   function showProduct(done) {
-    product = done;
-    productUrl = URL.createObjectURL(done.blob);
+    product = Object.assign(done, {blobs: []});
     $("result-heading").textContent = done.name;
     download.textContent = "Download " + done.name;
     $("pages").textContent = number.format(done.pages);
@@ -295,18 +292,48 @@
     // No page title at all is most often an export read in the wrong encoding.
     $("no-title").hidden = done.pages !== 0;
     // A site shows its contents, index.htm.
-    const shown = done.preview || done.blob;
-    const small = shown.size <= PREVIEW_LIMIT;
+    const small = (done.preview ? done.preview.size : done.bytes) <= PREVIEW_LIMIT;
     preview.hidden = !small;
     $("no-preview").hidden = small;
-    if (small) {
-      previewUrl = done.preview ? URL.createObjectURL(done.preview) : productUrl;
+    if (small && done.preview) {
+      previewUrl = URL.createObjectURL(done.preview);
       preview.src = previewUrl;
     }
     result.hidden = false;
     bringIntoView(result, "start");
     say("Converted: " + done.name + ", " + number.format(done.pages) + " pages, " + number.format(done.bytes) +
         " bytes.");
+    afterDrawn(() => {
+      performance.mark("pagesmith-drawn");
+      (function more() {
+        if (product !== done) return;
+        if (!linkProduct(false)) {
+          setTimeout(more);
+          return;
+        }
+        performance.mark("pagesmith-linked");
+        if (small && !done.preview) preview.src = previewUrl = productUrl;
+      })();
+    });
+  }
+
+  // Runs `then` once the page as it is now has been drawn.
+  const afterDrawn = (then) => requestAnimationFrame(() => setTimeout(then));
+
+  // The worker hands over the product's parts. Their Blob copies every byte,
+  // which would hold up the result: so it is made once the result has been
+  // drawn, a part at a time so that the page stays responsive, or all at
+  // once when Download is pressed before that. Returns the product's Blob
+  // URL once it is made, else null.
+  function linkProduct(all) {
+    const parts = product.parts;
+    while (parts.length > 0) {
+      const part = parts.shift();
+      product.blobs.push(part instanceof Blob ? part : new Blob([part]));
+      if (!all) break;
+    }
+    if (parts.length === 0 && !productUrl) productUrl = URL.createObjectURL(new Blob(product.blobs, {type: product.mime}));
+    return productUrl;
   }
 
   function hideProduct() {
@@ -320,7 +347,7 @@
   function save() {
     if (!product) return;
     const a = document.createElement("a");
-    a.href = productUrl;
+    a.href = linkProduct(true);
     a.download = product.name;
     document.body.append(a);
     a.click();

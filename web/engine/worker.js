@@ -2,7 +2,7 @@
 // messages are those of PROTOCOL.md. It follows the module's glue, which
 // defines createPagesmithModule, the module's bytes as base64
 // (pagesmithWasm) and its own threads (worker_threads.js) in one source.
-/* global partBytes, progressEveryMs, suspending, startCollector, spareBuffers:writable, startReader,
+/* global partBytes, keptBytes, progressEveryMs, suspending, startCollector, spareBuffers:writable, startReader,
           readAhead, askForSlice, loadSlice */
 "use strict";
 
@@ -156,12 +156,13 @@ async function convert(instance, request) {
   const own = request.template instanceof Blob;
   const refused = sourceFailure(source) || templateFailure(request.template);
   if (refused) return failed(refused);
+  steps.checked = stamp();
 
   const started = performance.now();
   // The product is copied into staging buffers, and each full one goes to
   // the collector.
   const collector = startCollector();
-  collector.postMessage({reset: true});
+  collector.postMessage({reset: true, keep: keptBytes, spares: 2});
   spareBuffers = [];
   let staging = new Uint8Array(partBytes);
   let staged = 0;
@@ -241,6 +242,7 @@ async function convert(instance, request) {
   }
   steps.converted = stamp();
   if (pages < 0) {
+    collector.postMessage({reset: true});
     // A file that changed while it was read says so, where the converter
     // only knows that it could not read it.
     const id = instance.UTF8ToString(instance.pagesmithExports.pagesmith_failure());
@@ -253,11 +255,17 @@ async function convert(instance, request) {
   const exports = instance.pagesmithExports;
   const name = nameOf(instance, site ? exports.pagesmith_site_name : exports.pagesmith_product_name,
                       source.name || "source");
-  const blob = await collector.finish(site ? "application/zip" : "text/html");
-  steps.blob = stamp();
-  return Object.assign({type: "done", blob, name, pages, bytes: blob.size, ms: Math.round(performance.now() - started),
-                        heapBytes: instance.pagesmithMemory.buffer.byteLength, steps}, site ? {preview: index} : {});
+  const parts = await collector.finish();
+  steps.parts = stamp();
+  return Object.assign({type: "done", parts, mime: site ? "application/zip" : "text/html", name, pages,
+                        bytes: parts.reduce((sum, part) => sum + (part instanceof Blob ? part.size : part.length), 0),
+                        ms: Math.round(performance.now() - started), heapBytes: instance.pagesmithMemory.buffer.byteLength,
+                        steps}, site ? {preview: index} : {});
 }
+
+// The buffers among a reply's product parts, moved to the page rather than
+// copied.
+const moved = (reply) => (reply.parts || []).filter((part) => !(part instanceof Blob)).map((part) => part.buffer);
 
 let queue = Promise.resolve();
 
@@ -278,7 +286,7 @@ onmessage = (event) => {
       reply = failed("notEnoughMemory");
     }
     if (reply.steps) reply.steps.replied = stamp();
-    postMessage(reply);
+    postMessage(reply, moved(reply));
   });
 };
 
