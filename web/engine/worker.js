@@ -154,10 +154,6 @@ async function convert(instance, request) {
   const site = request.make === "site";
   const source = request.source;
   const own = request.template instanceof Blob;
-  const refused = sourceFailure(source) || templateFailure(request.template);
-  if (refused) return failed(refused);
-  steps.checked = stamp();
-
   const started = performance.now();
   // The product is copied into staging buffers, and each full one goes to
   // the collector.
@@ -198,9 +194,18 @@ async function convert(instance, request) {
     sourceEntry.ahead = new Map();  // position -> promise of the slice's bytes
     sourceEntry.arrivals = new Map();  // position -> its promise's resolve
     readAhead(sourceEntry);
-    // The first slice is read while the module starts and reads the template.
+    // The first slice is read while the inputs are checked and the module
+    // starts and reads the template.
     if (source.size > 0) askForSlice(sourceEntry, 0);
   }
+  const refused = sourceFailure(source) || templateFailure(request.template);
+  if (refused) {
+    readAhead(null);
+    spareBuffers = null;
+    collector.postMessage({reset: true});
+    return failed(refused);
+  }
+  steps.checked = stamp();
   const templateName = own ? "own" : request.template;
   const templateBlob = own ? request.template : shippedTemplate(instance, templateName);
   instance.pagesmithFiles = [
