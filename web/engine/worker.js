@@ -155,16 +155,32 @@ async function convert(instance, request) {
   const source = request.source;
   const own = request.template instanceof Blob;
   const started = performance.now();
-  // The product is copied into staging buffers, and each full one goes to
-  // the collector.
+  // The product is copied into staging buffers: the full ones are kept
+  // while the product fits keptBytes, and after that go to the collector.
   const collector = startCollector();
-  collector.postMessage({reset: true, keep: keptBytes, spares: 2});
+  collector.postMessage({reset: true, fresh: 2});
   spareBuffers = [];
+  let kept = [];
+  let keptSize = 0;
+  let passed = false;  // a buffer went to the collector: none is kept after it
+  const hand = (part) => {
+    if (!passed && keptSize + part.length <= keptBytes) {
+      kept.push(part);
+      keptSize += part.length;
+      return true;
+    }
+    passed = true;
+    collector.postMessage({part}, [part.buffer]);
+    return false;
+  };
   let staging = new Uint8Array(partBytes);
   let staged = 0;
   const sink = (bytes) => {
     if (bytes === null) {
       collector.postMessage({reset: true});
+      kept = [];
+      keptSize = 0;
+      passed = false;
       staged = 0;
       return;
     }
@@ -174,7 +190,7 @@ async function convert(instance, request) {
       staged += take;
       at += take;
       if (staged === partBytes) {
-        collector.postMessage({part: staging}, [staging.buffer]);
+        if (hand(staging)) collector.postMessage({fresh: 1});
         staging = spareBuffers.pop() || new Uint8Array(partBytes);
         staged = 0;
       }
@@ -255,12 +271,12 @@ async function convert(instance, request) {
     if (id === "cannotReadTemplate") return failed(templateFailure(request.template) || id);
     return failed(id);
   }
-  collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
+  hand(staging.subarray(0, staged));
   steps.lastPart = stamp();
   const exports = instance.pagesmithExports;
   const name = nameOf(instance, site ? exports.pagesmith_site_name : exports.pagesmith_product_name,
                       source.name || "source");
-  const parts = await collector.finish();
+  const parts = passed ? kept.concat(await collector.finish()) : kept;
   steps.parts = stamp();
   return Object.assign({type: "done", parts, mime: site ? "application/zip" : "text/html", name, pages,
                         bytes: parts.reduce((sum, part) => sum + (part instanceof Blob ? part.size : part.length), 0),

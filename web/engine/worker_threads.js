@@ -1,6 +1,6 @@
 // The worker's own threads (worker.js follows this file in one source, see
-// make_engine_script.py): the collector, which keeps the product's staging
-// buffers or turns them into Blob parts, and the reader, which reads the source's slices
+// make_engine_script.py): the collector, which makes the product's staging
+// buffers and turns those beyond the kept ones into Blob parts, and the reader, which reads the source's slices
 // ahead while the module converts.
 /* exported partBytes, keptBytes, progressEveryMs, suspending, startCollector, spareBuffers, startReader, readAhead,
             askForSlice, loadSlice */
@@ -18,26 +18,24 @@ const progressEveryMs = 200;
 // module waits for a slice only when it is not there yet.
 const suspending = typeof WebAssembly.Suspending === "function" && typeof WebAssembly.promising === "function";
 
-// The product's first bytes, up to this many, stay as the staging buffers
-// they were written to until the run ends, and go to the page as they are:
-// making a Blob hands every byte over to the browser, which costs as much
-// processor time again as the whole run on the other threads, and on a
-// machine of two cores a conversion then waits for them. The page makes its
-// Blob once the result is shown. The rest of a larger product becomes Blob
-// parts as it is written. A sixty-fourth of the device's memory, at most
-// 256 MB.
+// The product's first bytes, up to this many, stay in the staging buffers
+// they were written to, and the reply hands those to the page as they are:
+// making a Blob hands every byte over to the browser, which took two thirds
+// of the run's own processor time on other threads, and on a machine of two
+// cores the conversion waited for them. The page makes its Blob once the
+// result is shown. The rest of a larger product becomes Blob parts as it is
+// written. A sixty-fourth of the device's memory, at most 256 MB.
 const keptBytes = Math.min(navigator.deviceMemory || 4, 16) * (16 << 20);
 
-// The product's staging buffers go to a thread of their own: the collector,
-// a worker of this worker, takes each full one (moved, not copied) and keeps
-// it while the product fits keptBytes; after that it makes each a Blob part
-// and gives the buffer back to be filled again. For a kept buffer it gives a
-// fresh one, its memory already touched, so that the converter's thread
-// does not pay for the first touch (twice the time of filling it), and it
-// sends two such ahead at the start of a run. On
-// "finish" it answers with the kept buffers (moved) and the Blob of the rest.
+// The collector, a worker of this worker, works for the product's staging
+// on a thread of its own: it makes fresh staging buffers, their memory
+// already touched, so that the converter's thread does not pay for the first
+// touch (twice the time of filling a buffer), two at the start of a run and
+// one for each buffer kept; and it takes each full buffer beyond keptBytes
+// (moved, not copied), makes it a Blob part and gives the buffer back to be
+// filled again. On "finish" it answers with the Blob of those parts.
 const collectorSource = `"use strict";
-let kept = [], keptSize = 0, keep = 0, parts = [];
+let parts = [];
 const fresh = () => {
   const buffer = new Uint8Array(${partBytes});
   buffer.fill(0);
@@ -45,26 +43,14 @@ const fresh = () => {
 };
 onmessage = (e) => {
   const m = e.data;
-  if (m.reset) {
-    kept = [];
-    keptSize = 0;
-    parts = [];
-    if ("keep" in m) keep = m.keep;
-    for (let i = 0; i < (m.spares || 0); ++i) fresh();
-  }
+  if (m.reset) parts = [];
+  for (let i = 0; i < (m.fresh || 0); ++i) fresh();
   if (m.part) {
-    if (parts.length === 0 && keptSize + m.part.length <= keep) {
-      kept.push(m.part);
-      keptSize += m.part.length;
-      fresh();
-    } else {
-      parts.push(new Blob([m.part]));
-      postMessage(m.part.buffer, [m.part.buffer]);
-    }
+    parts.push(new Blob([m.part]));
+    postMessage(m.part.buffer, [m.part.buffer]);
   }
   if (m.finish) {
-    postMessage({kept, rest: parts.length ? new Blob(parts) : null}, kept.map((part) => part.buffer));
-    kept = [];
+    postMessage(new Blob(parts));
     parts = [];
   }
 };`;
@@ -82,9 +68,8 @@ function startCollector() {
       if (!(e.data instanceof ArrayBuffer)) finished(e.data);
       else if (spareBuffers) spareBuffers.push(new Uint8Array(e.data));
     };
-    // The product's parts in order: the kept buffers, then the rest's Blob.
     collector.finish = () => new Promise((resolve) => {
-      finished = ({kept, rest}) => resolve(rest ? kept.concat(rest) : kept);
+      finished = resolve;
       collector.postMessage({finish: true});
     });
   }
