@@ -70,11 +70,12 @@ function failed(id) {
 // Whether the browser still reads a picked file as it was picked: it holds a
 // File to the file's size and time when picked, and refuses to read it once
 // it changed. Returns the failure's id, or "" when it reads.
+const checkedBytes = 4096;
 function pickedFileFailure(file, gone, changed) {
   try {
     // A short file is read whole: one that went away after it was picked may
     // show a size of 0, and a slice of it then reads as empty.
-    new FileReaderSync().readAsArrayBuffer(file.size > 4096 ? file.slice(0, 4096) : file);
+    new FileReaderSync().readAsArrayBuffer(file.size > checkedBytes ? file.slice(0, checkedBytes) : file);
     return "";
   } catch (e) {
     return e.name === "NotFoundError" ? gone : changed;
@@ -214,7 +215,13 @@ async function convert(instance, request) {
     // starts and reads the template.
     if (source.size > 0) askForSlice(sourceEntry, 0);
   }
-  const refused = sourceFailure(source) || templateFailure(request.template);
+  // A longer source is checked by the run's own first read, which fails
+  // the run as below, so that the module does not wait for a read of its
+  // own (milliseconds, whatever its size); the source's failure comes
+  // first, as for a shorter one.
+  let refused = source.size <= checkedBytes ? sourceFailure(source) : "";
+  const templateRefused = refused ? "" : templateFailure(request.template);
+  if (templateRefused) refused = sourceFailure(source) || templateRefused;
   if (refused) {
     readAhead(null);
     spareBuffers = null;
@@ -267,8 +274,8 @@ async function convert(instance, request) {
     // A file that changed while it was read says so, where the converter
     // only knows that it could not read it.
     const id = instance.UTF8ToString(instance.pagesmithExports.pagesmith_failure());
-    if (id === "cannotReadSource") return failed(sourceFailure(source) || id);
-    if (id === "cannotReadTemplate") return failed(templateFailure(request.template) || id);
+    if (id === "cannotReadSource" || id === "cannotReadTemplate")
+      return failed(sourceFailure(source) || templateFailure(request.template) || id);
     return failed(id);
   }
   hand(staging.subarray(0, staged));
