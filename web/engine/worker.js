@@ -168,11 +168,10 @@ async function convert(instance, request) {
     if (!passed && keptSize + part.length <= keptBytes) {
       kept.push(part);
       keptSize += part.length;
-      return true;
+      return;
     }
     passed = true;
     collector.postMessage({part}, [part.buffer]);
-    return false;
   };
   let staging = new Uint8Array(partBytes);
   let staged = 0;
@@ -191,8 +190,9 @@ async function convert(instance, request) {
       staged += take;
       at += take;
       if (staged === partBytes) {
-        if (hand(staging)) collector.postMessage({fresh: 1});
+        hand(staging);
         staging = spareBuffers.pop() || new Uint8Array(partBytes);
+        if (spareBuffers.length === 0) collector.postMessage({fresh: 1});
         staged = 0;
       }
     }

@@ -31,7 +31,8 @@ const keptBytes = Math.min(navigator.deviceMemory || 4, 16) * (16 << 20);
 // on a thread of its own: it makes fresh staging buffers, their memory
 // already touched, so that the converter's thread does not pay for the first
 // touch (twice the time of filling a buffer), two at the start of a run and
-// one for each buffer kept; and it takes each full buffer beyond keptBytes
+// one whenever the worker takes its last spare (the source's slices, once
+// read, are spares too); and it takes each full buffer beyond keptBytes
 // (moved, not copied), makes it a Blob part and gives the buffer back to be
 // filled again. On "finish" it answers with the Blob of those parts.
 const collectorSource = `"use strict";
@@ -55,9 +56,9 @@ onmessage = (e) => {
   }
 };`;
 let collector = null;
-// Staging buffers given back or fresh, to be filled: filling fresh memory
-// takes twice as long. They come while the module waits for the source;
-// between runs (null) they are let go.
+// Staging buffers given back, fresh or read from, to be filled: filling
+// fresh memory takes twice as long. The collector's come while the module
+// waits for the source; between runs (null) they are let go.
 let spareBuffers = null;
 let finished = null;
 
@@ -127,6 +128,10 @@ function askForSlice(entry, at) {
 // reader, else null once it is done (text_file_web.cpp).
 function loadSlice(entry, position, count) {
   const loaded = (slice) => {
+    // A whole slice read is the size of a staging buffer, its memory
+    // touched: the product is staged in it next.
+    const done = entry.slice;
+    if (done && spareBuffers && done.buffer.byteLength === partBytes) spareBuffers.push(new Uint8Array(done.buffer));
     entry.slice = slice;
     entry.sliceAt = position;
     if (slice && entry.onRead) entry.onRead(position + slice.length);
