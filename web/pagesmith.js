@@ -1,6 +1,7 @@
 // The page around the converter: the fields of the window program, the
 // conversion in a worker (PagesmithEngine), the product shown in a sandboxed
-// frame and offered for download, the settings kept in the browser. What the
+// frame and offered for download (PagesmithProduct, product.js), the
+// settings kept in the browser. What the
 // fields hold, their defaults and every failure's text come from the engine
 // (its "ready" message); this file only presents them.
 "use strict";
@@ -9,9 +10,6 @@
 // cannot load a module, so this is a classic script.
 {
   const STORAGE_KEY = "pagesmith:settings";
-  // Larger products are offered for download only: a frame holding them
-  // would take the tab's memory for a preview nobody can read through.
-  const PREVIEW_LIMIT = 64 * 1024 * 1024;
   // How the encoding names of the engine read in the list.
   const ENCODING_LABELS = {"ansi": "Windows-1252 (ANSI)", "utf-8": "UTF-8", "utf-16le": "UTF-16 LE", "utf-16be": "UTF-16 BE"};
   // How the products the engine makes read beside "Make:".
@@ -35,8 +33,6 @@
   const progress = $("progress");
   const progressText = $("progress-text");
   const result = $("result");
-  const preview = $("preview");
-  const download = $("download");
   const dropZone = $("drop-zone");
 
   // Where each field's message goes: the engine names the field concerned.
@@ -57,10 +53,6 @@
   let queued = null;
   let busy = false;
   let ranWith = null;
-  let product = null;
-  let productUrl = null;
-  let previewUrl = null;
-  const number = new Intl.NumberFormat("en");
 
   // ------------------------------------------------------------ settings
 
@@ -208,19 +200,31 @@
       progress.value = message.read;
       progressText.textContent = megabytes(message.read) + " of " + megabytes(message.total);
     } else if (message.type === "done") {
+      performance.mark("pagesmith-done");
+      markSteps(message.steps);
       finish();
-      showProduct(message);
+      say(PagesmithProduct.show(message));
+      bringIntoView(result, "start");
       store(ranWith);
+      performance.mark("pagesmith-shown");
     } else if (message.type === "error") {
       finish();
       fail(message.field, message.message);
     }
   }
 
+  // The steps of a conversion as marks on the page's clock, for timing it
+  // (bench/web): the worker's come as milliseconds since 1970.
+  function markSteps(steps) {
+    for (const [step, at] of Object.entries(steps || {}))
+      performance.mark("pagesmith-worker-" + step, {startTime: at - performance.timeOrigin});
+  }
+
   const megabytes = (bytes) => (bytes / 1048576).toFixed(1) + " MB";
 
   function convert() {
     if (busy || !rules) return;
+    performance.mark("pagesmith-convert");
     clearMessages();
     const file = source.files[0];
     // The window only beeps at an empty source field; here the field says so.
@@ -233,7 +237,7 @@
       refuse("chooseTemplateFile");
       return;
     }
-    hideProduct();
+    PagesmithProduct.hide();
     busy = true;
     convertButton.setAttribute("aria-disabled", "true");
     cancelButton.hidden = false;
@@ -267,51 +271,6 @@
     finish();
     startWorker();
     say("Cancelled. Nothing was written.");
-  }
-
-  // ------------------------------------------------------------ the product
-
-  function showProduct(done) {
-    product = done;
-    productUrl = URL.createObjectURL(done.blob);
-    $("result-heading").textContent = done.name;
-    download.textContent = "Download " + done.name;
-    $("pages").textContent = number.format(done.pages);
-    $("bytes").textContent = number.format(done.bytes);
-    $("time").textContent = done.ms < 1000 ? Math.round(done.ms) + " ms" : (done.ms / 1000).toFixed(2) + " s";
-    // No page title at all is most often an export read in the wrong encoding.
-    $("no-title").hidden = done.pages !== 0;
-    // A site shows its contents, index.htm.
-    const shown = done.preview || done.blob;
-    const small = shown.size <= PREVIEW_LIMIT;
-    preview.hidden = !small;
-    $("no-preview").hidden = small;
-    if (small) {
-      previewUrl = done.preview ? URL.createObjectURL(done.preview) : productUrl;
-      preview.src = previewUrl;
-    }
-    result.hidden = false;
-    bringIntoView(result, "start");
-    say("Converted: " + done.name + ", " + number.format(done.pages) + " pages, " + number.format(done.bytes) +
-        " bytes.");
-  }
-
-  function hideProduct() {
-    result.hidden = true;
-    preview.removeAttribute("src");
-    if (productUrl) URL.revokeObjectURL(productUrl);
-    if (previewUrl && previewUrl !== productUrl) URL.revokeObjectURL(previewUrl);
-    product = productUrl = previewUrl = null;
-  }
-
-  function save() {
-    if (!product) return;
-    const a = document.createElement("a");
-    a.href = productUrl;
-    a.download = product.name;
-    document.body.append(a);
-    a.click();
-    a.remove();
   }
 
   function chooseEncoding() {
@@ -374,7 +333,6 @@
   cancelButton.addEventListener("click", cancel);
   $("reset").addEventListener("click", reset);
   $("to-encoding").addEventListener("click", chooseEncoding);
-  download.addEventListener("click", save);
   document.addEventListener("dragover", (event) => {
     if (!carriesFiles(event)) return;
     event.preventDefault();

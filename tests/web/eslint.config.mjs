@@ -21,7 +21,7 @@ export default [
   },
   {
     files: ["web/pagesmith.js"],
-    languageOptions: {globals: {PagesmithEngine: "readonly"}},
+    languageOptions: {globals: {PagesmithEngine: "readonly", PagesmithProduct: "readonly"}},
   },
   {
     // The worker runs after the module's glue, its bytes and pako's source (make_engine_script.py).

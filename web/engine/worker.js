@@ -4,7 +4,7 @@
 // (pagesmithWasm), pako's deflate (pakoZlibSource), its own threads
 // (worker_threads.js) and the site's deflaters (worker_deflaters.js) in one
 // source.
-/* global partBytes, progressEveryMs, suspending, startCollector, spareBuffers:writable, startReader,
+/* global partBytes, keptBytes, progressEveryMs, suspending, startCollector, spareBuffers:writable, startReader,
           readAhead, askForSlice, loadSlice, deflateMadeFiles */
 "use strict";
 
@@ -74,11 +74,12 @@ function failed(id) {
 // Whether the browser still reads a picked file as it was picked: it holds a
 // File to the file's size and time when picked, and refuses to read it once
 // it changed. Returns the failure's id, or "" when it reads.
+const checkedBytes = 4096;
 function pickedFileFailure(file, gone, changed) {
   try {
     // A short file is read whole: one that went away after it was picked may
     // show a size of 0, and a slice of it then reads as empty.
-    new FileReaderSync().readAsArrayBuffer(file.size > 4096 ? file.slice(0, 4096) : file);
+    new FileReaderSync().readAsArrayBuffer(file.size > checkedBytes ? file.slice(0, checkedBytes) : file);
     return "";
   } catch (e) {
     return e.name === "NotFoundError" ? gone : changed;
@@ -148,26 +149,43 @@ function madeFile(path) {
   return entry;
 }
 
+// When each step of a run happened, on a clock the page shares: its
+// milliseconds since 1970 (the page turns them into marks on its own clock).
+const stamp = () => performance.timeOrigin + performance.now();
+
 // One conversion; resolves with the one message for the page.
 async function convert(instance, request) {
+  const steps = {received: request.received, started: stamp()};
   const settings = {...rules.defaults, ...request.settings};
   const site = request.make === "site";
   const source = request.source;
   const own = request.template instanceof Blob;
-  const refused = sourceFailure(source) || templateFailure(request.template);
-  if (refused) return failed(refused);
-
   const started = performance.now();
-  // The product is copied into staging buffers, and each full one goes to
-  // the collector.
+  // The product is copied into staging buffers: the full ones are kept
+  // while the product fits keptBytes, and after that go to the collector.
   const collector = startCollector();
-  collector.postMessage({reset: true});
+  collector.postMessage({reset: true, fresh: 2});
   spareBuffers = [];
+  let kept = [];
+  let keptSize = 0;
+  let passed = false;  // a buffer went to the collector: none is kept after it
+  const hand = (part) => {
+    if (!passed && keptSize + part.length <= keptBytes) {
+      kept.push(part);
+      keptSize += part.length;
+      return;
+    }
+    passed = true;
+    collector.postMessage({part}, [part.buffer]);
+  };
   let staging = new Uint8Array(partBytes);
   let staged = 0;
   const sink = (bytes) => {
     if (bytes === null) {
       collector.postMessage({reset: true});
+      kept = [];
+      keptSize = 0;
+      passed = false;
       staged = 0;
       return;
     }
@@ -177,8 +195,9 @@ async function convert(instance, request) {
       staged += take;
       at += take;
       if (staged === partBytes) {
-        collector.postMessage({part: staging}, [staging.buffer]);
+        hand(staging);
         staging = spareBuffers.pop() || new Uint8Array(partBytes);
+        if (spareBuffers.length === 0) collector.postMessage({fresh: 1});
         staged = 0;
       }
     }
@@ -186,6 +205,7 @@ async function convert(instance, request) {
   let lastProgress = 0;
   const sourceEntry = {path: "/source", blob: source, run: ++runs};
   sourceEntry.onRead = (read) => {
+    if (!steps.firstRead) steps.firstRead = stamp();
     const now = performance.now();
     if (request.warmUp || now - lastProgress < progressEveryMs) return;
     lastProgress = now;
@@ -196,9 +216,24 @@ async function convert(instance, request) {
     sourceEntry.ahead = new Map();  // position -> promise of the slice's bytes
     sourceEntry.arrivals = new Map();  // position -> its promise's resolve
     readAhead(sourceEntry);
-    // The first slice is read while the module starts and reads the template.
+    // The first slice is read while the inputs are checked and the module
+    // starts and reads the template.
     if (source.size > 0) askForSlice(sourceEntry, 0);
   }
+  // A longer source is checked by the run's own first read, which fails
+  // the run as below, so that the module does not wait for a read of its
+  // own (milliseconds, whatever its size); the source's failure comes
+  // first, as for a shorter one.
+  let refused = source.size <= checkedBytes ? sourceFailure(source) : "";
+  const templateRefused = refused ? "" : templateFailure(request.template);
+  if (templateRefused) refused = sourceFailure(source) || templateRefused;
+  if (refused) {
+    readAhead(null);
+    spareBuffers = null;
+    collector.postMessage({reset: true});
+    return failed(refused);
+  }
+  steps.checked = stamp();
   const templateName = own ? "own" : request.template;
   const templateBlob = own ? request.template : shippedTemplate(instance, templateName);
   instance.pagesmithFiles = [
@@ -246,28 +281,39 @@ async function convert(instance, request) {
     readAhead(null);
     spareBuffers = null;
   }
+  steps.converted = stamp();
   if (pages < 0) {
+    collector.postMessage({reset: true});
     // A file that changed while it was read says so, where the converter
     // only knows that it could not read it.
     const id = instance.UTF8ToString(instance.pagesmithExports.pagesmith_failure());
-    if (id === "cannotReadSource") return failed(sourceFailure(source) || id);
-    if (id === "cannotReadTemplate") return failed(templateFailure(request.template) || id);
+    if (id === "cannotReadSource" || id === "cannotReadTemplate")
+      return failed(sourceFailure(source) || templateFailure(request.template) || id);
     return failed(id);
   }
-  collector.postMessage({part: staging.subarray(0, staged)}, [staging.buffer]);
+  hand(staging.subarray(0, staged));
+  steps.lastPart = stamp();
   const exports = instance.pagesmithExports;
   const name = nameOf(instance, site ? exports.pagesmith_site_name : exports.pagesmith_product_name,
                       source.name || "source");
-  const blob = await collector.finish(site ? "application/zip" : "text/html");
-  return Object.assign({type: "done", blob, name, pages, bytes: blob.size, ms: Math.round(performance.now() - started),
-                        heapBytes: instance.pagesmithMemory.buffer.byteLength}, site ? {preview: index} : {});
+  const parts = passed ? kept.concat(await collector.finish()) : kept;
+  steps.parts = stamp();
+  return Object.assign({type: "done", parts, mime: site ? "application/zip" : "text/html", name, pages,
+                        bytes: parts.reduce((sum, part) => sum + (part instanceof Blob ? part.size : part.length), 0),
+                        ms: Math.round(performance.now() - started), heapBytes: instance.pagesmithMemory.buffer.byteLength,
+                        steps}, site ? {preview: index} : {});
 }
+
+// The buffers among a reply's product parts, moved to the page rather than
+// copied.
+const moved = (reply) => (reply.parts || []).filter((part) => !(part instanceof Blob)).map((part) => part.buffer);
 
 let queue = Promise.resolve();
 
 onmessage = (event) => {
   const request = event.data;
   if (!request || request.type !== "convert") return;
+  request.received = stamp();
   queue = queue.then(async () => {
     const instance = module || (await startModule());
     let reply;
@@ -280,7 +326,8 @@ onmessage = (event) => {
       module = null;
       reply = failed("notEnoughMemory");
     }
-    postMessage(reply);
+    if (reply.steps) reply.steps.replied = stamp();
+    postMessage(reply, moved(reply));
   });
 };
 

@@ -1,11 +1,11 @@
 // The worker's own threads (worker.js follows this file in one source, see
-// make_engine_script.py): the collector, which turns the product's staging
-// buffers into Blob parts, and the reader, which reads the source's slices
+// make_engine_script.py): the collector, which makes the product's staging
+// buffers and turns those beyond the kept ones into Blob parts, and the reader, which reads the source's slices
 // ahead while the module converts.
-/* exported partBytes, progressEveryMs, suspending, startCollector, spareBuffers, startReader, readAhead,
+/* exported partBytes, keptBytes, progressEveryMs, suspending, startCollector, spareBuffers, startReader, readAhead,
             askForSlice, loadSlice */
 "use strict";
-// The product leaves the worker in Blob parts of this size.
+// The product leaves the worker in parts of this size.
 const partBytes = 8 << 20;
 // The inputs are read in slices of this size (each browser read costs
 // milliseconds whatever its size), the source this many slices ahead where
@@ -18,29 +18,47 @@ const progressEveryMs = 200;
 // module waits for a slice only when it is not there yet.
 const suspending = typeof WebAssembly.Suspending === "function" && typeof WebAssembly.promising === "function";
 
-// The product's Blob parts are made on a thread of their own, as making
-// them takes a fifth of a conversion's time: the collector, a worker of
-// this worker, takes each full staging buffer (moved, not copied), gives
-// the buffer back once its bytes are in a Blob, and on "finish" answers
-// with the whole product as one Blob.
+// The product's first bytes, up to this many, stay in the staging buffers
+// they were written to, and the reply hands those to the page as they are:
+// making a Blob hands every byte over to the browser, which took two thirds
+// of the run's own processor time on other threads, and on a machine of two
+// cores the conversion waited for them. The page makes its Blob once the
+// result is shown. The rest of a larger product becomes Blob parts as it is
+// written. A sixty-fourth of the device's memory, at most 256 MB.
+const keptBytes = Math.min(navigator.deviceMemory || 4, 16) * (16 << 20);
+
+// The collector, a worker of this worker, works for the product's staging
+// on a thread of its own: it makes fresh staging buffers, their memory
+// already touched, so that the converter's thread does not pay for the first
+// touch (twice the time of filling a buffer), two at the start of a run and
+// one whenever the worker takes its last spare (the source's slices, once
+// read, are spares too); and it takes each full buffer beyond keptBytes
+// (moved, not copied), makes it a Blob part and gives the buffer back to be
+// filled again. On "finish" it answers with the Blob of those parts.
 const collectorSource = `"use strict";
 let parts = [];
+const fresh = () => {
+  const buffer = new Uint8Array(${partBytes});
+  buffer.fill(0);
+  postMessage(buffer.buffer, [buffer.buffer]);
+};
 onmessage = (e) => {
   const m = e.data;
   if (m.reset) parts = [];
+  for (let i = 0; i < (m.fresh || 0); ++i) fresh();
   if (m.part) {
     parts.push(new Blob([m.part]));
     postMessage(m.part.buffer, [m.part.buffer]);
   }
   if (m.finish) {
-    postMessage(new Blob(parts, {type: m.finish}));
+    postMessage(new Blob(parts));
     parts = [];
   }
 };`;
 let collector = null;
-// Staging buffers given back, to be filled again: filling fresh memory
-// takes twice as long. They come back while the module waits for the
-// source; between runs (null) they are let go.
+// Staging buffers given back, fresh or read from, to be filled: filling
+// fresh memory takes twice as long. The collector's come while the module
+// waits for the source; between runs (null) they are let go.
 let spareBuffers = null;
 let finished = null;
 
@@ -51,9 +69,9 @@ function startCollector() {
       if (!(e.data instanceof ArrayBuffer)) finished(e.data);
       else if (spareBuffers) spareBuffers.push(new Uint8Array(e.data));
     };
-    collector.finish = (type) => new Promise((resolve) => {
+    collector.finish = () => new Promise((resolve) => {
       finished = resolve;
-      collector.postMessage({finish: type});
+      collector.postMessage({finish: true});
     });
   }
   return collector;
@@ -92,8 +110,14 @@ function startReader() {
   return reader;
 }
 
+// The slices read ahead start small and double up to sliceBytes: the module
+// waits for the first one, and a small one comes at once, while the reader,
+// faster than the module, gets further ahead with each.
+const firstSliceBytes = 256 << 10;
+const sliceAt = (at) => Math.min(sliceBytes, Math.max(firstSliceBytes, at));
+
 function askForSlice(entry, at) {
-  const end = Math.min(entry.blob.size, at + sliceBytes);
+  const end = Math.min(entry.blob.size, at + sliceAt(at));
   entry.ahead.set(at, new Promise((resolve) => entry.arrivals.set(at, resolve)));
   entry.askedTo = end;
   reader.postMessage({run: entry.run, blob: entry.blob, at, end});
@@ -104,6 +128,10 @@ function askForSlice(entry, at) {
 // reader, else null once it is done (text_file_web.cpp).
 function loadSlice(entry, position, count) {
   const loaded = (slice) => {
+    // A whole slice read is the size of a staging buffer, its memory
+    // touched: the product is staged in it next.
+    const done = entry.slice;
+    if (done && spareBuffers && done.buffer.byteLength === partBytes) spareBuffers.push(new Uint8Array(done.buffer));
     entry.slice = slice;
     entry.sliceAt = position;
     if (slice && entry.onRead) entry.onRead(position + slice.length);
