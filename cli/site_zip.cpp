@@ -1,8 +1,13 @@
 // The folder's files go into the zip one at a time, each read as it is
-// deflated, so nothing is held but one buffer each way and the central
-// directory.
+// deflated. The zip's order is its names' byte order; a site of 70,000
+// files would hold megabytes of names to sort them all at once, so the
+// folder is read once to count its names by their first bytes and again
+// for each batch of those prefixes, which is sorted and zipped before the
+// next. The central directory waits in a file beside the site's.
 #include "cli/site_zip.h"
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 #include "cli/conversions.h"
@@ -13,47 +18,90 @@
 #include "toolkit/text/strings.h"
 
 namespace {
+
 constexpr int ZipScan = 2;  // the template list takes 0, the wildcards 1
+constexpr std::size_t prefixBytes = 3;
+constexpr std::size_t batchNames = 16384;
+
+std::string prefixOf(const std::string& name) { return name.substr(0, prefixBytes); }
+
+// The entries' names whose prefix lies from `first` to `last`, in order;
+// with `counts`, how many names each prefix has. False when the folder
+// cannot be read.
+bool readNames(const std::u16string& folder, const std::string& first, const std::string& last,
+               std::vector<std::string>& names, std::map<std::string, std::size_t>* counts) {
+    if (!examineDirectory(ZipScan, folder, u"*")) return false;
+    std::vector<std::u16string> files;
+    while (nextEntry(ZipScan)) {
+        if (entryType(ZipScan) != FileEntry) continue;
+        files.push_back(entryName(ZipScan));
+        const std::vector<std::string> name = zipEntryNames(files);
+        files.clear();
+        if (name.empty()) continue;
+        const std::string prefix = prefixOf(name[0]);
+        if (counts != nullptr) ++(*counts)[prefix];
+        else if (prefix >= first && prefix <= last) names.push_back(name[0]);
+    }
+    finishDirectory(ZipScan);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
 }  // namespace
 
 bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, const std::u16string& zipName,
                   const ZipTime& time) {
-    std::vector<std::string> names;
-    {
-        std::vector<std::u16string> files;
-        if (examineDirectory(ZipScan, folder, u"*")) {
-            while (nextEntry(ZipScan)) {
-                if (entryType(ZipScan) == FileEntry) files.push_back(entryName(ZipScan));
-            }
-            finishDirectory(ZipScan);
-        }
-        names = zipEntryNames(files);
-    }  // the names once, not twice, beside the central directory
-    std::size_t nameBytes = 0;
-    for (const std::string& name : names) nameBytes += name.size();
     const auto refuse = [&zipName]() {
         const std::u16string reason = systemErrorText(lastSystemError());
         reportCliMessage(u"Cannot make product file: " + zipName + (reason.empty() ? u"" : u" (" + reason + u")"));
         return false;
     };
+    std::map<std::string, std::size_t> counts;
+    std::vector<std::string> names;
+    if (!readNames(folder, {}, {}, names, &counts)) return refuse();
 
     ProductReplacement replacement;
     if (!beginProductReplacement(zipPath, replacement)) return refuse();
     const std::intptr_t out = byte_file::create(replacement.temporary.empty() ? zipPath : replacement.temporary);
     ZipWriter zip([out](const void* bytes, long count) { return byte_file::write(out, bytes, count); }, time);
-    zip.reserve(names.size(), nameBytes);
+    // The waiting central directory, inside the site's own folder, which goes when the zip is made.
+    const std::u16string centralPath = folder + u".central.tmp";
+    std::intptr_t central = byte_file::create(centralPath);
+    std::intptr_t centralBack = -1;
+    zip.spillCentral([&central](const void* bytes, long count) { return central >= 0 && byte_file::write(central, bytes, count); },
+                     [&](void* bytes, long count) -> long {
+                         if (centralBack < 0) {
+                             if (central < 0 || !byte_file::close(central)) return -1;
+                             central = -1;
+                             centralBack = byte_file::openRead(centralPath);
+                             if (centralBack < 0) return -1;
+                         }
+                         return byte_file::read(centralBack, bytes, count);
+                     });
     bool done = out >= 0;
-    for (const std::string& name : names) {
-        if (!done) break;
-        const std::intptr_t in = byte_file::openRead(folder + textFromUtf8(name));
-        if (in < 0) {
-            done = false;
-            break;
+    for (auto batch = counts.begin(); done && batch != counts.end();) {
+        // Prefixes in order until the batch holds enough names; at least one.
+        auto last = batch;
+        for (std::size_t held = last->second; std::next(last) != counts.end() && held + std::next(last)->second <= batchNames;) {
+            held += (++last)->second;
         }
-        done = zip.add(name, [in](void* bytes, long count) { return byte_file::read(in, bytes, count); });
-        byte_file::close(in);
+        names.clear();
+        done = readNames(folder, batch->first, last->first, names, nullptr);
+        for (const std::string& name : names) {
+            if (!done) break;
+            const std::intptr_t in = byte_file::openRead(folder + textFromUtf8(name));
+            if (in < 0) {
+                done = false;
+                break;
+            }
+            done = zip.add(name, [in](void* bytes, long count) { return byte_file::read(in, bytes, count); });
+            byte_file::close(in);
+        }
+        batch = std::next(last);
     }
     done = done && zip.finish();
+    if (central >= 0) byte_file::close(central);
+    if (centralBack >= 0) byte_file::close(centralBack);
     if (out >= 0) done = byte_file::close(out) && done;
     if (done && !finishProductReplacement(replacement)) done = false;
     if (!done) {

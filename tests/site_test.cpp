@@ -286,13 +286,29 @@ TEST(SiteZip, EndRecordsForTheEntryCount) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.entries);
-        std::string zip;
-        ZipWriter writer([&zip](const void* bytes, long count) {
-            zip.append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
-            return true;
-        }, ZipTime{});
-        for (unsigned i = 0; i < row.entries; ++i) ASSERT_TRUE(writer.add("a", [](void*, long) { return 0L; }));
-        ASSERT_TRUE(writer.finish());
+        // Once with the central directory in memory, once waiting outside it: the same bytes.
+        std::string zip, spilledZip, spill;
+        for (std::string* into : {&zip, &spilledZip}) {
+            ZipWriter writer([into](const void* bytes, long count) {
+                into->append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
+                return true;
+            }, ZipTime{});
+            if (into == &spilledZip) {
+                writer.spillCentral([&spill](const void* bytes, long count) {
+                    spill.append(static_cast<const char*>(bytes), static_cast<std::size_t>(count));
+                    return true;
+                }, [&spill, at = std::size_t{0}](void* to, long count) mutable {
+                    const std::size_t n = std::min(spill.size() - at, static_cast<std::size_t>(count));
+                    std::copy_n(spill.data() + at, n, static_cast<char*>(to));
+                    at += n;
+                    return static_cast<long>(n);
+                });
+            }
+            for (unsigned i = 0; i < row.entries; ++i) ASSERT_TRUE(writer.add("a", [](void*, long) { return 0L; }));
+            ASSERT_TRUE(writer.finish());
+        }
+        EXPECT_GT(spill.size(), 0u);
+        EXPECT_TRUE(spilledZip == zip);
         std::string tail;
         static const char digits[] = "0123456789abcdef";
         for (std::size_t i = zip.size() - std::string_view(row.endHex).size() / 2; i < zip.size(); ++i) {

@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "templates"))
 from check_templates import Browser  # noqa: E402  (the project's headless Chromium)
 from selenium.webdriver.common.by import By  # noqa: E402
 from site_files import (CLI, WORK, Site, access_keys, breadcrumbs, chain, convert,  # noqa: E402
-                        links_resolve, one, scriptless, titles_once, up_climbs)
+                        links_resolve, one, scriptless, titles_once, up_climbs, zip_same)
 
 SAMPLE = os.path.join(ROOT, "samples", "notes.txt")
 GALLERY = ("Standard", "Navigator", "Print", "Plain")
@@ -185,6 +185,8 @@ def main():
         ("every title once: the notes' titles and the contents are the export's; browser title per file",
          over(titles_once)),
         ("Print and Plain: no script in any file", over(scriptless)),
+        ("the zip holds the folder's files in name order, byte for byte (20,000 files: in batches)",
+         lambda b: [zip_same(s) for s in (sample[0], big)]),
         ("axe-core: index.htm and a note, light and dark, every template",
          accessible(sample, lambda s: ["index.htm", s.reading_order()[1]])),
         ("axe-core: a branch contents file, light and dark",

@@ -1,7 +1,7 @@
 """Sites made by `pagesmith-cli --site`, parsed file by file: what each file links
 to, where its anchors are, its navigation and its notes' titles; and the checks
 that need no browser, each over one site's files (check_site.py's table runs them)."""
-import html.parser, os, re, shutil, subprocess, urllib.parse
+import html.parser, os, re, shutil, subprocess, urllib.parse, zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -22,7 +22,7 @@ class Site:
     """One site on disk, parsed: what each file links to, where its anchors are, its notes' titles."""
 
     def __init__(self, name, source, template, level):
-        self.name, self.source, self.template = name, source, template
+        self.name, self.source, self.template, self.level = name, source, template, level
         self.folder = os.path.join(WORK, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         convert(source, template, self.folder, "--site", "--split-level", str(level))
@@ -241,3 +241,17 @@ def titles_once(site):
 def scriptless(site):
     if site.template in ("Print", "Plain"):
         faults([f for f, p in site.files.items() if p.scripts], "files with a script")
+
+
+def zip_same(site):
+    """The same site as a zip: the folder's files, in byte order of their names, byte for byte."""
+    path = site.folder + ".zip"
+    if os.path.exists(path):
+        os.remove(path)
+    convert(site.source, site.template, path, "--site", "--split-level", str(site.level))
+    with zipfile.ZipFile(path) as z:
+        names = sorted((f for f in os.listdir(site.folder) if not f.startswith(".")), key=lambda f: f.encode())
+        assert z.namelist() == names, "%s: %d entries for %d files" % (site.name, len(z.namelist()), len(names))
+        for name in names:
+            with open(os.path.join(site.folder, name), "rb") as f:
+                assert z.read(name) == f.read(), "%s: %s differs" % (site.name, name)

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr long bufferSize = 64 * 1024;
+// The central directory waits in memory up to this, when it may spill.
+constexpr std::size_t spillBound = 256 * 1024;
 
 void put16(std::string& out, unsigned value) {
     out += static_cast<char>(value & 0xFF);
@@ -113,7 +115,17 @@ bool ZipWriter::endEntry(const std::string& name, std::uint32_t crc, unsigned lo
     put32(central_, headerOffset_);
     central_ += name;
     ++entries_;
+    if (spill_ && central_.size() >= spillBound) {
+        spillFailed_ = spillFailed_ || !spill_(central_.data(), static_cast<long>(central_.size()));
+        spilled_ += static_cast<unsigned long>(central_.size());
+        central_.clear();
+    }
     return ok;
+}
+
+void ZipWriter::spillCentral(Output spill, Input readBack) {
+    spill_ = std::move(spill);
+    readBack_ = std::move(readBack);
 }
 
 bool ZipWriter::addDeflated(const std::string& name, std::uint32_t crc, unsigned long size, const Input& deflated) {
@@ -132,7 +144,17 @@ void ZipWriter::reserve(std::size_t entries, std::size_t nameBytes) { central_.r
 // zip64 end record, which the classic one points to with 0xFFFF.
 bool ZipWriter::finish() {
     const unsigned long centralStart = offset_;
-    const unsigned long centralSize = static_cast<unsigned long>(central_.size());
+    const unsigned long centralSize = spilled_ + static_cast<unsigned long>(central_.size());
+    if (spillFailed_) return false;
+    if (spilled_ > 0) {
+        input_.resize(bufferSize);
+        unsigned long copied = 0;
+        for (long got = 0; (got = readBack_(input_.data(), bufferSize)) != 0; copied += static_cast<unsigned long>(got)) {
+            if (got < 0 || !out_(input_.data(), got)) return false;
+        }
+        if (copied != spilled_) return false;
+        offset_ += copied;
+    }
     std::string end;
     if (entries_ > 0xFFFE) {
         const unsigned long zip64End = centralStart + centralSize;

@@ -2,7 +2,8 @@
 // entries in name order, each deflated (deflate_stream.h) with its sizes and
 // CRC in a descriptor after it, all at one time, no system's permissions.
 // The same files and time give the same bytes wherever it runs. Streamed:
-// nothing is held but one buffer each way and the central directory.
+// nothing is held but one buffer each way and the central directory, which
+// may wait in a file instead.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +49,10 @@ public:
     // otherwise be copied as it grows, twice its size at once, more than
     // the web build's fixed heap holds beside the names.
     void reserve(std::size_t entries, std::size_t nameBytes);
+    // Lets the central directory wait outside memory: its records go to
+    // `spill` as they pass a bound, and finish() reads them back through
+    // `readBack` (0 at the end, -1 on a failure).
+    void spillCentral(Output spill, Input readBack);
     // The central directory and the end record (zip64's too past 65,534
     // entries).
     bool finish();
@@ -64,6 +69,10 @@ private:
     unsigned dosTime_ = 0;
     unsigned dosDate_ = 0;
     std::string central_;
+    Output spill_;
+    Input readBack_;
+    unsigned long spilled_ = 0;  // the central directory's bytes in the spill
+    bool spillFailed_ = false;
     std::vector<unsigned char> input_;  // one buffer for every entry's reads
     unsigned long headerOffset_ = 0;    // the entry's local header
     unsigned long dataStart_ = 0;       // its data
