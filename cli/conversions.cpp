@@ -47,13 +47,6 @@ void reportNamingTheFile(std::u16string_view message) {
     reportCliMessage(line);
 }
 
-void resetConverterState() {
-    currentLine.clear();
-    inSource = 0;
-    headingWritten = 0;
-    listDepth = 0;
-}
-
 // The page goes to a temporary file beside the product, under the product's
 // lock, and takes the product's place only once complete.
 bool writeBesideAndReplace(const Conversion& conversion, bool* busy) {

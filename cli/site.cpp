@@ -100,10 +100,7 @@ void prepareJob(const Site& site) {
     job.sourcePath = site.conversion.sourcePath;
     job.productPath = site.conversion.productPath;
     job.templatePath = templatePathOf(job);
-    currentLine.clear();
-    inSource = 0;
-    headingWritten = 0;
-    listDepth = 0;
+    resetConverterState();
 }
 
 // Why no build may replace the target, for as long as it stays as it is

@@ -25,25 +25,17 @@ constexpr std::size_t batchNames = 16384;
 
 std::string prefixOf(const std::string& name) { return name.substr(0, prefixBytes); }
 
-// The entries' names whose prefix lies from `first` to `last`, in order;
-// with `counts`, how many names each prefix has. False when the folder
-// cannot be read.
-bool readNames(const std::u16string& folder, const std::string& first, const std::string& last,
-               std::vector<std::string>& names, std::map<std::string, std::size_t>* counts) {
+// Calls `take` with the zip name of each of the folder's files; false when
+// the folder cannot be read.
+template <typename Take>
+bool eachName(const std::u16string& folder, Take take) {
     if (!examineDirectory(ZipScan, folder, u"*")) return false;
-    std::vector<std::u16string> files;
     while (nextEntry(ZipScan)) {
         if (entryType(ZipScan) != FileEntry) continue;
-        files.push_back(entryName(ZipScan));
-        const std::vector<std::string> name = zipEntryNames(files);
-        files.clear();
-        if (name.empty()) continue;
-        const std::string prefix = prefixOf(name[0]);
-        if (counts != nullptr) ++(*counts)[prefix];
-        else if (prefix >= first && prefix <= last) names.push_back(name[0]);
+        std::string name = zipEntryName(entryName(ZipScan));
+        if (!name.empty()) take(std::move(name));
     }
     finishDirectory(ZipScan);
-    std::sort(names.begin(), names.end());
     return true;
 }
 
@@ -56,9 +48,10 @@ bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, c
         reportCliMessage(u"Cannot make product file: " + zipName + (reason.empty() ? u"" : u" (" + reason + u")"));
         return false;
     };
+    // How many names each prefix has.
     std::map<std::string, std::size_t> counts;
+    if (!eachName(folder, [&counts](std::string name) { ++counts[prefixOf(name)]; })) return refuse();
     std::vector<std::string> names;
-    if (!readNames(folder, {}, {}, names, &counts)) return refuse();
 
     ProductReplacement replacement;
     if (!beginProductReplacement(zipPath, replacement)) return refuse();
@@ -86,7 +79,11 @@ bool writeSiteZip(const std::u16string& folder, const std::u16string& zipPath, c
             held += (++last)->second;
         }
         names.clear();
-        done = readNames(folder, batch->first, last->first, names, nullptr);
+        done = eachName(folder, [&](std::string name) {
+            const std::string prefix = prefixOf(name);
+            if (prefix >= batch->first && prefix <= last->first) names.push_back(std::move(name));
+        });
+        std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
             if (!done) break;
             const std::intptr_t in = byte_file::openRead(folder + textFromUtf8(name));

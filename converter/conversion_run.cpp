@@ -25,6 +25,13 @@ std::u16string completeProductPath(std::u16string_view path) {
     return complete;
 }
 
+void resetConverterState() {
+    currentLine.clear();
+    inSource = 0;
+    headingWritten = 0;
+    listDepth = 0;
+}
+
 std::u16string templatePathOf(const JobSettings& settings) {
     return settings.templateDirectory + settings.templateName + u".tpl.txt";
 }

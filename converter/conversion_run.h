@@ -22,6 +22,12 @@ std::u16string completeProductPath(std::u16string_view path);
 // templateDirectory + templateName + ".tpl.txt".
 std::u16string templatePathOf(const struct JobSettings& settings);
 
+// The converter's run state (the current line, inside the source, the last
+// heading, the open lists) as a freshly started program has it. The window
+// program keeps it from run to run; the command line's runs and the web
+// page's each start as a new program would.
+void resetConverterState();
+
 // The refusal that keeps a run from destroying an input: the message when
 // `productPath` is the same file as the source, the template or
 // `job.settingsPath` (by the files' identity; by the text of their full paths

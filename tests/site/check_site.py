@@ -16,7 +16,7 @@ import json, os, re, subprocess, sys, time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "templates"))
-from check_templates import Browser  # noqa: E402  (the project's headless Chromium)
+from check_templates import Browser, run_rows  # noqa: E402  (the project's headless Chromium)
 from selenium.webdriver.common.by import By  # noqa: E402
 from site_files import (CLI, WORK, Site, access_keys, breadcrumbs, chain, convert,  # noqa: E402
                         links_resolve, one, scriptless, titles_once, up_climbs, zip_same)
@@ -197,17 +197,9 @@ def main():
         ("Navigator: index.htm's filter finds the site's titles, with the pages above them",
          site_filter(navigator, "carrot", "1 page matches", ["Garden", "Beds", "Bed A: roots", "Carrot fly log"])),
     ]
-    b, passed, failed = Browser(), 0, 0
+    b = Browser()
     try:
-        for name, check in [r for r in rows if not only or any(w in r[0] for w in only)]:
-            started = time.time()
-            try:
-                check(b)
-                passed += 1
-                print("ok    %s (%.1f s)" % (name, time.time() - started))
-            except Exception as e:  # one failing row must not hide the others
-                failed += 1
-                print("FAIL  %s: %s: %s" % (name, type(e).__name__, (str(e).strip() or "-").splitlines()[0]))
+        passed, failed = run_rows(b, [r for r in rows if not only or any(w in r[0] for w in only)])
         if shots:
             screenshots(b, navigator, shots)
     finally:

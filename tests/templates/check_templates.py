@@ -215,6 +215,22 @@ PAGES_JS = """
 """
 
 
+def run_rows(b, rows):
+    """Runs each (name, check(b)) row, printing "ok" or "FAIL" with its time or
+    first line of reason; a failing row does not stop the others. (passed, failed)."""
+    passed = failed = 0
+    for name, check in rows:
+        started = time.time()
+        try:
+            check(b)
+            passed += 1
+            print("ok    %s (%.1f s)" % (name, time.time() - started))
+        except Exception as e:  # one failing row must not hide the others
+            failed += 1
+            print("FAIL  %s: %s: %s" % (name, type(e).__name__, (str(e).strip() or "-").splitlines()[0]))
+    return passed, failed
+
+
 def pages(b):
     return b.js(PAGES_JS)
 

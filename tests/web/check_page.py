@@ -7,7 +7,7 @@ import datetime, glob, json, os, socketserver, subprocess, sys, threading, time,
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "templates"))
-from check_templates import Browser  # noqa: E402  (the project's headless Chromium)
+from check_templates import Browser, run_rows  # noqa: E402  (the project's headless Chromium)
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 PAGE = os.environ.get("PAGESMITH_PAGE", os.path.join(ROOT, "build", "web", "index.html"))
@@ -348,18 +348,10 @@ ROWS = [
 def main():
     if not (os.path.exists(PAGE) and os.access(CLI, os.X_OK)):
         return print("no %s or %s: build them first" % (PAGE, CLI)) or 1
-    b, passed, failed = Page(), 0, 0
+    b = Page()
     b.cdp("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": DOWNLOADS})
     try:
-        for name, check in [r for r in ROWS if not sys.argv[1:] or sys.argv[1] in r[0]]:
-            started = time.time()
-            try:
-                check(b)
-                passed += 1
-                print("ok    %s (%.1f s)" % (name, time.time() - started))
-            except Exception as e:  # one failing row must not hide the others
-                failed += 1
-                print("FAIL  %s: %s: %s" % (name, type(e).__name__, (str(e).strip() or "-").splitlines()[0]))
+        passed, failed = run_rows(b, [r for r in ROWS if not sys.argv[1:] or sys.argv[1] in r[0]])
     finally:
         b.quit()
     print("%d passed, %d failed" % (passed, failed))

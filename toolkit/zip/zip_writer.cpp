@@ -46,10 +46,15 @@ ZipTime zipTimeOf(const std::string& date) {
     return time;
 }
 
+std::string zipEntryName(const std::u16string& fileName) {
+    return fileName.empty() || fileName[0] == u'.' ? std::string() : utf8FromText(fileName);
+}
+
 std::vector<std::string> zipEntryNames(const std::vector<std::u16string>& fileNames) {
     std::vector<std::string> names;
-    for (const std::u16string& name : fileNames) {
-        if (!name.empty() && name[0] != u'.') names.push_back(utf8FromText(name));
+    for (const std::u16string& fileName : fileNames) {
+        std::string name = zipEntryName(fileName);
+        if (!name.empty()) names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end());
     return names;

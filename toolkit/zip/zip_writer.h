@@ -22,8 +22,11 @@ struct ZipTime {
 // on the user's clock. `date` is a day already checked ("YYYY-MM-DD") or empty.
 ZipTime zipTimeOf(const std::string& date);
 
-// The entries' names and order for a folder's files: UTF-8, in byte order,
-// without the names beginning with "." (the folder's own marks).
+// A folder's file's name in the zip: UTF-8; empty for a name beginning with
+// "." (the folder's own marks), which the zip leaves out.
+std::string zipEntryName(const std::u16string& fileName);
+// The entries' names and order for a folder's files: zipEntryName's, in
+// byte order.
 std::vector<std::string> zipEntryNames(const std::vector<std::u16string>& fileNames);
 
 class ZipWriter {

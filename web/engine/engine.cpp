@@ -83,10 +83,7 @@ bool startRun(const char* templateName, const char* browserTitle, const char* ti
     job.sourcePath = sourcePath;
     job.productPath = productPath;
     job.templatePath = templatePathOf(job);
-    currentLine.clear();
-    inSource = 0;
-    headingWritten = 0;
-    listDepth = 0;
+    resetConverterState();
     // The encoding is the export's: a template without a mark is read as the
     // window reads it.
     text_file::setEncodingWithoutMark(TemplateFile, TextEncoding::Ansi);
